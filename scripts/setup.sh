@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Quillon builds, tests and benchmarks with.
+# Safe to run again: packages already present are left alone and the package
+# lists are refreshed at most once per run, only when something is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config clang-format
+  libplist-dev libxkbcommon-dev xkb-data libicu-dev nlohmann-json3-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$package")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "setup: all packages present"
+  exit 0
+fi
+
+sudo_if_needed=()
+if [ "$(id -u)" -ne 0 ]; then
+  sudo_if_needed=(sudo)
+fi
+
+echo "setup: installing ${missing[*]}"
+"${sudo_if_needed[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo_if_needed[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
