@@ -12,8 +12,10 @@ using TimePoint = std::chrono::time_point<std::chrono::steady_clock, std::chrono
 // Wall-clock time, for time stamps shown to the user or stored in files.
 using WallTime = std::chrono::system_clock::time_point;
 
+// Rounded, so that 0.09 s written in a script is 90 ms exactly and not a
+// nanosecond short of it.
 constexpr std::chrono::nanoseconds toNanoseconds(Duration duration) {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(duration);
+  return std::chrono::round<std::chrono::nanoseconds>(duration);
 }
 
 class Clock {

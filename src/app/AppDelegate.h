@@ -1,0 +1,74 @@
+#pragma once
+
+#include "app/ActionTable.h"
+#include "app/NotificationCenter.h"
+#include "app/Settings.h"
+#include "capture/ScreenVideoOverlay.h"
+#include "input/EventSynthesizer.h"
+#include "input/EventTap.h"
+#include "platform/Application.h"
+#include "platform/Lifetime.h"
+#include "platform/MainQueue.h"
+#include "platform/Platform.h"
+#include "platform/Workspace.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace quillon {
+
+// The menu-bar mode's composition root: it owns every feature object, hands
+// each the services it uses, and runs the launch sequence in its fixed order.
+class AppDelegate final : public ApplicationDelegate {
+public:
+  // Where the main bundle's own defaults live when it names no identifier.
+  static constexpr std::string_view FallbackBundleIdentifier = "com.quillon.Quillon";
+  static constexpr Duration PermissionRetryInterval{1.5};
+  static constexpr std::string_view AccessibilitySettingsUrl =
+      "x-apple.systempreferences:com.apple.preference.security?Privacy_Accessibility";
+
+  explicit AppDelegate(Platform& platform);
+  AppDelegate(const AppDelegate&) = delete;
+  AppDelegate& operator=(const AppDelegate&) = delete;
+
+  void applicationDidFinishLaunching() override;
+
+  // Menu actions.
+  void restartApp();
+  void quit();
+  void openAccessibility();
+
+  // Gives focus back to the application that was frontmost when the menu
+  // opened, then runs the action about 0.13 s after the menu choice.
+  void runAfterRefocus(std::function<void()> action);
+  void setPrevFrontmostApp(std::optional<RunningApplication> application) {
+    prevFrontmostApp_ = std::move(application);
+  }
+
+  Settings& settings() { return settings_; }
+  NotificationCenter& notifications() { return notifications_; }
+  ActionTable& actions() { return actions_; }
+  const EventTap* eventTap() const { return eventTap_.get(); }
+  bool isWaitingForAccessibility() const { return permissionTimer_.isScheduled(); }
+
+private:
+  void applyAutoEnable();
+  void bootstrapEventTap();
+  void retryEventTap();
+  std::unique_ptr<EventTap> makeEventTap();
+  void wireActions();
+
+  Platform& platform_;
+  NotificationCenter notifications_;
+  Settings settings_;
+  ActionTable actions_;
+  EventSynthesizer synthesizer_;
+  ScreenVideoOverlay screenVideoOverlay_;
+  std::unique_ptr<EventTap> eventTap_;
+  ScheduledTask permissionTimer_;
+  std::optional<RunningApplication> prevFrontmostApp_;
+  Lifetime lifetime_;
+};
+
+} // namespace quillon

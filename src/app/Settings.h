@@ -1,0 +1,72 @@
+#pragma once
+
+#include "app/NotificationCenter.h"
+#include "platform/Defaults.h"
+
+#include <array>
+#include <optional>
+#include <string_view>
+
+namespace quillon {
+
+// The user's switches, read fresh from the application's defaults domain on
+// every access so a change made anywhere is seen by the next read everywhere.
+class Settings {
+public:
+  enum class Key {
+    languageSwitchEnabled,
+    copyKeysEnabled,
+    autoEnableOnLaunch,
+    autoSwitchLayoutEnabled,
+    sleepBlockerEnabled,
+    punctuationRemapsEnabled,
+    invertMouseWheelEnabled,
+    // Declared for compatibility with stored domains; nothing reads or writes
+    // it, because continuous scrolling is never inverted.
+    invertTrackpadScrollEnabled,
+    folderPeekEnabled,
+    desktopFolderIconsEnabled,
+    autoSnapMouseDragEnabled,
+    restoreWindowPositionsEnabled,
+    oneCDoubleClickToF2Enabled,
+  };
+  static constexpr std::size_t KeyCount = 13;
+
+  static constexpr std::string_view ChangedNotification = "quillonSettingsChanged";
+
+  Settings(DefaultsDomain defaults, NotificationCenter& notifications)
+      : defaults_(std::move(defaults)), notifications_(notifications) {}
+
+  static std::string_view name(Key key);
+  static std::optional<Key> keyNamed(std::string_view name);
+  static bool defaultValue(Key key);
+  static const std::array<Key, KeyCount>& allKeys();
+
+  // The stored boolean, or the key's default when nothing or a non-boolean is
+  // stored. Absence is never written back.
+  bool value(Key key) const;
+  // Stores, then announces the change synchronously, exactly once.
+  void set(bool value, Key key);
+
+  bool languageSwitchEnabled() const { return value(Key::languageSwitchEnabled); }
+  bool copyKeysEnabled() const { return value(Key::copyKeysEnabled); }
+  bool autoEnableOnLaunch() const { return value(Key::autoEnableOnLaunch); }
+  bool autoSwitchLayoutEnabled() const { return value(Key::autoSwitchLayoutEnabled); }
+  bool sleepBlockerEnabled() const { return value(Key::sleepBlockerEnabled); }
+  bool punctuationRemapsEnabled() const { return value(Key::punctuationRemapsEnabled); }
+  bool invertMouseWheelEnabled() const { return value(Key::invertMouseWheelEnabled); }
+  bool folderPeekEnabled() const { return value(Key::folderPeekEnabled); }
+  bool desktopFolderIconsEnabled() const { return value(Key::desktopFolderIconsEnabled); }
+  bool autoSnapMouseDragEnabled() const { return value(Key::autoSnapMouseDragEnabled); }
+  bool restoreWindowPositionsEnabled() const { return value(Key::restoreWindowPositionsEnabled); }
+  bool oneCDoubleClickToF2Enabled() const { return value(Key::oneCDoubleClickToF2Enabled); }
+
+  DefaultsDomain& defaults() { return defaults_; }
+  NotificationCenter& notifications() { return notifications_; }
+
+private:
+  DefaultsDomain defaults_;
+  NotificationCenter& notifications_;
+};
+
+} // namespace quillon

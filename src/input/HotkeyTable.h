@@ -1,0 +1,15 @@
+#pragma once
+
+#include "app/ActionTable.h"
+#include "platform/EventFlags.h"
+#include "platform/KeyCodes.h"
+
+#include <optional>
+
+namespace quillon {
+
+// The global hotkeys: which key with which modifiers performs which action.
+// Only Shift, Control, Option and Command take part; Fn never does.
+std::optional<Action> matchHotkey(KeyCode keyCode, EventFlags flags);
+
+} // namespace quillon

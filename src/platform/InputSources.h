@@ -1,0 +1,43 @@
+// Platform boundary: this header stays free of OS and toolkit headers.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillon {
+
+namespace inputsource {
+inline constexpr std::string_view CategoryKeyboard = "TISCategoryKeyboardInputSource";
+inline constexpr std::string_view CategoryPalette = "TISCategoryPaletteInputSource";
+inline constexpr std::string_view TypeKeyboardLayout = "TISTypeKeyboardLayout";
+inline constexpr std::string_view TypeKeyboardInputMode = "TISTypeKeyboardInputMode";
+inline constexpr std::string_view TypeKeyboardInputMethod = "TISTypeKeyboardInputMethodModeEnabled";
+inline constexpr std::string_view TypeCharacterPalette = "TISTypeCharacterPalette";
+} // namespace inputsource
+
+// What the system tells about one input source. A property the system does
+// not provide is absent, and callers treat absent as disqualifying.
+struct InputSourceInfo {
+  std::optional<std::string> identifier;
+  std::optional<std::string> category;
+  std::optional<std::string> type;
+  std::optional<bool> enableCapable;
+  std::optional<bool> enabled;
+  std::optional<bool> selectCapable;
+  std::vector<std::string> languages;
+  friend bool operator==(const InputSourceInfo&, const InputSourceInfo&) = default;
+};
+
+class InputSources {
+public:
+  virtual ~InputSources() = default;
+  // Enable-capable keyboard sources in the system's own order; with
+  // includeAllInstalled, also those the user has not enabled.
+  virtual std::vector<InputSourceInfo> keyboardSources(bool includeAllInstalled) const = 0;
+  virtual std::optional<InputSourceInfo> currentKeyboardSource() const = 0;
+  virtual bool select(std::string_view identifier) = 0;
+};
+
+} // namespace quillon

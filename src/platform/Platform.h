@@ -1,0 +1,42 @@
+// Platform boundary: this header stays free of OS and toolkit headers.
+#pragma once
+
+namespace quillon {
+
+class Accessibility;
+class Application;
+class BackgroundQueue;
+class Bundle;
+class Clock;
+class Defaults;
+class EventTaps;
+class InputSources;
+class Localization;
+class Log;
+class MainQueue;
+class Pasteboard;
+class Permissions;
+class Processes;
+class Workspace;
+
+// Every system service of one backend. Composition roots receive this and
+// hand each feature object only the services it uses.
+struct Platform {
+  Clock& clock;
+  MainQueue& mainQueue;
+  BackgroundQueue& backgroundQueue;
+  Log& log;
+  Bundle& bundle;
+  Localization& localization;
+  Defaults& defaults;
+  EventTaps& eventTaps;
+  InputSources& inputSources;
+  Accessibility& accessibility;
+  Processes& processes;
+  Workspace& workspace;
+  Permissions& permissions;
+  Pasteboard& pasteboard;
+  Application& application;
+};
+
+} // namespace quillon

@@ -1,0 +1,32 @@
+#include "platform/sim/SimDesktop.h"
+
+#include <stdexcept>
+
+namespace quillon {
+
+SimDesktop::SimDesktop() : SimDesktop(Options{}) {}
+
+SimDesktop::SimDesktop(Options options)
+    : privateFolder_(options.defaultsRoot ? nullptr
+                                          : std::make_unique<TemporaryDirectory>("quillon-sim")),
+      defaultsRoot_(options.defaultsRoot ? *options.defaultsRoot : privateFolder_->path()),
+      bundle_(std::make_unique<FileBundle>(options.executablePath, log_)),
+      defaults_(std::make_unique<PlistDefaults>(defaultsRoot_, log_)),
+      platform_{clock_,        runLoop_,      runLoop_.backgroundQueue(),
+                log_,          *bundle_,      localization_,
+                *defaults_,    eventTaps_,    inputSources_,
+                accessibility_, processes_,   workspace_,
+                permissions_,  pasteboard_,   application_} {
+  accessibility_.setTrusted(options.accessibilityTrusted);
+  std::string error;
+  if (!inputSources_.setEnabledLayouts(options.layouts, &error)) {
+    throw std::invalid_argument(error);
+  }
+  eventTaps_.setSink([this](const Event& event) { textField_.receive(event); });
+  // The shell exists on every desktop; what it runs is recorded, not run.
+  processes_.registerTool("/bin/sh", [](const std::vector<std::string>&) {
+    return SimProcesses::ToolResult{};
+  });
+}
+
+} // namespace quillon

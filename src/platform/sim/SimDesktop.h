@@ -1,0 +1,96 @@
+#pragma once
+
+#include "platform/Platform.h"
+#include "platform/shared/FileBundle.h"
+#include "platform/shared/PlistDefaults.h"
+#include "platform/shared/TableLocalization.h"
+#include "platform/shared/TemporaryDirectory.h"
+#include "platform/sim/SimEventTaps.h"
+#include "platform/sim/SimInputSources.h"
+#include "platform/sim/SimKeyboard.h"
+#include "platform/sim/SimLog.h"
+#include "platform/sim/SimProcesses.h"
+#include "platform/sim/SimServices.h"
+#include "platform/sim/SimTextField.h"
+#include "platform/sim/VirtualClock.h"
+#include "platform/sim/VirtualRunLoop.h"
+#include "platform/sim/XkbLayoutCache.h"
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+// A whole desktop in memory: virtual time, a keyboard with real layouts, a
+// focused text field, applications, defaults on disk in a private folder and
+// every other service the product uses, each inspectable. Tests build a
+// fresh world in one line.
+class SimDesktop {
+public:
+  struct Options {
+    bool accessibilityTrusted = true;
+    // Decides the main bundle, as the running executable's path does.
+    std::filesystem::path executablePath = "/Applications/Quillon.app/Contents/MacOS/Quillon";
+    // Where defaults domains are kept; a private temporary folder if absent.
+    std::optional<std::filesystem::path> defaultsRoot;
+    std::vector<std::string> layouts = {"com.apple.keylayout.US", "com.apple.keylayout.Russian"};
+  };
+
+  SimDesktop();
+  explicit SimDesktop(Options options);
+  SimDesktop(const SimDesktop&) = delete;
+  SimDesktop& operator=(const SimDesktop&) = delete;
+
+  Platform& platform() { return platform_; }
+
+  void advance(Duration duration) { runLoop_.advance(duration); }
+  void runUntilIdle() { runLoop_.runUntilIdle(); }
+
+  VirtualClock& clock() { return clock_; }
+  VirtualRunLoop& runLoop() { return runLoop_; }
+  SimLog& log() { return log_; }
+  SimJournal& journal() { return journal_; }
+  FileBundle& bundle() { return *bundle_; }
+  TableLocalization& localization() { return localization_; }
+  PlistDefaults& defaults() { return *defaults_; }
+  const std::filesystem::path& defaultsRoot() const { return defaultsRoot_; }
+  SimEventTaps& eventTaps() { return eventTaps_; }
+  SimInputSources& inputSources() { return inputSources_; }
+  SimAccessibility& accessibility() { return accessibility_; }
+  SimProcesses& processes() { return processes_; }
+  SimWorkspace& workspace() { return workspace_; }
+  SimPermissions& permissions() { return permissions_; }
+  SimPasteboard& pasteboard() { return pasteboard_; }
+  SimApplication& application() { return application_; }
+  SimKeyboard& keyboard() { return keyboard_; }
+  SimTextField& textField() { return textField_; }
+  XkbLayoutCache& layouts() { return layouts_; }
+
+private:
+  std::unique_ptr<TemporaryDirectory> privateFolder_;
+  std::filesystem::path defaultsRoot_;
+  VirtualClock clock_;
+  VirtualRunLoop runLoop_{clock_};
+  SimLog log_;
+  SimJournal journal_;
+  std::unique_ptr<FileBundle> bundle_;
+  TableLocalization localization_;
+  std::unique_ptr<PlistDefaults> defaults_;
+  SimAccessibility accessibility_{journal_};
+  SimEventTaps eventTaps_{journal_, accessibility_};
+  XkbLayoutCache layouts_;
+  SimInputSources inputSources_{journal_, layouts_};
+  SimProcesses processes_{journal_};
+  SimWorkspace workspace_{journal_};
+  SimPermissions permissions_;
+  SimPasteboard pasteboard_;
+  SimApplication application_{journal_};
+  SimKeyboard keyboard_{eventTaps_};
+  SimTextField textField_{inputSources_, pasteboard_};
+  Platform platform_;
+};
+
+} // namespace quillon

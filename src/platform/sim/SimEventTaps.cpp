@@ -1,0 +1,117 @@
+#include "platform/sim/SimEventTaps.h"
+
+#include <algorithm>
+
+namespace quillon {
+
+class SimEventTaps::Port final : public EventTapPort {
+public:
+  explicit Port(std::shared_ptr<TapState> state) : state_(std::move(state)) {}
+  void attachToMainLoop() override { state_->attached = true; }
+  void setEnabled(bool enabled) override { state_->enabled = enabled; }
+  bool isEnabled() const override { return state_->enabled; }
+
+private:
+  std::shared_ptr<TapState> state_;
+};
+
+std::unique_ptr<EventTapPort> SimEventTaps::createTap(const TapRequest& request,
+                                                      TapCallback callback) {
+  if (!accessibility_.isProcessTrusted()) {
+    journal_.record("create event tap refused");
+    return nullptr;
+  }
+  auto state = std::make_shared<TapState>(TapState{request, std::move(callback)});
+  std::erase_if(taps_, [](const auto& tap) { return tap.expired(); });
+  if (request.placement == TapPlacement::HeadInsert) {
+    taps_.insert(taps_.begin(), state);
+  } else {
+    taps_.push_back(state);
+  }
+  journal_.record("create event tap");
+  return std::make_unique<Port>(std::move(state));
+}
+
+void SimEventTaps::post(const Event& event, TapLocation) {
+  ++postedCount_;
+  inject(event);
+}
+
+std::optional<EventSource> SimEventTaps::createSource(EventSourceState) {
+  if (sourceCreationFails_) {
+    return std::nullopt;
+  }
+  return EventSource{};
+}
+
+void SimEventTaps::inject(Event event) {
+  pending_.push_back(std::move(event));
+  if (delivering_) {
+    return;
+  }
+  delivering_ = true;
+  while (!pending_.empty()) {
+    Event next = std::move(pending_.front());
+    pending_.pop_front();
+    deliver(std::move(next));
+  }
+  delivering_ = false;
+}
+
+std::vector<std::shared_ptr<SimEventTaps::TapState>> SimEventTaps::liveTaps() const {
+  std::vector<std::shared_ptr<TapState>> live;
+  for (const auto& weak : taps_) {
+    if (auto tap = weak.lock()) {
+      live.push_back(std::move(tap));
+    }
+  }
+  return live;
+}
+
+void SimEventTaps::deliver(Event event) {
+  const std::uint64_t bit = eventMaskBit(event.type());
+  for (const auto& tap : liveTaps()) {
+    if (!tap->attached || !tap->enabled || (tap->request.eventMask & bit) == 0) {
+      continue;
+    }
+    if (tap->request.options == TapOptions::ListenOnly) {
+      Event copy = event;
+      tap->callback(copy);
+      continue;
+    }
+    if (tap->callback(event) == TapVerdict::Swallow) {
+      return;
+    }
+  }
+  if (sink_) {
+    sink_(event);
+  }
+}
+
+void SimEventTaps::disableTaps(EventType reason) {
+  for (const auto& tap : liveTaps()) {
+    if (!tap->attached || !tap->enabled) {
+      continue;
+    }
+    tap->enabled = false;
+    Event notice(reason);
+    tap->callback(notice);
+  }
+}
+
+std::size_t SimEventTaps::installedTapCount() const { return liveTaps().size(); }
+
+std::vector<TapRequest> SimEventTaps::installedTapRequests() const {
+  std::vector<TapRequest> requests;
+  for (const auto& tap : liveTaps()) {
+    requests.push_back(tap->request);
+  }
+  return requests;
+}
+
+bool SimEventTaps::anyTapEnabled() const {
+  const auto live = liveTaps();
+  return std::any_of(live.begin(), live.end(), [](const auto& tap) { return tap->enabled; });
+}
+
+} // namespace quillon

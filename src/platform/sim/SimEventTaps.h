@@ -1,0 +1,72 @@
+#pragma once
+
+#include "platform/EventTaps.h"
+#include "platform/sim/SimLog.h"
+#include "platform/sim/SimServices.h"
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace quillon {
+
+// The simulated event system: every event, the user's and the product's
+// posted ones alike, passes through the installed taps in order and what
+// survives reaches the focused application.
+class SimEventTaps final : public EventTaps {
+public:
+  using Sink = std::function<void(const Event&)>;
+
+  SimEventTaps(SimJournal& journal, SimAccessibility& accessibility)
+      : journal_(journal), accessibility_(accessibility) {}
+
+  std::unique_ptr<EventTapPort> createTap(const TapRequest& request, TapCallback callback) override;
+  void post(const Event& event, TapLocation location) override;
+  std::optional<EventSource> createSource(EventSourceState state) override;
+  Duration doubleClickInterval() const override { return doubleClickInterval_; }
+  Point pointerLocation() const override { return pointer_; }
+
+  // Where surviving events go: the focused application.
+  void setSink(Sink sink) { sink_ = std::move(sink); }
+  // Queues the event and, unless a delivery is already under way (a tap
+  // callback posting, say), delivers everything queued, in order.
+  void inject(Event event);
+  // The system's answer to a slow or user-disabled tap: the tap stops
+  // receiving events and is told so through its callback.
+  void disableTaps(EventType reason);
+
+  std::size_t installedTapCount() const;
+  std::vector<TapRequest> installedTapRequests() const;
+  bool anyTapEnabled() const;
+  std::size_t postedCount() const { return postedCount_; }
+  void setDoubleClickInterval(Duration interval) { doubleClickInterval_ = interval; }
+  void setPointerLocation(Point location) { pointer_ = location; }
+  void setSourceCreationFails(bool fails) { sourceCreationFails_ = fails; }
+
+private:
+  struct TapState {
+    TapRequest request;
+    TapCallback callback;
+    bool attached = false;
+    bool enabled = false;
+  };
+  class Port;
+
+  std::vector<std::shared_ptr<TapState>> liveTaps() const;
+  void deliver(Event event);
+
+  SimJournal& journal_;
+  SimAccessibility& accessibility_;
+  // Front to back in the order events visit them.
+  std::vector<std::weak_ptr<TapState>> taps_;
+  std::deque<Event> pending_;
+  bool delivering_ = false;
+  Sink sink_;
+  Duration doubleClickInterval_{0.5};
+  Point pointer_{};
+  std::size_t postedCount_ = 0;
+  bool sourceCreationFails_ = false;
+};
+
+} // namespace quillon

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "platform/InputSources.h"
+#include "platform/sim/SimLog.h"
+#include "platform/sim/XkbLayoutCache.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+// An ordered list of input sources, keyboard layouts among them backed by
+// real xkb keymaps, with one of them current.
+class SimInputSources final : public InputSources {
+public:
+  SimInputSources(SimJournal& journal, XkbLayoutCache& layouts)
+      : journal_(journal), layouts_(layouts) {}
+
+  std::vector<InputSourceInfo> keyboardSources(bool includeAllInstalled) const override;
+  std::optional<InputSourceInfo> currentKeyboardSource() const override;
+  bool select(std::string_view identifier) override;
+
+  // A known layout identifier ("com.apple.keylayout.US", …), enabled and
+  // select-capable, backed by its xkb layout.
+  static std::optional<InputSourceInfo> describeKnownLayout(std::string_view identifier);
+  static std::optional<std::string> xkbSpecFor(std::string_view identifier);
+
+  // Replaces the enabled layouts; the first becomes current. On an unknown
+  // identifier nothing changes and the error names it.
+  bool setEnabledLayouts(const std::vector<std::string>& identifiers, std::string* error);
+  // Adds any source, for situations the known layouts do not cover (palettes,
+  // input modes, disabled or unselectable sources, regional languages).
+  void addSource(InputSourceInfo info, std::optional<std::string> xkbSpec = std::nullopt);
+  // The keymap of the current source, or null when it has none (a palette).
+  const XkbLayout* currentLayout() const;
+  std::optional<std::string> currentIdentifier() const;
+
+private:
+  struct Source {
+    InputSourceInfo info;
+    const XkbLayout* layout = nullptr;
+  };
+  const Source* find(std::string_view identifier) const;
+
+  SimJournal& journal_;
+  XkbLayoutCache& layouts_;
+  std::vector<Source> sources_;
+  std::optional<std::size_t> current_;
+};
+
+} // namespace quillon

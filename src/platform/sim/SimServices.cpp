@@ -1,0 +1,99 @@
+#include "platform/sim/SimServices.h"
+
+#include <algorithm>
+
+namespace quillon {
+
+bool SimAccessibility::isProcessTrustedWithOptions(bool prompt) {
+  if (prompt && !trusted_) {
+    ++promptCount_;
+    journal_.record("accessibility prompt");
+  }
+  return trusted_;
+}
+
+const RunningApplication* SimWorkspace::find(int processIdentifier) const {
+  const auto found = std::find_if(running_.begin(), running_.end(), [&](const auto& application) {
+    return application.processIdentifier == processIdentifier;
+  });
+  return found == running_.end() ? nullptr : &*found;
+}
+
+std::optional<RunningApplication> SimWorkspace::frontmostApplication() const {
+  if (!frontmost_) {
+    return std::nullopt;
+  }
+  if (const RunningApplication* application = find(*frontmost_)) {
+    return *application;
+  }
+  return std::nullopt;
+}
+
+bool SimWorkspace::activate(const RunningApplication& application, ActivationOptions options) {
+  if (find(application.processIdentifier) == nullptr) {
+    return false;
+  }
+  journal_.record("activate " + std::to_string(application.processIdentifier) + " options " +
+                  std::to_string(static_cast<unsigned>(options)));
+  frontmost_ = application.processIdentifier;
+  return true;
+}
+
+bool SimWorkspace::openUrl(std::string_view url) {
+  journal_.record("open url " + std::string(url));
+  openedUrls_.emplace_back(url);
+  return true;
+}
+
+void SimWorkspace::launch(RunningApplication application) {
+  std::erase_if(running_, [&](const auto& existing) {
+    return existing.processIdentifier == application.processIdentifier;
+  });
+  running_.push_back(std::move(application));
+}
+
+void SimWorkspace::quit(int processIdentifier) {
+  std::erase_if(running_, [&](const auto& application) {
+    return application.processIdentifier == processIdentifier;
+  });
+  if (frontmost_ == processIdentifier) {
+    frontmost_.reset();
+  }
+}
+
+void SimWorkspace::setFrontmost(int processIdentifier) {
+  if (find(processIdentifier) != nullptr) {
+    frontmost_ = processIdentifier;
+  }
+}
+
+void SimPasteboard::clearContents() {
+  items_.clear();
+  ++changeCount_;
+}
+
+void SimPasteboard::writeItems(std::vector<PasteboardItem> items) {
+  items_.insert(items_.end(), std::make_move_iterator(items.begin()),
+                std::make_move_iterator(items.end()));
+  ++changeCount_;
+}
+
+void SimApplication::setActivationPolicy(ActivationPolicy policy) {
+  policy_ = policy;
+  journal_.record("activation policy " + std::to_string(static_cast<int>(policy)));
+}
+
+void SimApplication::run(ApplicationDelegate& delegate) {
+  if (launched_) {
+    return;
+  }
+  launched_ = true;
+  delegate.applicationDidFinishLaunching();
+}
+
+void SimApplication::terminate() {
+  terminated_ = true;
+  journal_.record("terminate");
+}
+
+} // namespace quillon

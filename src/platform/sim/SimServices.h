@@ -1,0 +1,98 @@
+#pragma once
+
+#include "platform/Accessibility.h"
+#include "platform/Application.h"
+#include "platform/Pasteboard.h"
+#include "platform/Permissions.h"
+#include "platform/Workspace.h"
+#include "platform/sim/SimLog.h"
+
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+class SimAccessibility final : public Accessibility {
+public:
+  explicit SimAccessibility(SimJournal& journal) : journal_(journal) {}
+  bool isProcessTrusted() const override { return trusted_; }
+  bool isProcessTrustedWithOptions(bool prompt) override;
+
+  void setTrusted(bool trusted) { trusted_ = trusted; }
+  int promptCount() const { return promptCount_; }
+
+private:
+  SimJournal& journal_;
+  bool trusted_ = true;
+  int promptCount_ = 0;
+};
+
+class SimPermissions final : public Permissions {
+public:
+  bool screenCaptureAccess() const override { return screenCapture_; }
+  void setScreenCaptureAccess(bool granted) { screenCapture_ = granted; }
+
+private:
+  bool screenCapture_ = false;
+};
+
+class SimWorkspace final : public Workspace {
+public:
+  explicit SimWorkspace(SimJournal& journal) : journal_(journal) {}
+
+  std::optional<RunningApplication> frontmostApplication() const override;
+  bool activate(const RunningApplication& application, ActivationOptions options) override;
+  bool openUrl(std::string_view url) override;
+
+  // Adds (or replaces, by process identifier) a running application.
+  void launch(RunningApplication application);
+  void quit(int processIdentifier);
+  void setFrontmost(int processIdentifier);
+  const std::vector<std::string>& openedUrls() const { return openedUrls_; }
+  const std::vector<RunningApplication>& runningApplications() const { return running_; }
+
+private:
+  const RunningApplication* find(int processIdentifier) const;
+
+  SimJournal& journal_;
+  std::vector<RunningApplication> running_;
+  std::optional<int> frontmost_;
+  std::vector<std::string> openedUrls_;
+};
+
+class SimPasteboard final : public Pasteboard {
+public:
+  long changeCount() const override { return changeCount_; }
+  std::vector<PasteboardItem> items() const override { return items_; }
+  void clearContents() override;
+  void writeItems(std::vector<PasteboardItem> items) override;
+
+private:
+  std::vector<PasteboardItem> items_;
+  long changeCount_ = 0;
+};
+
+class SimApplication final : public Application {
+public:
+  explicit SimApplication(SimJournal& journal) : journal_(journal) {}
+
+  void setActivationPolicy(ActivationPolicy policy) override;
+  // The simulated loop is driven from outside, so run() launches the
+  // delegate and returns.
+  void run(ApplicationDelegate& delegate) override;
+  void terminate() override;
+  int processIdentifier() const override { return processIdentifier_; }
+
+  std::optional<ActivationPolicy> activationPolicy() const { return policy_; }
+  bool isTerminated() const { return terminated_; }
+  bool hasLaunched() const { return launched_; }
+
+private:
+  SimJournal& journal_;
+  std::optional<ActivationPolicy> policy_;
+  bool launched_ = false;
+  bool terminated_ = false;
+  int processIdentifier_ = 4242;
+};
+
+} // namespace quillon

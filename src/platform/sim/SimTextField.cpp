@@ -1,0 +1,162 @@
+#include "platform/sim/SimTextField.h"
+
+#include <unicode/brkiter.h>
+#include <unicode/unistr.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace quillon {
+
+namespace {
+
+std::string toUtf8(const std::u16string& text) {
+  std::string result;
+  icu::UnicodeString(text.data(), static_cast<int32_t>(text.size())).toUTF8String(result);
+  return result;
+}
+
+// The byte offset of the user-perceived character boundary before (or after)
+// the given offset, so Delete and the arrows never split a character.
+std::size_t graphemeBoundary(const std::string& text, std::size_t offset, bool forward) {
+  const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(text);
+  const icu::UnicodeString prefix =
+      icu::UnicodeString::fromUTF8(std::string_view(text).substr(0, offset));
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<icu::BreakIterator> characters(
+      icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+  if (U_FAILURE(status)) {
+    return forward ? std::min(offset + 1, text.size()) : (offset == 0 ? 0 : offset - 1);
+  }
+  characters->setText(unicode);
+  const int32_t position = prefix.length();
+  const int32_t boundary = forward ? characters->following(position) : characters->preceding(position);
+  if (boundary == icu::BreakIterator::DONE) {
+    return forward ? text.size() : 0;
+  }
+  std::string head;
+  unicode.tempSubString(0, boundary).toUTF8String(head);
+  return head.size();
+}
+
+} // namespace
+
+void SimTextField::receive(const Event& event) {
+  delivered_.push_back({event.type(), event.keyCode(), event.flags(), event.isMarkedSynthetic(),
+                        toUtf8(event.unicodeString())});
+  if (event.type() == EventType::KeyDown) {
+    handleKeyDown(event);
+  }
+}
+
+void SimTextField::handleKeyDown(const Event& event) {
+  if (!event.unicodeString().empty()) {
+    insert(toUtf8(event.unicodeString()));
+    return;
+  }
+  const EventFlags flags = event.flags();
+  const KeyCode key = event.keyCode();
+  if (hasFlag(flags, flag::Command)) {
+    handleCommandShortcut(key);
+    return;
+  }
+  switch (key) {
+  case keycode::Delete:
+    deleteBackward();
+    return;
+  case keycode::Return:
+    insert("\n");
+    return;
+  case keycode::Tab:
+    insert("\t");
+    return;
+  case keycode::LeftArrow:
+    moveCaret(false);
+    return;
+  case keycode::RightArrow:
+    moveCaret(true);
+    return;
+  default:
+    break;
+  }
+  if (hasFlag(flags, flag::Control)) {
+    return;
+  }
+  const XkbLayout* layout = sources_.currentLayout();
+  if (layout == nullptr) {
+    return;
+  }
+  const KeyModifiers modifiers{hasFlag(flags, flag::Shift), hasFlag(flags, flag::CapsLock),
+                               hasFlag(flags, flag::Option)};
+  insert(layout->text(key, modifiers));
+}
+
+bool SimTextField::handleCommandShortcut(KeyCode key) {
+  switch (key) {
+  case keycode::A:
+    selectAll();
+    return true;
+  case keycode::C:
+    if (selectionStart_ != selectionEnd_) {
+      pasteboard_.setString(selectedText());
+    }
+    return true;
+  case keycode::X:
+    if (selectionStart_ != selectionEnd_) {
+      pasteboard_.setString(selectedText());
+      insert("");
+    }
+    return true;
+  case keycode::V:
+    if (const auto pasted = pasteboard_.string()) {
+      insert(*pasted);
+    }
+    return true;
+  default:
+    return false;
+  }
+}
+
+void SimTextField::insert(std::string_view inserted) {
+  text_.replace(selectionStart_, selectionEnd_ - selectionStart_, inserted);
+  selectionStart_ += inserted.size();
+  selectionEnd_ = selectionStart_;
+}
+
+void SimTextField::deleteBackward() {
+  if (selectionStart_ == selectionEnd_) {
+    selectionStart_ = graphemeBoundary(text_, selectionEnd_, false);
+  }
+  insert("");
+}
+
+void SimTextField::moveCaret(bool forward) {
+  const std::size_t caret = forward ? graphemeBoundary(text_, selectionEnd_, true)
+                                    : graphemeBoundary(text_, selectionEnd_, false);
+  selectionStart_ = selectionEnd_ = std::min(caret, text_.size());
+}
+
+void SimTextField::clear() { setText(""); }
+
+void SimTextField::setText(std::string text) {
+  text_ = std::move(text);
+  selectionStart_ = selectionEnd_ = text_.size();
+}
+
+void SimTextField::selectAll() {
+  selectionStart_ = 0;
+  selectionEnd_ = text_.size();
+}
+
+std::string SimTextField::selectedText() const {
+  return text_.substr(selectionStart_, selectionEnd_ - selectionStart_);
+}
+
+std::vector<DeliveredEvent> SimTextField::takeDeliveredEvents() {
+  std::vector<DeliveredEvent> fresh(delivered_.begin() + static_cast<std::ptrdiff_t>(readUpTo_),
+                                    delivered_.end());
+  readUpTo_ = delivered_.size();
+  return fresh;
+}
+
+} // namespace quillon

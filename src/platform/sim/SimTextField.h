@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/Event.h"
+#include "platform/Pasteboard.h"
+#include "platform/sim/SimInputSources.h"
+
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+// What the focused application received, in a form tests and scripts read.
+struct DeliveredEvent {
+  EventType type;
+  KeyCode keyCode;
+  EventFlags flags;
+  bool marked;
+  std::string characters; // the text a unicode event carried
+};
+
+// The focused application: one editable text area. It types each delivered
+// key through the current input source's layout, as an application would,
+// and handles Delete, a selection and the clipboard shortcuts.
+class SimTextField {
+public:
+  SimTextField(SimInputSources& sources, Pasteboard& pasteboard)
+      : sources_(sources), pasteboard_(pasteboard) {}
+
+  void receive(const Event& event);
+
+  const std::string& text() const { return text_; }
+  void clear();
+  void setText(std::string text);
+  void selectAll();
+  std::string selectedText() const;
+  // The events received since the previous call.
+  std::vector<DeliveredEvent> takeDeliveredEvents();
+  const std::vector<DeliveredEvent>& deliveredEvents() const { return delivered_; }
+
+private:
+  void handleKeyDown(const Event& event);
+  bool handleCommandShortcut(KeyCode key);
+  void insert(std::string_view text);
+  void deleteBackward();
+  void moveCaret(bool forward);
+
+  SimInputSources& sources_;
+  Pasteboard& pasteboard_;
+  std::string text_;
+  // Byte offsets into text_, always on character boundaries; the caret is at
+  // selectionEnd_.
+  std::size_t selectionStart_ = 0;
+  std::size_t selectionEnd_ = 0;
+  std::vector<DeliveredEvent> delivered_;
+  std::size_t readUpTo_ = 0;
+};
+
+} // namespace quillon

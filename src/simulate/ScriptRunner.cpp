@@ -1,0 +1,354 @@
+#include "simulate/ScriptRunner.h"
+
+#include "app/EntryPoint.h"
+#include "simulate/Chord.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <unicode/utf8.h>
+
+namespace quillon {
+
+namespace {
+
+// Time between two keys of `keys`, as a quick typist leaves.
+constexpr Duration interKeyDelay{0.08};
+// Longer waits are almost certainly a typo in a script.
+constexpr double maximumWaitSeconds = 24 * 60 * 60;
+
+std::string toJson(const nlohmann::json& value) {
+  return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string_view trimmed(std::string_view text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) {
+    return {};
+  }
+  const auto last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+std::optional<bool> parseBool(std::string_view text) {
+  if (text == "true") {
+    return true;
+  }
+  if (text == "false") {
+    return false;
+  }
+  return std::nullopt;
+}
+
+// Code points of a UTF-8 text, or nothing when it is not valid UTF-8.
+std::optional<std::u32string> decodeUtf8(std::string_view text) {
+  std::u32string decoded;
+  int32_t offset = 0;
+  const auto length = static_cast<int32_t>(text.size());
+  while (offset < length) {
+    UChar32 codePoint = 0;
+// ICU's decoding macros narrow internally.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wconversion"
+    U8_NEXT(text.data(), offset, length, codePoint);
+#pragma GCC diagnostic pop
+    if (codePoint < 0) {
+      return std::nullopt;
+    }
+    decoded.push_back(static_cast<char32_t>(codePoint));
+  }
+  return decoded;
+}
+
+std::string encodeUtf8(char32_t codePoint) {
+  char buffer[U8_MAX_LENGTH];
+  int32_t length = 0;
+  UBool failed = false;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wconversion"
+  U8_APPEND(buffer, length, U8_MAX_LENGTH, static_cast<UChar32>(codePoint), failed);
+#pragma GCC diagnostic pop
+  return failed ? std::string() : std::string(buffer, static_cast<std::size_t>(length));
+}
+
+std::string_view typeName(EventType type) {
+  switch (type) {
+  case EventType::KeyDown:
+    return "keyDown";
+  case EventType::KeyUp:
+    return "keyUp";
+  case EventType::FlagsChanged:
+    return "flagsChanged";
+  case EventType::LeftMouseDown:
+    return "leftMouseDown";
+  case EventType::LeftMouseUp:
+    return "leftMouseUp";
+  case EventType::ScrollWheel:
+    return "scrollWheel";
+  default:
+    return "other";
+  }
+}
+
+} // namespace
+
+ScriptRunner::ScriptRunner(SimDesktop& desktop, std::ostream& out)
+    : desktop_(desktop), out_(out), application_(desktop.platform()) {
+  registerCommands();
+}
+
+void ScriptRunner::registerCommands() {
+  auto bind = [this](void (ScriptRunner::*member)(std::string_view)) {
+    return [this, member](std::string_view arguments) { (this->*member)(arguments); };
+  };
+  commands_ = {
+      {"layouts", bind(&ScriptRunner::layouts)}, {"source", bind(&ScriptRunner::source)},
+      {"select", bind(&ScriptRunner::select)},   {"keys", bind(&ScriptRunner::keys)},
+      {"press", bind(&ScriptRunner::press)},     {"wait", bind(&ScriptRunner::wait)},
+      {"text", bind(&ScriptRunner::text)},       {"clear", bind(&ScriptRunner::clear)},
+      {"set", bind(&ScriptRunner::set)},         {"get", bind(&ScriptRunner::get)},
+      {"trust", bind(&ScriptRunner::trust)},     {"log", bind(&ScriptRunner::log)},
+      {"clipboard", bind(&ScriptRunner::clipboard)}, {"events", bind(&ScriptRunner::events)},
+  };
+}
+
+void ScriptRunner::run(std::istream& script) {
+  std::string line;
+  while (std::getline(script, line)) {
+    runLine(line);
+  }
+  launchIfNeeded();
+  settle();
+}
+
+void ScriptRunner::runLine(std::string_view line) {
+  if (!line.empty() && line.back() == '\r') {
+    line.remove_suffix(1);
+  }
+  const std::string_view content = trimmed(line);
+  if (content.empty() || content.front() == '#') {
+    return;
+  }
+  // Arguments keep everything after the first space, trailing spaces
+  // included: `keys us word ` types the final space.
+  const std::size_t nameStart = line.find_first_not_of(" \t");
+  const std::size_t nameEnd = line.find_first_of(" \t", nameStart);
+  const std::string_view name = line.substr(nameStart, nameEnd - nameStart);
+  const std::string_view arguments =
+      nameEnd == std::string_view::npos ? std::string_view{} : line.substr(nameEnd + 1);
+
+  const auto command = commands_.find(name);
+  if (command == commands_.end()) {
+    error("unknown command " + toJson(std::string(name)));
+    return;
+  }
+  static constexpr std::array<std::string_view, 6> commandsWithoutArguments{
+      "source", "text", "clear", "log", "clipboard", "events"};
+  if (std::find(commandsWithoutArguments.begin(), commandsWithoutArguments.end(), name) !=
+          commandsWithoutArguments.end() &&
+      !trimmed(arguments).empty()) {
+    error(std::string(name) + " takes no arguments");
+    return;
+  }
+  static constexpr std::array<std::string_view, 3> setupCommands{"layouts", "trust", "set"};
+  if (std::find(setupCommands.begin(), setupCommands.end(), name) == setupCommands.end()) {
+    launchIfNeeded();
+  }
+  command->second(arguments);
+  settle();
+}
+
+void ScriptRunner::launchIfNeeded() {
+  if (hasLaunched()) {
+    return;
+  }
+  desktop_.application().setActivationPolicy(activationPolicyFor(ProcessMode::MenuBar));
+  desktop_.application().run(application_);
+}
+
+// What the main queue would do at once after the command: run what is due.
+void ScriptRunner::settle() { desktop_.runUntilIdle(); }
+
+void ScriptRunner::error(std::string_view message) { out_ << "error: " << message << '\n'; }
+
+void ScriptRunner::layouts(std::string_view arguments) {
+  std::vector<std::string> identifiers;
+  std::string_view rest = trimmed(arguments);
+  while (!rest.empty()) {
+    const std::size_t comma = rest.find(',');
+    identifiers.emplace_back(trimmed(rest.substr(0, comma)));
+    if (identifiers.back().empty()) {
+      error("layouts: empty identifier");
+      return;
+    }
+    rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
+  }
+  if (identifiers.empty()) {
+    error("layouts: expected ID,ID,...");
+    return;
+  }
+  std::string problem;
+  if (!desktop_.inputSources().setEnabledLayouts(identifiers, &problem)) {
+    error("layouts: " + problem);
+  }
+}
+
+void ScriptRunner::source(std::string_view) {
+  const auto identifier = desktop_.inputSources().currentIdentifier();
+  out_ << (identifier ? toJson(*identifier) : "null") << '\n';
+}
+
+void ScriptRunner::select(std::string_view arguments) {
+  const std::string identifier(trimmed(arguments));
+  if (!desktop_.inputSources().select(identifier)) {
+    error("select: no selectable source " + toJson(identifier));
+  }
+}
+
+void ScriptRunner::keys(std::string_view arguments) {
+  const std::size_t space = arguments.find(' ');
+  if (space == std::string_view::npos || space == 0) {
+    error("keys: expected LAYOUT TEXT");
+    return;
+  }
+  const std::string_view layoutSpec = arguments.substr(0, space);
+  std::string problem;
+  const XkbLayout* layout = desktop_.layouts().layout(layoutSpec, &problem);
+  if (layout == nullptr) {
+    error("keys: unknown layout " + toJson(std::string(layoutSpec)));
+    return;
+  }
+  const auto characters = decodeUtf8(arguments.substr(space + 1));
+  if (!characters) {
+    error("keys: text is not valid UTF-8");
+    return;
+  }
+  std::vector<KeyStroke> strokes;
+  for (const char32_t character : *characters) {
+    const auto stroke = layout->strokeFor(character);
+    if (!stroke) {
+      error("keys: no key of " + std::string(layoutSpec) + " types " +
+            toJson(encodeUtf8(character)));
+      return;
+    }
+    strokes.push_back(*stroke);
+  }
+  for (std::size_t index = 0; index < strokes.size(); ++index) {
+    if (index > 0) {
+      desktop_.advance(interKeyDelay);
+    }
+    typeKey(strokes[index].keyCode, strokes[index].shift, strokes[index].option);
+  }
+}
+
+void ScriptRunner::typeKey(KeyCode key, bool shift, bool option) {
+  SimKeyboard& keyboard = desktop_.keyboard();
+  if (shift) {
+    keyboard.keyDown(keycode::Shift);
+  }
+  if (option) {
+    keyboard.keyDown(keycode::Option);
+  }
+  keyboard.tap(key);
+  if (option) {
+    keyboard.keyUp(keycode::Option);
+  }
+  if (shift) {
+    keyboard.keyUp(keycode::Shift);
+  }
+}
+
+void ScriptRunner::press(std::string_view arguments) {
+  std::string problem;
+  const auto chord = parseChord(trimmed(arguments), &problem);
+  if (!chord) {
+    error("press: " + problem);
+    return;
+  }
+  SimKeyboard& keyboard = desktop_.keyboard();
+  for (const KeyCode modifier : chord->modifiers) {
+    keyboard.keyDown(modifier);
+  }
+  if (chord->key) {
+    keyboard.tap(*chord->key);
+  }
+  for (auto modifier = chord->modifiers.rbegin(); modifier != chord->modifiers.rend(); ++modifier) {
+    keyboard.keyUp(*modifier);
+  }
+}
+
+void ScriptRunner::wait(std::string_view arguments) {
+  const std::string_view text = trimmed(arguments);
+  double seconds = 0;
+  const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+  if (text.empty() || problem != std::errc() || end != text.data() + text.size() ||
+      !std::isfinite(seconds) || seconds < 0 || seconds > maximumWaitSeconds) {
+    error("wait: expected a number of seconds from 0 to 86400");
+    return;
+  }
+  desktop_.advance(Duration(seconds));
+}
+
+void ScriptRunner::text(std::string_view) { out_ << toJson(desktop_.textField().text()) << '\n'; }
+
+void ScriptRunner::clear(std::string_view) { desktop_.textField().clear(); }
+
+void ScriptRunner::set(std::string_view arguments) {
+  const std::string_view text = trimmed(arguments);
+  const std::size_t space = text.find(' ');
+  const auto key = Settings::keyNamed(text.substr(0, space));
+  const auto value =
+      space == std::string_view::npos ? std::nullopt : parseBool(trimmed(text.substr(space + 1)));
+  if (!key || !value) {
+    error("set: expected KEY true|false with a known key");
+    return;
+  }
+  application_.settings().set(*value, *key);
+}
+
+void ScriptRunner::get(std::string_view arguments) {
+  const auto key = Settings::keyNamed(trimmed(arguments));
+  if (!key) {
+    error("get: unknown key " + toJson(std::string(trimmed(arguments))));
+    return;
+  }
+  out_ << (application_.settings().value(*key) ? "true" : "false") << '\n';
+}
+
+void ScriptRunner::trust(std::string_view arguments) {
+  const auto value = parseBool(trimmed(arguments));
+  if (!value) {
+    error("trust: expected true or false");
+    return;
+  }
+  desktop_.accessibility().setTrusted(*value);
+}
+
+void ScriptRunner::log(std::string_view) {
+  out_ << toJson(nlohmann::json(desktop_.log().takeNewLines())) << '\n';
+}
+
+void ScriptRunner::clipboard(std::string_view) {
+  const auto text = desktop_.pasteboard().string();
+  out_ << (text ? toJson(*text) : "null") << '\n';
+}
+
+void ScriptRunner::events(std::string_view) {
+  nlohmann::json list = nlohmann::json::array();
+  for (const DeliveredEvent& event : desktop_.textField().takeDeliveredEvents()) {
+    nlohmann::json entry = {{"type", typeName(event.type)},
+                            {"keyCode", event.keyCode},
+                            {"flags", event.flags},
+                            {"marked", event.marked}};
+    if (!event.characters.empty()) {
+      entry["characters"] = event.characters;
+    }
+    list.push_back(std::move(entry));
+  }
+  out_ << toJson(list) << '\n';
+}
+
+} // namespace quillon

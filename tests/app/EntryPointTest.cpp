@@ -1,0 +1,162 @@
+#include "app/AppDelegate.h"
+#include "app/EntryPoint.h"
+#include "platform/shared/PropertyListCodec.h"
+#include "platform/shared/TemporaryDirectory.h"
+#include "platform/sim/SimDesktop.h"
+#include "webapp/UrlSyntax.h"
+#include "webapp/WebAppDelegate.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace quillon {
+namespace {
+
+// A bundle on disk at <folder>/Name.app with the given Info.plist contents.
+class BundleOnDisk {
+public:
+  explicit BundleOnDisk(std::optional<std::string> infoPlistBytes) {
+    const auto contents = folder_.path() / "Name.app" / "Contents";
+    std::filesystem::create_directories(contents / "MacOS");
+    if (infoPlistBytes) {
+      std::ofstream(contents / "Info.plist", std::ios::binary) << *infoPlistBytes;
+    }
+    executable_ = contents / "MacOS" / "Name";
+  }
+  static BundleOnDisk withInfo(PropertyDictionary info) {
+    return BundleOnDisk(serializePropertyList(PropertyValue(std::move(info))));
+  }
+  const std::filesystem::path& executable() const { return executable_; }
+
+private:
+  TemporaryDirectory folder_;
+  std::filesystem::path executable_;
+};
+
+struct ProcessRun {
+  int status;
+  std::string output;
+};
+
+ProcessRun runIn(SimDesktop& desktop, std::vector<std::string> arguments) {
+  std::ostringstream out;
+  const int status = runProcess(arguments, desktop.platform(), out);
+  return {status, out.str()};
+}
+
+TEST(EntryPointTest, ProbeArgumentAnywhereAnswersAndCreatesNothing) {
+  for (const auto& arguments : std::vector<std::vector<std::string>>{
+           {"quillon", "--tcc-check-screen"},
+           {"quillon", "--simulate", "x", "--tcc-check-screen", "--tcc-check-screen"},
+           {"--tcc-check-screen"}}) {
+    for (const bool granted : {true, false}) {
+      SimDesktop desktop;
+      desktop.permissions().setScreenCaptureAccess(granted);
+      const ProcessRun run = runIn(desktop, arguments);
+      EXPECT_EQ(run.status, 0);
+      EXPECT_EQ(run.output, granted ? "YES\n" : "NO\n");
+      EXPECT_FALSE(desktop.application().hasLaunched());
+      EXPECT_FALSE(desktop.application().activationPolicy());
+      EXPECT_TRUE(desktop.log().lines().empty());
+    }
+  }
+}
+
+TEST(EntryPointTest, NearMissesOfTheProbeArgumentRunTheMenuBar) {
+  SimDesktop desktop;
+  const ProcessRun run = runIn(desktop, {"quillon", "--tcc-check-screen=1", "--TCC-CHECK-SCREEN",
+                                  "tcc-check-screen"});
+  EXPECT_EQ(run.output, "");
+  EXPECT_EQ(desktop.application().activationPolicy(), ActivationPolicy::Accessory);
+  EXPECT_TRUE(desktop.log().contains("Quillon: launched, pid=4242, accessibility=true"));
+}
+
+TEST(EntryPointTest, OnlyATextStartAddressSelectsWebAppMode) {
+  struct Case {
+    std::optional<std::string> infoPlist;
+    ProcessMode mode;
+  };
+  const std::vector<Case> cases{
+      {serializePropertyList(PropertyDictionary{{"QuillonWebAppURL", "https://example.com"}}),
+       ProcessMode::WebApp},
+      // The value is not judged here: any text means web-app mode.
+      {serializePropertyList(PropertyDictionary{{"QuillonWebAppURL", "not a url"}}),
+       ProcessMode::WebApp},
+      {serializePropertyList(PropertyDictionary{{"QuillonWebAppURL", 42}}), ProcessMode::MenuBar},
+      {serializePropertyList(PropertyDictionary{{"QuillonWebAppURL", PropertyArray{"x"}}}),
+       ProcessMode::MenuBar},
+      {serializePropertyList(PropertyDictionary{{"CFBundleName", "Name"}}), ProcessMode::MenuBar},
+      {serializePropertyList(PropertyArray{"QuillonWebAppURL"}), ProcessMode::MenuBar},
+      {std::string("<?xml version=\"1.0\"?><plist><dict><key>QuillonWebAppURL</key>"),
+       ProcessMode::MenuBar},
+      {std::string("\x00\x01garbage", 9), ProcessMode::MenuBar},
+      {std::nullopt, ProcessMode::MenuBar},
+  };
+  for (const Case& testCase : cases) {
+    const BundleOnDisk bundle(testCase.infoPlist);
+    SimDesktop desktop(SimDesktop::Options{.executablePath = bundle.executable()});
+    EXPECT_EQ(selectProcessMode(std::vector<std::string>{"Name"}, desktop.bundle().infoDictionary()),
+              testCase.mode)
+        << testCase.infoPlist.value_or("(no Info.plist)");
+  }
+}
+
+TEST(EntryPointTest, UnreadableInfoPlistIsLoggedAndRunsTheMenuBar) {
+  const BundleOnDisk bundle(std::string("{ definitely not a plist"));
+  SimDesktop desktop(SimDesktop::Options{.executablePath = bundle.executable()});
+  runIn(desktop, {bundle.executable().string()});
+  EXPECT_EQ(desktop.application().activationPolicy(), ActivationPolicy::Accessory);
+  ASSERT_FALSE(desktop.log().lines().empty());
+  EXPECT_NE(desktop.log().lines().front().find("Info.plist"), std::string::npos);
+  EXPECT_TRUE(desktop.log().contains("Quillon: event tap started"));
+}
+
+TEST(EntryPointTest, ExecutableOutsideAnAppBundleIsItsOwnFoldersBundle) {
+  SimDesktop desktop(SimDesktop::Options{.executablePath = "/usr/local/bin/quillon"});
+  EXPECT_EQ(desktop.bundle().bundlePath(), "/usr/local/bin");
+  EXPECT_FALSE(desktop.bundle().infoDictionary());
+  EXPECT_EQ(FileBundle::appBundleContaining("/A.app/Contents/MacOS/A"), "/A.app");
+  EXPECT_FALSE(FileBundle::appBundleContaining("/A.app/Contents/Other/A"));
+  EXPECT_FALSE(FileBundle::appBundleContaining("/A/Contents/MacOS/A"));
+}
+
+TEST(EntryPointTest, WebAppWithUsableAddressRunsAsARegularApplication) {
+  const auto bundle = BundleOnDisk::withInfo(
+      {{"QuillonWebAppURL", "https://mail.example.com/inbox?x=%20"},
+       {"CFBundleIdentifier", "com.quillon.webapp.mail"}});
+  SimDesktop desktop(SimDesktop::Options{.executablePath = bundle.executable()});
+  runIn(desktop, {"Mail"});
+  EXPECT_EQ(desktop.application().activationPolicy(), ActivationPolicy::Regular);
+  EXPECT_FALSE(desktop.application().isTerminated());
+  EXPECT_EQ(desktop.eventTaps().installedTapCount(), 0u) << "no menu-bar service starts";
+}
+
+TEST(EntryPointTest, WebAppWithoutUsableAddressExits) {
+  for (const char* url : {"", "has spaces", "https://bad%zzescape", "https://x/%2"}) {
+    const auto bundle = BundleOnDisk::withInfo({{"QuillonWebAppURL", url}});
+    SimDesktop desktop(SimDesktop::Options{.executablePath = bundle.executable()});
+    runIn(desktop, {"Name"});
+    EXPECT_EQ(desktop.log().lines(),
+              std::vector<std::string>{"Quillon web-app: no QuillonWebAppURL in Info.plist — exiting"})
+        << url;
+    EXPECT_TRUE(desktop.application().isTerminated());
+  }
+}
+
+TEST(UrlSyntaxTest, AcceptsWellFormedReferencesOnly) {
+  EXPECT_TRUE(isParseableUrl("https://example.com/a/b?c=d&e=%2F#frag"));
+  EXPECT_TRUE(isParseableUrl("http://[::1]:8080/"));
+  EXPECT_TRUE(isParseableUrl("example.com"));
+  EXPECT_FALSE(isParseableUrl(""));
+  EXPECT_FALSE(isParseableUrl("https://exa mple.com"));
+  EXPECT_FALSE(isParseableUrl("https://example.com/\xD0\xBF"));
+  EXPECT_FALSE(isParseableUrl("https://example.com/<script>"));
+  EXPECT_FALSE(isParseableUrl("%"));
+  EXPECT_FALSE(isParseableUrl("%4"));
+  EXPECT_FALSE(isParseableUrl("%4g"));
+}
+
+} // namespace
+} // namespace quillon
