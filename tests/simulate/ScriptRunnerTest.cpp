@@ -1,0 +1,187 @@
+#include "simulate/Chord.h"
+#include "simulate/ScriptRunner.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <sstream>
+
+namespace quillon {
+namespace {
+
+class ScriptRunnerTest : public ::testing::Test {
+protected:
+  // Runs a script and answers the lines it printed.
+  // Runs the lines of a script; the launch happens as a whole script's would,
+  // except that a script made only of setup commands does not launch.
+  std::vector<std::string> run(std::string_view script) {
+    std::istringstream in{std::string(script)};
+    for (std::string line; std::getline(in, line);) {
+      runner.runLine(line);
+    }
+    std::vector<std::string> lines;
+    std::istringstream printed(out.str());
+    for (std::string line; std::getline(printed, line);) {
+      lines.push_back(line);
+    }
+    out.str("");
+    return lines;
+  }
+
+  nlohmann::json runJson(std::string_view command) {
+    const auto lines = run(command);
+    EXPECT_EQ(lines.size(), 1u) << command;
+    return lines.empty() ? nlohmann::json() : nlohmann::json::parse(lines.front());
+  }
+
+  SimDesktop desktop;
+  std::ostringstream out;
+  ScriptRunner runner{desktop, out};
+};
+
+TEST_F(ScriptRunnerTest, TypesPhysicalKeysThroughTheCurrentLayout) {
+  EXPECT_EQ(run("layouts com.apple.keylayout.US,com.apple.keylayout.Russian\n"
+                "source\n"
+                "keys us Hello, World?\n"
+                "text\n"
+                "clear\n"
+                "keys ru(mac) привет \n"
+                "text\n"
+                "select com.apple.keylayout.Russian\n"
+                "source\n"
+                "clear\n"
+                "keys us ghbdtn\n"
+                "text\n"),
+            (std::vector<std::string>{"\"com.apple.keylayout.US\"", "\"Hello, World?\"",
+                                      "\"ghbdtn \"", "\"com.apple.keylayout.Russian\"",
+                                      "\"привет\""}));
+}
+
+TEST_F(ScriptRunnerTest, KeysTakesVirtualTimeAndShiftEvents) {
+  const TimePoint before = desktop.clock().now();
+  run("keys us aB\n");
+  EXPECT_EQ(std::chrono::duration<double>(desktop.clock().now() - before).count(), 0.08);
+  const auto events = runJson("events");
+  ASSERT_EQ(events.size(), 6u);
+  EXPECT_EQ(events[0], (nlohmann::json{{"type", "keyDown"}, {"keyCode", 0}, {"flags", 0}, {"marked", false}}));
+  EXPECT_EQ(events[2]["type"], "flagsChanged");
+  EXPECT_EQ(events[2]["keyCode"], 56);
+  EXPECT_EQ(events[2]["flags"], 0x20000);
+  EXPECT_EQ(events[3]["keyCode"], 11);
+  EXPECT_EQ(events[3]["flags"], 0x20000);
+  EXPECT_EQ(events[5]["flags"], 0);
+  EXPECT_EQ(runJson("events"), nlohmann::json::array());
+}
+
+TEST_F(ScriptRunnerTest, UntypableTextTypesNothing) {
+  const auto lines = run("keys us abc€\ntext\nkeys zz(bad x\nkeys us\n");
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0].rfind("error:", 0), 0u) << lines[0];
+  EXPECT_EQ(lines[1], "\"\"");
+  EXPECT_EQ(lines[2].rfind("error:", 0), 0u);
+  EXPECT_EQ(lines[3].rfind("error:", 0), 0u);
+}
+
+TEST_F(ScriptRunnerTest, HotkeysAreSwallowedAndTheVideoOverlayShortcutIsPosted) {
+  run("press ctrl+cmd+v\n");
+  const auto events = runJson("events");
+  std::vector<nlohmann::json> keyDowns;
+  for (const auto& event : events) {
+    if (event["type"] == "keyDown") {
+      keyDowns.push_back(event);
+    }
+  }
+  ASSERT_EQ(keyDowns.size(), 1u) << events.dump();
+  EXPECT_EQ(keyDowns[0], (nlohmann::json{{"type", "keyDown"}, {"keyCode", 23}, {"flags", 0x120000},
+                                         {"marked", true}}));
+  const auto log = runJson("log");
+  EXPECT_EQ(log.back(), "Quillon video: opening macOS overlay (Shift+Cmd+5)");
+}
+
+TEST_F(ScriptRunnerTest, ChordsPressModifiersInOrderAndReleaseInReverse) {
+  run("press cmd+shift\n");
+  const auto events = runJson("events");
+  ASSERT_EQ(events.size(), 4u);
+  EXPECT_EQ(events[0]["keyCode"], 55);
+  EXPECT_EQ(events[0]["flags"], 0x100000);
+  EXPECT_EQ(events[1]["flags"], 0x120000);
+  EXPECT_EQ(events[2]["keyCode"], 56);
+  EXPECT_EQ(events[2]["flags"], 0x100000);
+  EXPECT_EQ(events[3]["flags"], 0);
+}
+
+TEST_F(ScriptRunnerTest, ClipboardShortcutsWorkInTheField) {
+  EXPECT_EQ(run("clipboard\nkeys us copy me\npress cmd+a\npress cmd+c\nclipboard\n"
+                "press right\npress cmd+v\ntext\n"),
+            (std::vector<std::string>{"null", "\"copy me\"", "\"copy mecopy me\""}));
+}
+
+TEST_F(ScriptRunnerTest, SettingsAndLogReadBackAsJson) {
+  EXPECT_EQ(run("set autoEnableOnLaunch false\nset folderPeekEnabled false\nget folderPeekEnabled\n"
+                "get sleepBlockerEnabled\n"),
+            (std::vector<std::string>{"false", "false"}));
+  EXPECT_EQ(runJson("log"), (nlohmann::json{"Quillon: launched, pid=4242, accessibility=true",
+                                            "Quillon: event tap started"}));
+  EXPECT_EQ(runJson("log"), nlohmann::json::array());
+}
+
+TEST_F(ScriptRunnerTest, SetupCommandsComeBeforeTheLaunch) {
+  run("trust false\nlayouts com.apple.keylayout.German\n");
+  EXPECT_FALSE(runner.hasLaunched());
+  EXPECT_EQ(runJson("log"),
+            (nlohmann::json{"Quillon: launched, pid=4242, accessibility=false",
+                            "Quillon: event tap FAILED to start (likely no accessibility)"}));
+  run("trust true\nwait 1.5\npress ctrl+cmd+t\n");
+  // The tap came up on the retry tick and now swallows the hotkey.
+  for (const auto& event : runJson("events")) {
+    EXPECT_FALSE(event["type"] == "keyDown" && event["keyCode"] == 17) << event.dump();
+  }
+  EXPECT_EQ(runJson("source"), "com.apple.keylayout.German");
+}
+
+TEST_F(ScriptRunnerTest, AWholeScriptLaunchesEvenWithoutCommands) {
+  std::istringstream script("# nothing but a comment\n");
+  runner.run(script);
+  EXPECT_TRUE(runner.hasLaunched());
+}
+
+TEST_F(ScriptRunnerTest, GarbageLinesPrintOneErrorEachAndTheRunGoesOn) {
+  const auto lines = run("# a comment\n\n   \nfly away\nwait\nwait -1\nwait 1e400\nwait abc\n"
+                         "set nosuchKey true\nset copyKeysEnabled maybe\nget\ntrust 1\n"
+                         "select com.apple.keylayout.Nope\nlayouts ,\nlayouts com.apple.Nope\n"
+                         "press ctrl+\npress hyper+a\npress a+ctrl\npress f13\ntext now\n"
+                         "keys us ok\r\ntext\r\n");
+  ASSERT_EQ(lines.size(), 18u);
+  for (std::size_t index = 0; index + 1 < lines.size(); ++index) {
+    EXPECT_EQ(lines[index].rfind("error: ", 0), 0u) << lines[index];
+  }
+  EXPECT_EQ(lines.back(), "\"ok\"");
+}
+
+TEST(ChordTest, ParsesKeysAndModifiers) {
+  std::string error;
+  const auto plusKey = parseChord("cmd++", &error);
+  ASSERT_TRUE(plusKey) << error;
+  EXPECT_EQ(plusKey->key, keycode::Equal);
+  EXPECT_EQ(plusKey->modifiers, (std::vector<KeyCode>{keycode::Command, keycode::Shift}));
+
+  const auto question = parseChord("shift+?", &error);
+  ASSERT_TRUE(question);
+  EXPECT_EQ(question->modifiers, std::vector<KeyCode>{keycode::Shift});
+  EXPECT_EQ(question->key, keycode::Slash);
+
+  const auto arrow = parseChord("fn+ctrl+LEFT", &error);
+  ASSERT_TRUE(arrow);
+  EXPECT_EQ(arrow->key, keycode::LeftArrow);
+
+  const auto backslash = parseChord("cmd+\\", &error);
+  ASSERT_TRUE(backslash);
+  EXPECT_EQ(backslash->key, keycode::Backslash);
+
+  EXPECT_FALSE(parseChord("", &error));
+  EXPECT_FALSE(parseChord("ctrl++a", &error));
+  EXPECT_FALSE(parseChord("ctrl+é", &error));
+}
+
+} // namespace
+} // namespace quillon
