@@ -1,0 +1,449 @@
+#include "platform/shared/PlistDefaults.h"
+
+#include "platform/shared/PropertyListCodec.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#include <utility>
+
+namespace quillon {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A file descriptor owned through unique_ptr: the handle type stands in for a pointer.
+struct FdCloser {
+  struct pointer {
+    int fd = -1;
+    pointer() = default;
+    pointer(std::nullptr_t) {}
+    explicit pointer(int value) : fd(value) {}
+    explicit operator bool() const { return fd >= 0; }
+    friend bool operator==(pointer, pointer) = default;
+  };
+  void operator()(pointer handle) const { ::close(handle.fd); }
+};
+using UniqueFd = std::unique_ptr<int, FdCloser>;
+
+UniqueFd openFd(const fs::path& path, int flags, mode_t mode = 0) {
+  int fd = -1;
+  do {
+    fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+  } while (fd < 0 && errno == EINTR);
+  return UniqueFd(FdCloser::pointer(fd));
+}
+
+std::string errnoText() {
+  return std::system_category().message(errno);
+}
+
+std::string failure(std::string_view doing, const fs::path& path) {
+  return std::string(doing) + " " + path.string() + ": " + errnoText();
+}
+
+// Removes a temporary file unless it was renamed into place.
+class TemporaryFile {
+public:
+  explicit TemporaryFile(fs::path path) : path_(std::move(path)) {}
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  ~TemporaryFile() {
+    if (!kept_) {
+      ::unlink(path_.c_str());
+    }
+  }
+  const fs::path& path() const { return path_; }
+  void keep() { kept_ = true; }
+
+private:
+  fs::path path_;
+  bool kept_ = false;
+};
+
+// ---------------------------------------------------------------------------------------
+// Reading a domain file.
+
+enum class ReadOutcome { Absent, Contents, Oversized, Unreadable };
+
+struct FileRead {
+  ReadOutcome outcome = ReadOutcome::Absent;
+  std::string bytes;
+  std::string problem;
+};
+
+FileRead unreadable(std::string problem) {
+  return FileRead{ReadOutcome::Unreadable, {}, std::move(problem)};
+}
+
+bool readAll(int fd, std::string& into) {
+  char buffer[64 * 1024];
+  while (into.size() <= kMaxPropertyListBytes) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got == 0) {
+      return true;
+    }
+    if (got < 0 && errno != EINTR) {
+      return false;
+    }
+    if (got > 0) {
+      into.append(buffer, static_cast<std::size_t>(got));
+    }
+  }
+  return true;
+}
+
+FileRead readDomainFile(const fs::path& file) {
+  // Non-blocking, so that a FIFO planted at the path cannot hang the first read.
+  const UniqueFd fd = openFd(file, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+  if (!fd) {
+    // A missing folder, or a regular file where the folder should be, both mean the domain
+    // has never been saved; the first save reports why it cannot create the folder.
+    if (errno == ENOENT || errno == ENOTDIR) {
+      return FileRead{};
+    }
+    return unreadable(failure("could not open", file));
+  }
+  struct stat info {};
+  if (::fstat(fd.get().fd, &info) != 0) {
+    return unreadable(failure("could not examine", file));
+  }
+  if (!S_ISREG(info.st_mode)) {
+    return unreadable(file.string() + " is not a regular file");
+  }
+  if (static_cast<std::uintmax_t>(info.st_size) > kMaxPropertyListBytes) {
+    return FileRead{ReadOutcome::Oversized, {}, {}};
+  }
+  FileRead contents{ReadOutcome::Contents, {}, {}};
+  contents.bytes.reserve(static_cast<std::size_t>(info.st_size));
+  if (!readAll(fd.get().fd, contents.bytes)) {
+    return unreadable(failure("could not read", file));
+  }
+  if (contents.bytes.size() > kMaxPropertyListBytes) {
+    contents.outcome = ReadOutcome::Oversized;
+  }
+  return contents;
+}
+
+std::optional<PropertyDictionary> dictionaryFrom(const FileRead& file) {
+  if (file.outcome != ReadOutcome::Contents) {
+    return std::nullopt;
+  }
+  std::optional<PropertyValue> parsed = parsePropertyList(std::string_view(file.bytes));
+  if (!parsed || !parsed->is<PropertyDictionary>()) {
+    return std::nullopt;
+  }
+  return std::move(*parsed->get<PropertyDictionary>());
+}
+
+// ---------------------------------------------------------------------------------------
+// Moving an unreadable file aside, never over an earlier one.
+
+enum class MoveResult { Moved, Taken, Failed };
+
+MoveResult moveWithoutReplacing(const fs::path& from, const fs::path& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+    return MoveResult::Moved;
+  }
+  if (errno == EEXIST) {
+    return MoveResult::Taken;
+  }
+  if (errno != EINVAL && errno != ENOSYS) {
+    return MoveResult::Failed;
+  }
+  // The file system cannot rename without replacing; a hard link cannot replace either.
+  if (::link(from.c_str(), to.c_str()) != 0) {
+    return errno == EEXIST ? MoveResult::Taken : MoveResult::Failed;
+  }
+  if (::unlink(from.c_str()) != 0) {
+    const int cause = errno;
+    ::unlink(to.c_str());
+    errno = cause;
+    return MoveResult::Failed;
+  }
+  return MoveResult::Moved;
+}
+
+struct AsideResult {
+  std::optional<fs::path> movedTo;
+  std::string problem;
+};
+
+AsideResult moveAside(const fs::path& file) {
+  // Bounded, so that a folder full of earlier set-aside copies cannot stall the load.
+  constexpr int kMaxAsideCopies = 10000;
+  for (int copy = 1; copy <= kMaxAsideCopies; ++copy) {
+    fs::path target = file;
+    target += ".corrupt-" + std::to_string(copy);
+    switch (moveWithoutReplacing(file, target)) {
+    case MoveResult::Moved:
+      return AsideResult{std::move(target), {}};
+    case MoveResult::Taken:
+      continue;
+    case MoveResult::Failed:
+      return AsideResult{std::nullopt, failure("could not rename", file)};
+    }
+  }
+  return AsideResult{std::nullopt, "every set-aside name up to .corrupt-" +
+                                       std::to_string(kMaxAsideCopies) + " is taken"};
+}
+
+// ---------------------------------------------------------------------------------------
+// Writing a domain file.
+
+bool writeAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0 && errno != EINTR) {
+      return false;
+    }
+    if (written > 0) {
+      bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+  }
+  return true;
+}
+
+bool fsyncRetrying(int fd) {
+  int result = 0;
+  do {
+    result = ::fsync(fd);
+  } while (result != 0 && errno == EINTR);
+  return result == 0;
+}
+
+std::optional<std::string> syncFolder(const fs::path& folder) {
+  const UniqueFd fd = openFd(folder, O_RDONLY | O_DIRECTORY);
+  if (!fd || !fsyncRetrying(fd.get().fd)) {
+    return failure("saved, but could not flush the folder", folder);
+  }
+  return std::nullopt;
+}
+
+// ---------------------------------------------------------------------------------------
+// Log lines.
+
+// Refused names can hold anything, control characters included; show them quoted, with
+// every byte outside printable ASCII escaped, and cut short when long.
+std::string quotedForLog(std::string_view name) {
+  constexpr std::size_t kShownBytes = 80;
+  std::string out = "\"";
+  for (const char c : name.substr(0, kShownBytes)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20 || byte >= 0x7F) {
+      constexpr std::string_view kHex = "0123456789abcdef";
+      out += "\\x";
+      out += kHex[byte >> 4U];
+      out += kHex[byte & 0x0FU];
+    } else {
+      out += c;
+    }
+  }
+  out += '"';
+  if (name.size() > kShownBytes) {
+    out += "... (" + std::to_string(name.size()) + " bytes)";
+  }
+  return out;
+}
+
+// Names the top-level key whose value cannot be stored, so the log says what to fix.
+std::string unwritableReason(const PropertyDictionary& values) {
+  for (const auto& [key, value] : values) {
+    std::optional<std::string> problem = propertyListWriteProblem(PropertyValue(key));
+    if (!problem) {
+      problem = propertyListWriteProblem(value);
+    }
+    if (problem) {
+      return "cannot store key " + quotedForLog(key) + ": " + *problem;
+    }
+  }
+  return propertyListWriteProblem(values).value_or("the values could not be encoded");
+}
+
+} // namespace
+
+bool isSafeDefaultsDomainName(std::string_view domain) {
+  const bool hasControl = std::any_of(domain.begin(), domain.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+  });
+  return !domain.empty() && domain.size() <= kMaxDefaultsDomainNameBytes && domain.front() != '.' &&
+         domain.find('/') == std::string_view::npos &&
+         domain.find("..") == std::string_view::npos && !hasControl;
+}
+
+PlistDefaults::PlistDefaults(std::filesystem::path root, Log& log)
+    : root_(std::move(root)), log_(log) {}
+
+std::optional<PropertyValue> PlistDefaults::object(std::string_view domain,
+                                                   std::string_view key) const {
+  const std::lock_guard lock(mutex_);
+  const Domain* loaded = domainFor(domain);
+  if (!loaded) {
+    return std::nullopt;
+  }
+  const auto found = loaded->values.find(key);
+  if (found == loaded->values.end()) {
+    return std::nullopt;
+  }
+  return found->second;
+}
+
+bool PlistDefaults::set(std::string_view domain, std::string_view key, PropertyValue value) {
+  const std::lock_guard saving(saveMutex_);
+  std::unique_lock lock(mutex_);
+  Domain* loaded = domainFor(domain);
+  if (!loaded) {
+    return false;
+  }
+  const auto found = loaded->values.find(key);
+  if (found == loaded->values.end()) {
+    loaded->values.emplace(std::string(key), std::move(value));
+  } else if (found->second == value && loaded->fileCurrent && loaded->mayWrite) {
+    return true;
+  } else {
+    found->second = std::move(value);
+  }
+  return persist(domain, *loaded, lock);
+}
+
+bool PlistDefaults::remove(std::string_view domain, std::string_view key) {
+  const std::lock_guard saving(saveMutex_);
+  std::unique_lock lock(mutex_);
+  Domain* loaded = domainFor(domain);
+  if (!loaded) {
+    return false;
+  }
+  const auto found = loaded->values.find(key);
+  if (found != loaded->values.end()) {
+    loaded->values.erase(found);
+  } else if (loaded->fileCurrent && loaded->mayWrite) {
+    return true;
+  }
+  return persist(domain, *loaded, lock);
+}
+
+// Requires mutex_. Answers nullptr for a refused name.
+PlistDefaults::Domain* PlistDefaults::domainFor(std::string_view name) const {
+  if (const auto found = domains_.find(name); found != domains_.end()) {
+    return &found->second;
+  }
+  if (!isSafeDefaultsDomainName(name)) {
+    // Once per name: a caller on the key-press path would otherwise flood the log.
+    if (refusedNames_.find(name) == refusedNames_.end()) {
+      refusedNames_.emplace(name);
+      log_.write("Quillon: refusing defaults domain with unsafe name: " + quotedForLog(name));
+    }
+    return nullptr;
+  }
+  std::string owned(name);
+  Domain loaded = loadDomain(owned);
+  return &domains_.emplace(std::move(owned), std::move(loaded)).first->second;
+}
+
+PlistDefaults::Domain PlistDefaults::loadDomain(const std::string& name) const {
+  const FileRead file = readDomainFile(domainFile(name));
+  if (file.outcome == ReadOutcome::Absent) {
+    return Domain{};
+  }
+  if (file.outcome == ReadOutcome::Unreadable) {
+    log_.write("Quillon: could not read defaults domain " + name + ": " + file.problem +
+               "; keeping its changes in memory only");
+    return Domain{{}, false};
+  }
+  if (std::optional<PropertyDictionary> values = dictionaryFrom(file)) {
+    return Domain{std::move(*values)};
+  }
+  return setAside(name);
+}
+
+PlistDefaults::Domain PlistDefaults::setAside(const std::string& name) const {
+  const AsideResult aside = moveAside(domainFile(name));
+  if (!aside.movedTo) {
+    log_.write("Quillon: defaults domain " + name +
+               " was unreadable and could not be moved aside (" + aside.problem +
+               "); keeping its changes in memory only");
+    return Domain{{}, false};
+  }
+  log_.write("Quillon: defaults domain " + name + " was unreadable; moved it aside to " +
+             aside.movedTo->string());
+  return Domain{};
+}
+
+// Called with saveMutex_ and `lock` on mutex_ held; the disk work runs with `lock` released
+// so that readers never wait for it.
+bool PlistDefaults::persist(std::string_view name, Domain& domain,
+                            std::unique_lock<std::mutex>& lock) {
+  if (!domain.mayWrite) {
+    if (!std::exchange(domain.reportedMemoryOnly, true)) {
+      log_.write("Quillon: could not save defaults domain " + std::string(name) +
+                 ": its existing file is left untouched, so changes are kept in memory only");
+    }
+    return false;
+  }
+  const PropertyDictionary snapshot = domain.values;
+  domain.fileCurrent = false;
+  lock.unlock();
+  const std::optional<std::string> problem = writeFile(name, snapshot);
+  lock.lock();
+  if (problem) {
+    log_.write("Quillon: could not save defaults domain " + std::string(name) + ": " + *problem);
+    return false;
+  }
+  domain.fileCurrent = true;
+  return true;
+}
+
+// Writes the whole domain beside its file and renames it into place, so that a crash or a
+// full disk leaves either the old file or the new one, never a mixture.
+std::optional<std::string> PlistDefaults::writeFile(std::string_view name,
+                                                    const PropertyDictionary& values) {
+  const std::optional<std::string> text = serializePropertyList(values);
+  if (!text) {
+    return unwritableReason(values);
+  }
+  std::error_code error;
+  fs::create_directories(root_, error);
+  if (error) {
+    return "could not create " + root_.string() + ": " + error.message();
+  }
+  std::string temporaryName = ".";
+  temporaryName.append(name).append(".plist.tmp-");
+  temporaryName.append(std::to_string(::getpid())).append("-");
+  temporaryName.append(std::to_string(++temporaryCounter_));
+  TemporaryFile temporary(root_ / temporaryName);
+  UniqueFd fd = openFd(temporary.path(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+  if (!fd) {
+    temporary.keep(); // Not ours: O_EXCL refused to create it.
+    return failure("could not create", temporary.path());
+  }
+  if (!writeAll(fd.get().fd, *text)) {
+    return failure("could not write", temporary.path());
+  }
+  if (!fsyncRetrying(fd.get().fd)) {
+    return failure("could not flush", temporary.path());
+  }
+  if (::close(fd.release().fd) != 0) {
+    return failure("could not close", temporary.path());
+  }
+  const fs::path target = domainFile(name);
+  if (::rename(temporary.path().c_str(), target.c_str()) != 0) {
+    return failure("could not replace", target);
+  }
+  temporary.keep();
+  return syncFolder(root_);
+}
+
+std::filesystem::path PlistDefaults::domainFile(std::string_view name) const {
+  return root_ / (std::string(name) + ".plist");
+}
+
+} // namespace quillon

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "platform/Defaults.h"
+#include "platform/Log.h"
+#include "platform/PropertyValue.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+
+namespace quillon {
+
+// Domain names become file names (and longer temporary and set-aside names), so they are
+// kept short enough for every derived name to fit within the usual 255-byte limit.
+inline constexpr std::size_t kMaxDefaultsDomainNameBytes = 200;
+
+// Whether `domain` can name a file inside the defaults folder without escaping it, hiding
+// it, or colliding with the temporary and set-aside files kept beside it.
+bool isSafeDefaultsDomainName(std::string_view domain);
+
+// Defaults kept as one XML property-list file per domain, <root>/<domain>.plist, holding a
+// dictionary. A domain is read from disk once, on first use, and then served from memory:
+// the keyboard event tap reads settings on every key press. Each change rewrites the whole
+// file atomically. A file that cannot be parsed is moved aside rather than overwritten; a
+// file that can be neither read nor moved aside is left alone, and that domain's changes
+// live in memory only. Safe to use from several threads.
+class PlistDefaults final : public Defaults {
+public:
+  PlistDefaults(std::filesystem::path root, Log& log);
+
+  PlistDefaults(const PlistDefaults&) = delete;
+  PlistDefaults& operator=(const PlistDefaults&) = delete;
+
+  std::optional<PropertyValue> object(std::string_view domain, std::string_view key) const override;
+  bool set(std::string_view domain, std::string_view key, PropertyValue value) override;
+  bool remove(std::string_view domain, std::string_view key) override;
+
+private:
+  struct Domain {
+    PropertyDictionary values;
+    // False when an existing file could be neither read nor moved aside: writing the
+    // domain would destroy it.
+    bool mayWrite = true;
+    // False after a failed save, so that the next change writes even if it alters nothing.
+    bool fileCurrent = true;
+    bool reportedMemoryOnly = false;
+  };
+
+  Domain* domainFor(std::string_view name) const;
+  Domain loadDomain(const std::string& name) const;
+  Domain setAside(const std::string& name) const;
+  bool persist(std::string_view name, Domain& domain, std::unique_lock<std::mutex>& lock);
+  std::optional<std::string> writeFile(std::string_view name, const PropertyDictionary& values);
+  std::filesystem::path domainFile(std::string_view name) const;
+
+  const std::filesystem::path root_;
+  Log& log_;
+  // Orders whole saves, so the file always ends up with the latest state; held across
+  // disk writes, which readers never wait for.
+  std::mutex saveMutex_;
+  // Guards everything below; held only for memory work (and a domain's first load).
+  mutable std::mutex mutex_;
+  mutable std::map<std::string, Domain, std::less<>> domains_;
+  mutable std::set<std::string, std::less<>> refusedNames_;
+  std::uint64_t temporaryCounter_ = 0;
+};
+
+} // namespace quillon

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "platform/PropertyValue.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace quillon {
+
+// Larger input is refused outright: no settings or information file comes close, and a
+// bigger one is far more likely to be a mistake than data worth holding in memory.
+inline constexpr std::size_t kMaxPropertyListBytes = 64 * 1024 * 1024;
+
+// libplist parses and frees recursively, so a deeply nested document would exhaust the
+// stack; no real property list nests anywhere near this deep.
+inline constexpr std::size_t kMaxPropertyListDepth = 512;
+
+// Reads an XML or binary property list. Answers nullopt for anything malformed, empty, too
+// large or too deep, and for a document holding any value PropertyValue has no kind for
+// (a keyed-archive UID, an integer above INT64_MAX, a date WallTime cannot hold): reading
+// only the rest of such a document would let the next save silently drop what was left out.
+std::optional<PropertyValue> parsePropertyList(std::span<const std::uint8_t> bytes);
+std::optional<PropertyValue> parsePropertyList(std::string_view bytes);
+
+// Why `value` has no faithful XML property-list form, or nullopt when it has one. Strings
+// must be UTF-8 made of characters XML can carry (no NUL or other control characters
+// besides tab, line feed and carriage return); dates must lie within the signed 32-bit
+// seconds around 2001-01-01 that libplist stores (1932-12-13 to 2069-01-19 UTC).
+std::optional<std::string> propertyListWriteProblem(const PropertyValue& value);
+
+// XML property-list text for `value`, or nullopt when propertyListWriteProblem() names a
+// problem. XML property lists carry dates to the whole second, so dates are written
+// rounded down to the second; every other value reads back equal.
+std::optional<std::string> serializePropertyList(const PropertyValue& value);
+
+} // namespace quillon

@@ -1,0 +1,344 @@
+#include "platform/shared/PlistDefaults.h"
+
+#include "platform/shared/PropertyListCodec.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+namespace quillon {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_view_literals;
+
+class ScratchFolder {
+public:
+  ScratchFolder() {
+    std::string pattern = (fs::temp_directory_path() / "quillon-defaults-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+      throw std::runtime_error("mkdtemp failed");
+    }
+    path_ = pattern;
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  ~ScratchFolder() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  const fs::path& path() const { return path_; }
+
+private:
+  fs::path path_;
+};
+
+class RecordingLog final : public Log {
+public:
+  void write(std::string_view line) override { lines.emplace_back(line); }
+  std::vector<std::string> lines;
+};
+
+std::string readBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeBytes(const fs::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::set<std::string> entries(const fs::path& folder) {
+  std::set<std::string> names;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+    names.insert(entry.path().filename().string());
+  }
+  return names;
+}
+
+class PlistDefaultsTest : public testing::Test {
+protected:
+  fs::path root() const { return folder_.path() / "Preferences"; }
+  fs::path file(std::string_view domain) const { return root() / (std::string(domain) + ".plist"); }
+
+  ScratchFolder folder_;
+  RecordingLog log_;
+};
+
+TEST_F(PlistDefaultsTest, KeepsEveryKindAcrossInstances) {
+  const PropertyValue nested = PropertyDictionary{
+      {"list", PropertyArray{1, "two", PropertyArray{3.5, PropertyDictionary{{"deep", true}}}}},
+      {"empty", PropertyDictionary{}}};
+  const WallTime when{std::chrono::sys_days(std::chrono::year_month_day(
+                          std::chrono::year(2024), std::chrono::May, std::chrono::day(6))) +
+                      std::chrono::hours(7)};
+  const PropertyDictionary values{
+      {"Enabled", true}, {"Count", std::int64_t{-42}}, {"Large", std::int64_t{1} << 53},
+      {"Ratio", 0.25},   {"Title", "Tastenkürzel ⌘⇧"}, {"Blob", PropertyData{0, 1, 0, 255}},
+      {"When", when},    {"Nested", nested},
+  };
+  {
+    PlistDefaults defaults(root(), log_);
+    for (const auto& [key, value] : values) {
+      EXPECT_TRUE(defaults.set("com.quillon.test", key, value)) << key;
+      EXPECT_EQ(defaults.object("com.quillon.test", key), value) << key;
+    }
+    EXPECT_TRUE(defaults.set("com.quillon.other", "Enabled", false));
+  }
+
+  EXPECT_TRUE(readBytes(file("com.quillon.test")).starts_with("<?xml"));
+  PlistDefaults reopened(root(), log_);
+  for (const auto& [key, value] : values) {
+    EXPECT_EQ(reopened.object("com.quillon.test", key), value) << key;
+  }
+  EXPECT_EQ(reopened.object("com.quillon.other", "Enabled"), PropertyValue(false));
+  EXPECT_EQ(reopened.object("com.quillon.test", "Missing"), std::nullopt);
+  EXPECT_EQ(reopened.object("com.quillon.never", "Enabled"), std::nullopt);
+  EXPECT_TRUE(log_.lines.empty());
+}
+
+TEST_F(PlistDefaultsTest, RemovalAndOverwritesAreSavedWithoutLeavingTemporaryFiles) {
+  {
+    PlistDefaults defaults(root(), log_);
+    EXPECT_TRUE(defaults.set("app", "Keep", 1));
+    EXPECT_TRUE(defaults.set("app", "Drop", 2));
+    EXPECT_TRUE(defaults.set("app", "Keep", 3));
+    EXPECT_TRUE(defaults.remove("app", "Drop"));
+    EXPECT_TRUE(defaults.remove("app", "Never there"));
+    EXPECT_EQ(defaults.object("app", "Drop"), std::nullopt);
+  }
+  EXPECT_EQ(entries(root()), std::set<std::string>{"app.plist"});
+  EXPECT_EQ(parsePropertyList(readBytes(file("app"))),
+            PropertyValue(PropertyDictionary{{"Keep", 3}}));
+}
+
+TEST_F(PlistDefaultsTest, ServesFromMemoryAfterTheFirstRead) {
+  PlistDefaults defaults(root(), log_);
+  ASSERT_TRUE(defaults.set("app", "Speed", 5));
+  // Another program changing the file is not noticed: key presses never wait on the disk.
+  writeBytes(file("app"), *serializePropertyList(PropertyDictionary{{"Speed", 9}}));
+  EXPECT_EQ(defaults.object("app", "Speed"), PropertyValue(5));
+}
+
+TEST_F(PlistDefaultsTest, ReadsABinaryFileWrittenByAnotherProgram) {
+  const auto binary =
+      "\x62\x70\x6c\x69\x73\x74\x30\x30\xd9\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0a\x0b\x0c\x0d"
+      "\x0e\x14\x15\x16\x17\x53\x42\x69\x67\x54\x42\x6c\x6f\x62\x55\x43\x6f\x75\x6e\x74\x57\x45"
+      "\x6e\x61\x62\x6c\x65\x64\x54\x4c\x69\x73\x74\x54\x4e\x61\x6d\x65\x55\x52\x61\x74\x69\x6f"
+      "\x55\x53\x6d\x61\x6c\x6c\x54\x57\x68\x65\x6e\x13\x00\x00\x01\x00\x00\x00\x00\x00\x43\x00"
+      "\xff\x00\x13\xff\xff\xff\xff\xff\xff\xff\xfd\x09\xa3\x0f\x10\x11\x10\x01\x53\x74\x77\x6f"
+      "\xd1\x12\x13\x55\x74\x68\x72\x65\x65\x23\x40\x08\x00\x00\x00\x00\x00\x00\x69\x00\x51\x00"
+      "\x75\x00\x69\x00\x6c\x00\x6c\x00\x6f\x00\x6e\x00\x20\x27\x13\x23\x3f\xe0\x00\x00\x00\x00"
+      "\x00\x00\x10\x07\x33\x41\xc5\xf4\x5c\xac\xa0\x00\x00\x08\x1b\x1f\x24\x2a\x32\x37\x3c\x42"
+      "\x48\x4d\x56\x5a\x63\x64\x68\x6a\x6e\x71\x77\x80\x93\x9c\x9e\x00\x00\x00\x00\x00\x00\x01"
+      "\x01\x00\x00\x00\x00\x00\x00\x00\x18\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+      "\x00\x00\xa7"sv;
+  fs::create_directories(root());
+  writeBytes(file("com.example.binary"), binary);
+
+  PlistDefaults defaults(root(), log_);
+  const std::string domain = "com.example.binary";
+  EXPECT_EQ(defaults.object(domain, "Name"), PropertyValue("Quillon ✓"));
+  EXPECT_EQ(defaults.object(domain, "Count"), PropertyValue(-3));
+  EXPECT_EQ(defaults.object(domain, "Big"), PropertyValue(std::int64_t{1} << 40));
+  EXPECT_EQ(defaults.object(domain, "Small"), PropertyValue(7));
+  EXPECT_EQ(defaults.object(domain, "Enabled"), PropertyValue(true));
+  EXPECT_EQ(defaults.object(domain, "Ratio"), PropertyValue(0.5));
+  EXPECT_EQ(defaults.object(domain, "Blob"), PropertyValue(PropertyData{0x00, 0xFF, 0x00}));
+  EXPECT_EQ(
+      defaults.object(domain, "When"),
+      PropertyValue(WallTime(std::chrono::seconds(1714979289) + std::chrono::milliseconds(250))));
+  EXPECT_EQ(defaults.object(domain, "List"),
+            PropertyValue(PropertyArray{1, "two", PropertyDictionary{{"three", 3.0}}}));
+  EXPECT_TRUE(log_.lines.empty());
+
+  // Saving rewrites it as XML with everything kept (dates to the whole second).
+  ASSERT_TRUE(defaults.set(domain, "Added", "yes"));
+  PlistDefaults reopened(root(), log_);
+  EXPECT_EQ(reopened.object(domain, "Name"), PropertyValue("Quillon ✓"));
+  EXPECT_EQ(reopened.object(domain, "List"), defaults.object(domain, "List"));
+  EXPECT_EQ(reopened.object(domain, "When"),
+            PropertyValue(WallTime(std::chrono::seconds(1714979289))));
+}
+
+std::string binaryArrayPlist() {
+  // A binary property list whose top level is an array holding true.
+  return std::string(
+      "\x62\x70\x6c\x69\x73\x74\x30\x30\xa1\x01\x09\x08\x0a\x00\x00\x00\x00\x00\x00\x01"
+      "\x01\x00\x00\x00\x00\x00\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+      "\x00\x00\x00\x00\x0b"sv);
+}
+
+struct UnreadableCase {
+  const char* name;
+  std::string bytes;
+};
+
+class PlistDefaultsUnreadableFileTest : public PlistDefaultsTest,
+                                        public testing::WithParamInterface<UnreadableCase> {};
+
+TEST_P(PlistDefaultsUnreadableFileTest, IsMovedAsideOnceAndReplacedByAFreshFile) {
+  const std::string original = GetParam().bytes;
+  fs::create_directories(root());
+  writeBytes(file("app"), original);
+  const fs::path aside = root() / "app.plist.corrupt-1";
+
+  PlistDefaults defaults(root(), log_);
+  EXPECT_EQ(defaults.object("app", "Anything"), std::nullopt);
+  EXPECT_EQ(defaults.object("app", "Anything else"), std::nullopt);
+  EXPECT_EQ(log_.lines, std::vector<std::string>{"Quillon: defaults domain app was unreadable; "
+                                                 "moved it aside to " +
+                                                 aside.string()});
+  EXPECT_EQ(readBytes(aside), original);
+  EXPECT_FALSE(fs::exists(file("app")));
+
+  EXPECT_TRUE(defaults.set("app", "Fresh", true));
+  EXPECT_EQ(parsePropertyList(readBytes(file("app"))),
+            PropertyValue(PropertyDictionary{{"Fresh", true}}));
+  EXPECT_EQ(readBytes(aside), original);
+  EXPECT_EQ(log_.lines.size(), 1U);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, PlistDefaultsUnreadableFileTest,
+    testing::Values(
+        UnreadableCase{"Garbage", "\x01\x02 this is not a property list \xff"},
+        UnreadableCase{"TruncatedXml",
+                       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n"
+                       "<dict>\n\t<key>Speed</key>\n\t<integer>5</integer>\n\t<key>Na"},
+        UnreadableCase{"BinaryArrayAtTopLevel", binaryArrayPlist()},
+        UnreadableCase{"XmlStringAtTopLevel",
+                       "<?xml version=\"1.0\"?><plist version=\"1.0\"><string>x</string></plist>"},
+        UnreadableCase{"Empty", ""}),
+    [](const testing::TestParamInfo<UnreadableCase>& shape) { return shape.param.name; });
+
+TEST_F(PlistDefaultsTest, LaterUnreadableFilesGetTheNextFreeName) {
+  fs::create_directories(root());
+  writeBytes(file("app"), "first");
+  { PlistDefaults(root(), log_).object("app", "Key"); }
+  writeBytes(file("app"), "second");
+  { PlistDefaults(root(), log_).object("app", "Key"); }
+
+  EXPECT_EQ(readBytes(root() / "app.plist.corrupt-1"), "first");
+  EXPECT_EQ(readBytes(root() / "app.plist.corrupt-2"), "second");
+  ASSERT_EQ(log_.lines.size(), 2U);
+  EXPECT_TRUE(
+      log_.lines[1].ends_with("moved it aside to " + (root() / "app.plist.corrupt-2").string()));
+}
+
+TEST_F(PlistDefaultsTest, RefusesUnsafeDomainNamesWithOneLogLineEach) {
+  const std::vector<std::string> unsafe = {
+      "",
+      "../escape",
+      "sub/dir",
+      "..",
+      ".hidden",
+      "a..b",
+      "bell\a",
+      "new\nline",
+      std::string("nul\0x", 5),
+      std::string(kMaxDefaultsDomainNameBytes + 1, 'x'),
+  };
+  PlistDefaults defaults(root(), log_);
+  for (const std::string& name : unsafe) {
+    SCOPED_TRACE(testing::PrintToString(name));
+    EXPECT_FALSE(defaults.set(name, "Key", 1));
+    EXPECT_EQ(defaults.object(name, "Key"), std::nullopt);
+    EXPECT_FALSE(defaults.remove(name, "Key"));
+  }
+  EXPECT_EQ(log_.lines.size(), unsafe.size());
+  EXPECT_EQ(log_.lines[1], "Quillon: refusing defaults domain with unsafe name: \"../escape\"");
+  EXPECT_EQ(log_.lines[7], "Quillon: refusing defaults domain with unsafe name: \"new\\x0aline\"");
+  EXPECT_EQ(log_.lines[8], "Quillon: refusing defaults domain with unsafe name: \"nul\\x00x\"");
+  EXPECT_FALSE(fs::exists(root()));
+  EXPECT_FALSE(fs::exists(folder_.path() / "escape.plist"));
+
+  const std::string longest(kMaxDefaultsDomainNameBytes, 'y');
+  EXPECT_TRUE(defaults.set(longest, "Key", 1));
+  EXPECT_TRUE(defaults.set("com.example.ünïcode domain", "Key", 1));
+  EXPECT_EQ(log_.lines.size(), unsafe.size());
+}
+
+TEST_F(PlistDefaultsTest, KeepsValuesInMemoryWhenTheFolderCannotBeCreated) {
+  writeBytes(root(), "a file where the folder should be");
+  PlistDefaults defaults(root(), log_);
+
+  EXPECT_FALSE(defaults.set("app", "Speed", 7));
+  EXPECT_EQ(defaults.object("app", "Speed"), PropertyValue(7));
+  ASSERT_EQ(log_.lines.size(), 1U);
+  EXPECT_TRUE(log_.lines[0].starts_with("Quillon: could not save defaults domain app: "));
+  EXPECT_EQ(readBytes(root()), "a file where the folder should be");
+}
+
+TEST_F(PlistDefaultsTest, FailedReplaceRemovesTheTemporaryFileAndRetriesLater) {
+  PlistDefaults defaults(root(), log_);
+  ASSERT_TRUE(defaults.set("app", "Speed", 1));
+  // Something now occupies the file's name in a way rename cannot replace.
+  fs::remove(file("app"));
+  fs::create_directories(file("app") / "occupied");
+
+  EXPECT_FALSE(defaults.set("app", "Speed", 2));
+  EXPECT_EQ(defaults.object("app", "Speed"), PropertyValue(2));
+  ASSERT_EQ(log_.lines.size(), 1U);
+  EXPECT_TRUE(log_.lines[0].starts_with("Quillon: could not save defaults domain app: "));
+  EXPECT_EQ(entries(root()), std::set<std::string>{"app.plist"});
+
+  // Once the way is clear, even an unchanged value is written, since the file is behind.
+  fs::remove_all(file("app"));
+  EXPECT_TRUE(defaults.set("app", "Speed", 2));
+  EXPECT_EQ(parsePropertyList(readBytes(file("app"))),
+            PropertyValue(PropertyDictionary{{"Speed", 2}}));
+}
+
+TEST_F(PlistDefaultsTest, LeavesAFileItCannotReadUntouched) {
+  // A directory in the file's place stands in for any file that cannot be read; unlike
+  // permissions, it also holds when the tests run as root.
+  fs::create_directories(file("app") / "inside");
+  PlistDefaults defaults(root(), log_);
+
+  EXPECT_EQ(defaults.object("app", "Speed"), std::nullopt);
+  ASSERT_EQ(log_.lines.size(), 1U);
+  EXPECT_TRUE(log_.lines[0].starts_with("Quillon: could not read defaults domain app: "));
+
+  EXPECT_FALSE(defaults.set("app", "Speed", 3));
+  EXPECT_FALSE(defaults.set("app", "Speed", 4));
+  EXPECT_FALSE(defaults.remove("app", "Other"));
+  EXPECT_EQ(defaults.object("app", "Speed"), PropertyValue(4));
+  EXPECT_EQ(log_.lines.size(), 2U);
+  EXPECT_TRUE(log_.lines[1].starts_with("Quillon: could not save defaults domain app: "));
+  EXPECT_TRUE(fs::is_directory(file("app") / "inside"));
+  EXPECT_EQ(entries(root()), std::set<std::string>{"app.plist"});
+}
+
+TEST_F(PlistDefaultsTest, AValueWithNoFileFormKeepsTheOldFileAndNamesTheKey) {
+  PlistDefaults defaults(root(), log_);
+  ASSERT_TRUE(defaults.set("app", "Good", 1));
+  const std::string saved = readBytes(file("app"));
+
+  EXPECT_FALSE(defaults.set("app", "Bad", "control \x01 character"));
+  EXPECT_EQ(defaults.object("app", "Bad"), PropertyValue("control \x01 character"));
+  EXPECT_EQ(readBytes(file("app")), saved);
+  ASSERT_EQ(log_.lines.size(), 1U);
+  EXPECT_TRUE(log_.lines[0].starts_with(
+      "Quillon: could not save defaults domain app: cannot store key \"Bad\": "));
+  EXPECT_EQ(entries(root()), std::set<std::string>{"app.plist"});
+
+  EXPECT_TRUE(defaults.remove("app", "Bad"));
+  EXPECT_EQ(parsePropertyList(readBytes(file("app"))),
+            PropertyValue(PropertyDictionary{{"Good", 1}}));
+}
+
+} // namespace
+} // namespace quillon
