@@ -236,14 +236,20 @@ std::unordered_map<char32_t, KeyStroke> indexStrokes(const std::vector<KeyCharac
       {.shift = true, .option = true},
   }};
   std::unordered_map<char32_t, KeyStroke> strokes;
-  for (const KeyModifiers& modifiers : kPreference) {
-    // keyCodeMappings() is ordered by key code, so the first key found wins.
-    for (const KeyCodeMapping& mapping : keyCodeMappings()) {
-      const char32_t character = characters[mapping.keyCode][combinationIndex(modifiers)];
-      if (mapping.keypad || character == 0) {
-        continue;
+  // The ISO key next to left Shift is missing from ANSI keyboards, so it is
+  // used only for characters no other key types.
+  for (const bool isoKeyPass : {false, true}) {
+    for (const KeyModifiers& modifiers : kPreference) {
+      // keyCodeMappings() is ordered by key code, so the first key found wins.
+      for (const KeyCodeMapping& mapping : keyCodeMappings()) {
+        const char32_t character = characters[mapping.keyCode][combinationIndex(modifiers)];
+        const bool isIsoKey = mapping.keyCode == keycode::Section;
+        if (mapping.keypad || character == 0 || isIsoKey != isoKeyPass) {
+          continue;
+        }
+        strokes.try_emplace(character,
+                            KeyStroke{mapping.keyCode, modifiers.shift, modifiers.option});
       }
-      strokes.try_emplace(character, KeyStroke{mapping.keyCode, modifiers.shift, modifiers.option});
     }
   }
   return strokes;
