@@ -4,16 +4,20 @@ namespace quillon {
 
 namespace {
 constexpr std::array<std::string_view, ActionCount> actionNames{
-    "toggleKeepAwake", "toggleAudioRecording", "openScreenVideoOverlay", "togglePinFocusedWindow",
-    "triggerDictation", "snapLeftHalf", "snapRightHalf", "snapMaximize",
-    "snapCenter", "snapTopLeft", "snapTopRight", "snapBottomLeft",
-    "snapBottomRight", "convertSelection", "captureAreaScreenshot", "showClipboardHistory",
+    "toggleKeepAwake",  "toggleAudioRecording", "openScreenVideoOverlay", "togglePinFocusedWindow",
+    "triggerDictation", "snapLeftHalf",         "snapRightHalf",          "snapMaximize",
+    "snapCenter",       "snapTopLeft",          "snapTopRight",           "snapBottomLeft",
+    "snapBottomRight",  "convertSelection",     "captureAreaScreenshot",  "showClipboardHistory",
 };
 
-std::size_t indexOf(Action action) { return static_cast<std::size_t>(action); }
+std::size_t indexOf(Action action) {
+  return static_cast<std::size_t>(action);
+}
 } // namespace
 
-std::string_view actionName(Action action) { return actionNames[indexOf(action)]; }
+std::string_view actionName(Action action) {
+  return actionNames[indexOf(action)];
+}
 
 std::optional<Action> actionNamed(std::string_view name) {
   for (std::size_t index = 0; index < ActionCount; ++index) {
@@ -28,7 +32,9 @@ void ActionTable::wire(Action action, std::function<void()> perform) {
   actions_[indexOf(action)] = std::move(perform);
 }
 
-bool ActionTable::isWired(Action action) const { return bool(actions_[indexOf(action)]); }
+bool ActionTable::isWired(Action action) const {
+  return bool(actions_[indexOf(action)]);
+}
 
 void ActionTable::perform(Action action) const {
   if (const auto& perform = actions_[indexOf(action)]) {

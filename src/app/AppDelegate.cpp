@@ -15,8 +15,8 @@ namespace {
 // Switched back on at every launch while auto-enable is on; the rest keep
 // whatever the user chose.
 constexpr std::array<Settings::Key, 6> autoEnabledKeys{
-    Settings::Key::languageSwitchEnabled,    Settings::Key::copyKeysEnabled,
-    Settings::Key::autoSwitchLayoutEnabled,  Settings::Key::folderPeekEnabled,
+    Settings::Key::languageSwitchEnabled,     Settings::Key::copyKeysEnabled,
+    Settings::Key::autoSwitchLayoutEnabled,   Settings::Key::folderPeekEnabled,
     Settings::Key::desktopFolderIconsEnabled, Settings::Key::autoSnapMouseDragEnabled,
 };
 
@@ -27,7 +27,9 @@ std::string applicationDomain(const Bundle& bundle) {
   return bundle.bundleIdentifier().value_or(std::string(AppDelegate::FallbackBundleIdentifier));
 }
 
-const char* text(bool value) { return value ? "true" : "false"; }
+const char* text(bool value) {
+  return value ? "true" : "false";
+}
 
 } // namespace
 
@@ -35,8 +37,7 @@ AppDelegate::AppDelegate(Platform& platform)
     : platform_(platform),
       settings_(DefaultsDomain(platform.defaults, applicationDomain(platform.bundle)),
                 notifications_),
-      synthesizer_(platform.eventTaps),
-      screenVideoOverlay_(synthesizer_, platform.log) {
+      synthesizer_(platform.eventTaps), screenVideoOverlay_(synthesizer_, platform.log) {
   wireActions();
 }
 
@@ -45,9 +46,9 @@ void AppDelegate::wireActions() {
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
-  platform_.log.write("Quillon: launched, pid=" +
-                      std::to_string(platform_.application.processIdentifier()) +
-                      ", accessibility=" + text(platform_.accessibility.isProcessTrusted()));
+  platform_.log.write(
+      "Quillon: launched, pid=" + std::to_string(platform_.application.processIdentifier()) +
+      ", accessibility=" + text(platform_.accessibility.isProcessTrusted()));
   applyAutoEnable();
   bootstrapEventTap();
 }
@@ -102,23 +103,27 @@ void AppDelegate::restartApp() {
   platform_.application.terminate();
 }
 
-void AppDelegate::quit() { platform_.application.terminate(); }
+void AppDelegate::quit() {
+  platform_.application.terminate();
+}
 
-void AppDelegate::openAccessibility() { platform_.workspace.openUrl(AccessibilitySettingsUrl); }
+void AppDelegate::openAccessibility() {
+  platform_.workspace.openUrl(AccessibilitySettingsUrl);
+}
 
 void AppDelegate::runAfterRefocus(std::function<void()> action) {
   MainQueue& mainQueue = platform_.mainQueue;
   Workspace& workspace = platform_.workspace;
   // A snapshot: if the application quits meanwhile, activation simply fails
   // and the action still runs.
-  mainQueue.asyncAfter(refocusDelay, lifetime_.guard([this, &mainQueue, &workspace,
-                                                      previous = prevFrontmostApp_,
-                                                      action = std::move(action)] {
-    if (previous) {
-      workspace.activate(*previous, ActivationOptions::AllWindows);
-    }
-    mainQueue.asyncAfter(actionAfterRefocusDelay, lifetime_.guard(action));
-  }));
+  mainQueue.asyncAfter(refocusDelay,
+                       lifetime_.guard([this, &mainQueue, &workspace, previous = prevFrontmostApp_,
+                                        action = std::move(action)] {
+                         if (previous) {
+                           workspace.activate(*previous, ActivationOptions::AllWindows);
+                         }
+                         mainQueue.asyncAfter(actionAfterRefocusDelay, lifetime_.guard(action));
+                       }));
 }
 
 } // namespace quillon

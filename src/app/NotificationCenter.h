@@ -24,7 +24,8 @@ public:
   class [[nodiscard]] Observation {
   public:
     Observation() = default;
-    Observation(std::weak_ptr<Registry> registry, std::string name, std::weak_ptr<Observer> observer)
+    Observation(std::weak_ptr<Registry> registry, std::string name,
+                std::weak_ptr<Observer> observer)
         : registry_(std::move(registry)), name_(std::move(name)), observer_(std::move(observer)) {}
     Observation(Observation&&) noexcept = default;
     Observation& operator=(Observation&& other) noexcept;

@@ -33,9 +33,13 @@ const KeyDescription& describe(Settings::Key key) {
 
 } // namespace
 
-std::string_view Settings::name(Key key) { return describe(key).name; }
+std::string_view Settings::name(Key key) {
+  return describe(key).name;
+}
 
-bool Settings::defaultValue(Key key) { return describe(key).defaultValue; }
+bool Settings::defaultValue(Key key) {
+  return describe(key).defaultValue;
+}
 
 std::optional<Settings::Key> Settings::keyNamed(std::string_view name) {
   for (const KeyDescription& description : keyDescriptions) {

@@ -9,7 +9,8 @@ namespace quillon {
 // Shift+Command+5, on the user's behalf.
 class ScreenVideoOverlay {
 public:
-  ScreenVideoOverlay(EventSynthesizer& synthesizer, Log& log) : synthesizer_(synthesizer), log_(log) {}
+  ScreenVideoOverlay(EventSynthesizer& synthesizer, Log& log)
+      : synthesizer_(synthesizer), log_(log) {}
   void open();
 
 private:

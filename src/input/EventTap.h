@@ -19,10 +19,9 @@ class EventTap {
 public:
   // Left mouse down, key down, flags changed and scroll wheel; key-ups and
   // other mouse events are never requested.
-  static constexpr std::uint64_t EventMask = eventMaskBit(EventType::LeftMouseDown) |
-                                             eventMaskBit(EventType::KeyDown) |
-                                             eventMaskBit(EventType::FlagsChanged) |
-                                             eventMaskBit(EventType::ScrollWheel);
+  static constexpr std::uint64_t EventMask =
+      eventMaskBit(EventType::LeftMouseDown) | eventMaskBit(EventType::KeyDown) |
+      eventMaskBit(EventType::FlagsChanged) | eventMaskBit(EventType::ScrollWheel);
   static_assert(EventMask == 0x401402);
 
   EventTap(EventTaps& eventTaps, MainQueue& mainQueue, Settings& settings,

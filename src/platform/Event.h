@@ -77,7 +77,9 @@ public:
   double doubleField(EventField field) const;
   void setDoubleField(EventField field, double value);
 
-  KeyCode keyCode() const { return static_cast<KeyCode>(integerField(EventField::KeyboardKeycode)); }
+  KeyCode keyCode() const {
+    return static_cast<KeyCode>(integerField(EventField::KeyboardKeycode));
+  }
   bool isMarkedSynthetic() const {
     return integerField(EventField::SourceUserData) == SyntheticEventMarker;
   }

@@ -22,6 +22,8 @@ inline constexpr EventFlags Fn = 0x800000;
 inline constexpr EventFlags GestureModifiers = Shift | Control | Option | Command | Fn;
 } // namespace flag
 
-constexpr bool hasFlag(EventFlags flags, EventFlags wanted) { return (flags & wanted) != 0; }
+constexpr bool hasFlag(EventFlags flags, EventFlags wanted) {
+  return (flags & wanted) != 0;
+}
 
 } // namespace quillon

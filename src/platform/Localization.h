@@ -11,7 +11,8 @@ namespace quillon {
 class Localization {
 public:
   virtual ~Localization() = default;
-  virtual std::string localizedString(std::string_view key, std::string_view defaultValue) const = 0;
+  virtual std::string localizedString(std::string_view key,
+                                      std::string_view defaultValue) const = 0;
   std::string localized(std::string_view text) const { return localizedString(text, text); }
 };
 

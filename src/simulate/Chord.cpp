@@ -23,18 +23,30 @@ constexpr std::array<NamedKey, 6> modifierNames{{
 }};
 
 constexpr std::array<NamedKey, 25> keyNames{{
-    {"space", keycode::Space},       {"return", keycode::Return},
-    {"tab", keycode::Tab},           {"delete", keycode::Delete},
-    {"escape", keycode::Escape},     {"left", keycode::LeftArrow},
-    {"right", keycode::RightArrow},  {"up", keycode::UpArrow},
-    {"down", keycode::DownArrow},    {"home", keycode::Home},
-    {"end", keycode::End},           {"pageup", keycode::PageUp},
-    {"pagedown", keycode::PageDown}, {"f1", keycode::F1},
-    {"f2", keycode::F2},             {"f3", keycode::F3},
-    {"f4", keycode::F4},             {"f5", keycode::F5},
-    {"f6", keycode::F6},             {"f7", keycode::F7},
-    {"f8", keycode::F8},             {"f9", keycode::F9},
-    {"f10", keycode::F10},           {"f11", keycode::F11},
+    {"space", keycode::Space},
+    {"return", keycode::Return},
+    {"tab", keycode::Tab},
+    {"delete", keycode::Delete},
+    {"escape", keycode::Escape},
+    {"left", keycode::LeftArrow},
+    {"right", keycode::RightArrow},
+    {"up", keycode::UpArrow},
+    {"down", keycode::DownArrow},
+    {"home", keycode::Home},
+    {"end", keycode::End},
+    {"pageup", keycode::PageUp},
+    {"pagedown", keycode::PageDown},
+    {"f1", keycode::F1},
+    {"f2", keycode::F2},
+    {"f3", keycode::F3},
+    {"f4", keycode::F4},
+    {"f5", keycode::F5},
+    {"f6", keycode::F6},
+    {"f7", keycode::F7},
+    {"f8", keycode::F8},
+    {"f9", keycode::F9},
+    {"f10", keycode::F10},
+    {"f11", keycode::F11},
     {"f12", keycode::F12},
 }};
 
@@ -46,7 +58,8 @@ struct UsCharacter {
 // The printable characters of the US layout, by the key that types them.
 // Index is the key code; NUL marks keys that type no printable character.
 using namespace std::string_view_literals;
-constexpr std::string_view usUnshifted = "asdfhgzxcv\0bqweryt123465=97-80]ou[ip\0lj'k;\\,/nm.\0 `"sv;
+constexpr std::string_view usUnshifted =
+    "asdfhgzxcv\0bqweryt123465=97-80]ou[ip\0lj'k;\\,/nm.\0 `"sv;
 constexpr std::string_view usShifted = "ASDFHGZXCV\0BQWERYT!@#$^%+(&_*)}OU{IP\0LJ\"K:|<?NM>\0 ~"sv;
 static_assert(usUnshifted.size() == 51 && usShifted.size() == 51);
 
@@ -64,8 +77,9 @@ std::optional<UsCharacter> usKeyFor(char character) {
 
 std::string lowercase(std::string_view text) {
   std::string result(text);
-  std::transform(result.begin(), result.end(), result.begin(),
-                 [](unsigned char character) { return static_cast<char>(std::tolower(character)); });
+  std::transform(result.begin(), result.end(), result.begin(), [](unsigned char character) {
+    return static_cast<char>(std::tolower(character));
+  });
   return result;
 }
 

@@ -4,12 +4,12 @@
 #include "simulate/Chord.h"
 
 #include <nlohmann/json.hpp>
+#include <unicode/utf8.h>
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <unicode/utf8.h>
 
 namespace quillon {
 
@@ -105,13 +105,20 @@ void ScriptRunner::registerCommands() {
     return [this, member](std::string_view arguments) { (this->*member)(arguments); };
   };
   commands_ = {
-      {"layouts", bind(&ScriptRunner::layouts)}, {"source", bind(&ScriptRunner::source)},
-      {"select", bind(&ScriptRunner::select)},   {"keys", bind(&ScriptRunner::keys)},
-      {"press", bind(&ScriptRunner::press)},     {"wait", bind(&ScriptRunner::wait)},
-      {"text", bind(&ScriptRunner::text)},       {"clear", bind(&ScriptRunner::clear)},
-      {"set", bind(&ScriptRunner::set)},         {"get", bind(&ScriptRunner::get)},
-      {"trust", bind(&ScriptRunner::trust)},     {"log", bind(&ScriptRunner::log)},
-      {"clipboard", bind(&ScriptRunner::clipboard)}, {"events", bind(&ScriptRunner::events)},
+      {"layouts", bind(&ScriptRunner::layouts)},
+      {"source", bind(&ScriptRunner::source)},
+      {"select", bind(&ScriptRunner::select)},
+      {"keys", bind(&ScriptRunner::keys)},
+      {"press", bind(&ScriptRunner::press)},
+      {"wait", bind(&ScriptRunner::wait)},
+      {"text", bind(&ScriptRunner::text)},
+      {"clear", bind(&ScriptRunner::clear)},
+      {"set", bind(&ScriptRunner::set)},
+      {"get", bind(&ScriptRunner::get)},
+      {"trust", bind(&ScriptRunner::trust)},
+      {"log", bind(&ScriptRunner::log)},
+      {"clipboard", bind(&ScriptRunner::clipboard)},
+      {"events", bind(&ScriptRunner::events)},
   };
 }
 
@@ -170,9 +177,13 @@ void ScriptRunner::launchIfNeeded() {
 }
 
 // What the main queue would do at once after the command: run what is due.
-void ScriptRunner::settle() { desktop_.runUntilIdle(); }
+void ScriptRunner::settle() {
+  desktop_.runUntilIdle();
+}
 
-void ScriptRunner::error(std::string_view message) { out_ << "error: " << message << '\n'; }
+void ScriptRunner::error(std::string_view message) {
+  out_ << "error: " << message << '\n';
+}
 
 void ScriptRunner::layouts(std::string_view arguments) {
   std::vector<std::string> identifiers;
@@ -292,9 +303,13 @@ void ScriptRunner::wait(std::string_view arguments) {
   desktop_.advance(Duration(seconds));
 }
 
-void ScriptRunner::text(std::string_view) { out_ << toJson(desktop_.textField().text()) << '\n'; }
+void ScriptRunner::text(std::string_view) {
+  out_ << toJson(desktop_.textField().text()) << '\n';
+}
 
-void ScriptRunner::clear(std::string_view) { desktop_.textField().clear(); }
+void ScriptRunner::clear(std::string_view) {
+  desktop_.textField().clear();
+}
 
 void ScriptRunner::set(std::string_view arguments) {
   const std::string_view text = trimmed(arguments);

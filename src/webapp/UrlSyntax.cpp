@@ -14,7 +14,9 @@ bool isUrlCharacter(unsigned char character) {
   return allowed.find(static_cast<char>(character)) != std::string_view::npos;
 }
 
-bool isHexDigit(char character) { return std::isxdigit(static_cast<unsigned char>(character)) != 0; }
+bool isHexDigit(char character) {
+  return std::isxdigit(static_cast<unsigned char>(character)) != 0;
+}
 
 } // namespace
 

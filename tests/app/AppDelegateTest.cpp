@@ -1,4 +1,5 @@
 #include "app/AppDelegate.h"
+
 #include "platform/sim/SimDesktop.h"
 
 #include <gtest/gtest.h>
@@ -18,9 +19,8 @@ protected:
   void launch() {
     // Settings changes show up in the journal, so their order against the
     // platform calls of the launch can be checked in one list.
-    observation = app.notifications().observe(Settings::ChangedNotification, [this] {
-      desktop.journal().record("settings changed");
-    });
+    observation = app.notifications().observe(
+        Settings::ChangedNotification, [this] { desktop.journal().record("settings changed"); });
     desktop.application().run(app);
   }
 
@@ -82,10 +82,10 @@ protected:
 
 TEST_F(UntrustedLaunchTest, PromptsOnceThenStartsTheTapSilentlyOnceTrusted) {
   launch();
-  EXPECT_EQ(desktop.log().takeNewLines(),
-            (std::vector<std::string>{
-                "Quillon: launched, pid=4242, accessibility=false",
-                "Quillon: event tap FAILED to start (likely no accessibility)"}));
+  EXPECT_EQ(
+      desktop.log().takeNewLines(),
+      (std::vector<std::string>{"Quillon: launched, pid=4242, accessibility=false",
+                                "Quillon: event tap FAILED to start (likely no accessibility)"}));
   EXPECT_EQ(desktop.accessibility().promptCount(), 1);
   EXPECT_EQ(app.eventTap(), nullptr);
   EXPECT_TRUE(app.isWaitingForAccessibility());
@@ -127,16 +127,15 @@ TEST_F(UntrustedLaunchTest, RetryTimerDiesWithTheDelegate) {
 }
 
 TEST_F(AppDelegateTest, RestartRelaunchesTheBundleThroughTheShellThenTerminates) {
-  SimDesktop quoted(SimDesktop::Options{
-      .executablePath = "/Users/me/It's Mine.app/Contents/MacOS/Quillon"});
+  SimDesktop quoted(
+      SimDesktop::Options{.executablePath = "/Users/me/It's Mine.app/Contents/MacOS/Quillon"});
   AppDelegate delegate(quoted.platform());
   delegate.restartApp();
   ASSERT_EQ(quoted.processes().spawns().size(), 1u);
   const auto& spawn = quoted.processes().spawns().front();
   EXPECT_EQ(spawn.executable, "/bin/sh");
-  EXPECT_EQ(spawn.arguments,
-            (std::vector<std::string>{"-c",
-                                      "sleep 1; /usr/bin/open '/Users/me/It'\\''s Mine.app'"}));
+  EXPECT_EQ(spawn.arguments, (std::vector<std::string>{
+                                 "-c", "sleep 1; /usr/bin/open '/Users/me/It'\\''s Mine.app'"}));
   EXPECT_TRUE(quoted.application().isTerminated());
 }
 

@@ -1,5 +1,6 @@
-#include "app/AppDelegate.h"
 #include "app/EntryPoint.h"
+
+#include "app/AppDelegate.h"
 #include "platform/shared/PropertyListCodec.h"
 #include "platform/shared/TemporaryDirectory.h"
 #include "platform/sim/SimDesktop.h"
@@ -66,8 +67,8 @@ TEST(EntryPointTest, ProbeArgumentAnywhereAnswersAndCreatesNothing) {
 
 TEST(EntryPointTest, NearMissesOfTheProbeArgumentRunTheMenuBar) {
   SimDesktop desktop;
-  const ProcessRun run = runIn(desktop, {"quillon", "--tcc-check-screen=1", "--TCC-CHECK-SCREEN",
-                                  "tcc-check-screen"});
+  const ProcessRun run =
+      runIn(desktop, {"quillon", "--tcc-check-screen=1", "--TCC-CHECK-SCREEN", "tcc-check-screen"});
   EXPECT_EQ(run.output, "");
   EXPECT_EQ(desktop.application().activationPolicy(), ActivationPolicy::Accessory);
   EXPECT_TRUE(desktop.log().contains("Quillon: launched, pid=4242, accessibility=true"));
@@ -97,8 +98,9 @@ TEST(EntryPointTest, OnlyATextStartAddressSelectsWebAppMode) {
   for (const Case& testCase : cases) {
     const BundleOnDisk bundle(testCase.infoPlist);
     SimDesktop desktop(SimDesktop::Options{.executablePath = bundle.executable()});
-    EXPECT_EQ(selectProcessMode(std::vector<std::string>{"Name"}, desktop.bundle().infoDictionary()),
-              testCase.mode)
+    EXPECT_EQ(
+        selectProcessMode(std::vector<std::string>{"Name"}, desktop.bundle().infoDictionary()),
+        testCase.mode)
         << testCase.infoPlist.value_or("(no Info.plist)");
   }
 }
@@ -123,9 +125,9 @@ TEST(EntryPointTest, ExecutableOutsideAnAppBundleIsItsOwnFoldersBundle) {
 }
 
 TEST(EntryPointTest, WebAppWithUsableAddressRunsAsARegularApplication) {
-  const auto bundle = BundleOnDisk::withInfo(
-      {{"QuillonWebAppURL", "https://mail.example.com/inbox?x=%20"},
-       {"CFBundleIdentifier", "com.quillon.webapp.mail"}});
+  const auto bundle =
+      BundleOnDisk::withInfo({{"QuillonWebAppURL", "https://mail.example.com/inbox?x=%20"},
+                              {"CFBundleIdentifier", "com.quillon.webapp.mail"}});
   SimDesktop desktop(SimDesktop::Options{.executablePath = bundle.executable()});
   runIn(desktop, {"Mail"});
   EXPECT_EQ(desktop.application().activationPolicy(), ActivationPolicy::Regular);
@@ -138,8 +140,9 @@ TEST(EntryPointTest, WebAppWithoutUsableAddressExits) {
     const auto bundle = BundleOnDisk::withInfo({{"QuillonWebAppURL", url}});
     SimDesktop desktop(SimDesktop::Options{.executablePath = bundle.executable()});
     runIn(desktop, {"Name"});
-    EXPECT_EQ(desktop.log().lines(),
-              std::vector<std::string>{"Quillon web-app: no QuillonWebAppURL in Info.plist — exiting"})
+    EXPECT_EQ(
+        desktop.log().lines(),
+        std::vector<std::string>{"Quillon web-app: no QuillonWebAppURL in Info.plist — exiting"})
         << url;
     EXPECT_TRUE(desktop.application().isTerminated());
   }

@@ -1,4 +1,5 @@
 #include "app/Relaunch.h"
+
 #include "platform/linux/PosixProcesses.h"
 #include "platform/shared/TemporaryDirectory.h"
 
@@ -20,7 +21,8 @@ TEST(RelaunchTest, QuotesEverySingleQuote) {
   EXPECT_EQ(singleQuotedForShell("plain"), "'plain'");
   EXPECT_EQ(singleQuotedForShell("it's"), "'it'\\''s'");
   EXPECT_EQ(singleQuotedForShell("''"), "''\\'''\\'''");
-  EXPECT_EQ(relaunchShellCommand("/Applications/Q.app"), "sleep 1; /usr/bin/open '/Applications/Q.app'");
+  EXPECT_EQ(relaunchShellCommand("/Applications/Q.app"),
+            "sleep 1; /usr/bin/open '/Applications/Q.app'");
 }
 
 // Runs the very command a relaunch runs, through the real shell, with a

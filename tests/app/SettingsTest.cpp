@@ -1,4 +1,5 @@
 #include "app/Settings.h"
+
 #include "platform/sim/SimDesktop.h"
 
 #include <gtest/gtest.h>
@@ -19,12 +20,12 @@ protected:
 
 TEST_F(SettingsTest, FreshInstallationReadsTheDocumentedDefaults) {
   const std::map<std::string_view, bool> expected{
-      {"languageSwitchEnabled", true},         {"copyKeysEnabled", true},
-      {"autoEnableOnLaunch", true},            {"autoSwitchLayoutEnabled", true},
-      {"sleepBlockerEnabled", false},          {"punctuationRemapsEnabled", true},
-      {"invertMouseWheelEnabled", false},      {"invertTrackpadScrollEnabled", false},
-      {"folderPeekEnabled", true},             {"desktopFolderIconsEnabled", true},
-      {"autoSnapMouseDragEnabled", true},      {"restoreWindowPositionsEnabled", false},
+      {"languageSwitchEnabled", true},       {"copyKeysEnabled", true},
+      {"autoEnableOnLaunch", true},          {"autoSwitchLayoutEnabled", true},
+      {"sleepBlockerEnabled", false},        {"punctuationRemapsEnabled", true},
+      {"invertMouseWheelEnabled", false},    {"invertTrackpadScrollEnabled", false},
+      {"folderPeekEnabled", true},           {"desktopFolderIconsEnabled", true},
+      {"autoSnapMouseDragEnabled", true},    {"restoreWindowPositionsEnabled", false},
       {"oneCDoubleClickToF2Enabled", false},
   };
   ASSERT_EQ(Settings::allKeys().size(), expected.size());

@@ -1,6 +1,7 @@
+#include "input/EventTap.h"
+
 #include "app/ActionTable.h"
 #include "app/Settings.h"
-#include "input/EventTap.h"
 #include "platform/sim/SimDesktop.h"
 
 #include <gtest/gtest.h>
@@ -171,7 +172,8 @@ TEST_F(EventTapTest, InstallsOneActiveSessionTapAtTheHead) {
 }
 
 TEST_F(EventTapTest, DisabledTapIsReenabledWithoutBeingRecreated) {
-  for (const EventType reason : {EventType::TapDisabledByTimeout, EventType::TapDisabledByUserInput}) {
+  for (const EventType reason :
+       {EventType::TapDisabledByTimeout, EventType::TapDisabledByUserInput}) {
     desktop.eventTaps().disableTaps(reason);
     EXPECT_TRUE(tap.isRunning());
   }
@@ -196,8 +198,8 @@ TEST_F(EventTapTest, StartFailsWithoutAccessibilityAndChangesNothing) {
 }
 
 TEST_F(EventTapTest, QueuedActionIsDroppedWhenTheTapIsGone) {
-  auto shortLived = std::make_unique<EventTap>(desktop.eventTaps(), desktop.runLoop(), settings,
-                                               actions);
+  auto shortLived =
+      std::make_unique<EventTap>(desktop.eventTaps(), desktop.runLoop(), settings, actions);
   Event event = makeKeyboardEvent(nullptr, keycode::S, true);
   event.setFlags(flag::Command | flag::Control);
   EXPECT_EQ(shortLived->handle(event), TapVerdict::Swallow);

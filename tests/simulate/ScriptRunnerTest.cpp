@@ -1,5 +1,6 @@
-#include "simulate/Chord.h"
 #include "simulate/ScriptRunner.h"
+
+#include "simulate/Chord.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -40,21 +41,21 @@ protected:
 };
 
 TEST_F(ScriptRunnerTest, TypesPhysicalKeysThroughTheCurrentLayout) {
-  EXPECT_EQ(run("layouts com.apple.keylayout.US,com.apple.keylayout.Russian\n"
-                "source\n"
-                "keys us Hello, World?\n"
-                "text\n"
-                "clear\n"
-                "keys ru(mac) привет \n"
-                "text\n"
-                "select com.apple.keylayout.Russian\n"
-                "source\n"
-                "clear\n"
-                "keys us ghbdtn\n"
-                "text\n"),
-            (std::vector<std::string>{"\"com.apple.keylayout.US\"", "\"Hello, World?\"",
-                                      "\"ghbdtn \"", "\"com.apple.keylayout.Russian\"",
-                                      "\"привет\""}));
+  EXPECT_EQ(
+      run("layouts com.apple.keylayout.US,com.apple.keylayout.Russian\n"
+          "source\n"
+          "keys us Hello, World?\n"
+          "text\n"
+          "clear\n"
+          "keys ru(mac) привет \n"
+          "text\n"
+          "select com.apple.keylayout.Russian\n"
+          "source\n"
+          "clear\n"
+          "keys us ghbdtn\n"
+          "text\n"),
+      (std::vector<std::string>{"\"com.apple.keylayout.US\"", "\"Hello, World?\"", "\"ghbdtn \"",
+                                "\"com.apple.keylayout.Russian\"", "\"привет\""}));
 }
 
 TEST_F(ScriptRunnerTest, KeysTakesVirtualTimeAndShiftEvents) {
@@ -63,7 +64,8 @@ TEST_F(ScriptRunnerTest, KeysTakesVirtualTimeAndShiftEvents) {
   EXPECT_EQ(std::chrono::duration<double>(desktop.clock().now() - before).count(), 0.08);
   const auto events = runJson("events");
   ASSERT_EQ(events.size(), 6u);
-  EXPECT_EQ(events[0], (nlohmann::json{{"type", "keyDown"}, {"keyCode", 0}, {"flags", 0}, {"marked", false}}));
+  EXPECT_EQ(events[0],
+            (nlohmann::json{{"type", "keyDown"}, {"keyCode", 0}, {"flags", 0}, {"marked", false}}));
   EXPECT_EQ(events[2]["type"], "flagsChanged");
   EXPECT_EQ(events[2]["keyCode"], 56);
   EXPECT_EQ(events[2]["flags"], 0x20000);
@@ -92,8 +94,9 @@ TEST_F(ScriptRunnerTest, HotkeysAreSwallowedAndTheVideoOverlayShortcutIsPosted) 
     }
   }
   ASSERT_EQ(keyDowns.size(), 1u) << events.dump();
-  EXPECT_EQ(keyDowns[0], (nlohmann::json{{"type", "keyDown"}, {"keyCode", 23}, {"flags", 0x120000},
-                                         {"marked", true}}));
+  EXPECT_EQ(keyDowns[0],
+            (nlohmann::json{
+                {"type", "keyDown"}, {"keyCode", 23}, {"flags", 0x120000}, {"marked", true}}));
   const auto log = runJson("log");
   EXPECT_EQ(log.back(), "Quillon video: opening macOS overlay (Shift+Cmd+5)");
 }

@@ -12,11 +12,11 @@ SimDesktop::SimDesktop(Options options)
       defaultsRoot_(options.defaultsRoot ? *options.defaultsRoot : privateFolder_->path()),
       bundle_(std::make_unique<FileBundle>(options.executablePath, log_)),
       defaults_(std::make_unique<PlistDefaults>(defaultsRoot_, log_)),
-      platform_{clock_,        runLoop_,      runLoop_.backgroundQueue(),
-                log_,          *bundle_,      localization_,
-                *defaults_,    eventTaps_,    inputSources_,
-                accessibility_, processes_,   workspace_,
-                permissions_,  pasteboard_,   application_} {
+      platform_{clock_,         runLoop_,    runLoop_.backgroundQueue(),
+                log_,           *bundle_,    localization_,
+                *defaults_,     eventTaps_,  inputSources_,
+                accessibility_, processes_,  workspace_,
+                permissions_,   pasteboard_, application_} {
   accessibility_.setTrusted(options.accessibilityTrusted);
   std::string error;
   if (!inputSources_.setEnabledLayouts(options.layouts, &error)) {
@@ -24,9 +24,8 @@ SimDesktop::SimDesktop(Options options)
   }
   eventTaps_.setSink([this](const Event& event) { textField_.receive(event); });
   // The shell exists on every desktop; what it runs is recorded, not run.
-  processes_.registerTool("/bin/sh", [](const std::vector<std::string>&) {
-    return SimProcesses::ToolResult{};
-  });
+  processes_.registerTool(
+      "/bin/sh", [](const std::vector<std::string>&) { return SimProcesses::ToolResult{}; });
 }
 
 } // namespace quillon

@@ -99,7 +99,9 @@ void SimEventTaps::disableTaps(EventType reason) {
   }
 }
 
-std::size_t SimEventTaps::installedTapCount() const { return liveTaps().size(); }
+std::size_t SimEventTaps::installedTapCount() const {
+  return liveTaps().size();
+}
 
 std::vector<TapRequest> SimEventTaps::installedTapRequests() const {
   std::vector<TapRequest> requests;

@@ -27,8 +27,9 @@ SpawnResult SimProcesses::spawn(const SpawnRequest& request) {
   }
   spawns_.push_back({request.executable, request.arguments});
   journal_.record("spawn " + request.executable);
-  return {std::make_unique<FinishedChild>(nextProcessIdentifier_++, tool->second(request.arguments)),
-          {}};
+  return {
+      std::make_unique<FinishedChild>(nextProcessIdentifier_++, tool->second(request.arguments)),
+      {}};
 }
 
 void SimProcesses::registerTool(std::string absolutePath, Tool tool) {

@@ -30,7 +30,8 @@ std::size_t graphemeBoundary(const std::string& text, std::size_t offset, bool f
   }
   characters->setText(unicode);
   const int32_t position = prefix.length();
-  const int32_t boundary = forward ? characters->following(position) : characters->preceding(position);
+  const int32_t boundary =
+      forward ? characters->following(position) : characters->preceding(position);
   if (boundary == icu::BreakIterator::DONE) {
     return forward ? text.size() : 0;
   }
@@ -136,7 +137,9 @@ void SimTextField::moveCaret(bool forward) {
   selectionStart_ = selectionEnd_ = std::min(caret, text_.size());
 }
 
-void SimTextField::clear() { setText(""); }
+void SimTextField::clear() {
+  setText("");
+}
 
 void SimTextField::setText(std::string text) {
   text_ = std::move(text);

@@ -29,7 +29,9 @@ VirtualRunLoop::VirtualRunLoop(VirtualClock& clock) : clock_(clock) {}
 
 VirtualRunLoop::~VirtualRunLoop() = default;
 
-void VirtualRunLoop::async(Task task) { enqueue(Duration::zero(), Duration::zero(), std::move(task)); }
+void VirtualRunLoop::async(Task task) {
+  enqueue(Duration::zero(), Duration::zero(), std::move(task));
+}
 
 void VirtualRunLoop::asyncAfter(Duration delay, Task task) {
   enqueue(delay, Duration::zero(), std::move(task));

@@ -10,9 +10,7 @@ namespace {
 
 class VirtualRunLoopTest : public ::testing::Test {
 protected:
-  double elapsed() const {
-    return std::chrono::duration<double>(clock.now() - start).count();
-  }
+  double elapsed() const { return std::chrono::duration<double>(clock.now() - start).count(); }
 
   VirtualClock clock;
   VirtualRunLoop loop{clock};
