@@ -2,15 +2,15 @@
 
 namespace quillon {
 
-const XkbLayout* XkbLayoutCache::layout(std::string_view spec, std::string* error) {
-  if (const auto found = layouts_.find(spec); found != layouts_.end()) {
+const XkbLayout* XkbLayoutCache::layout(std::string_view layoutName, std::string* error) {
+  if (const auto found = layouts_.find(layoutName); found != layouts_.end()) {
     return &found->second;
   }
-  auto loaded = XkbLayout::load(spec, error);
+  auto loaded = XkbLayout::load(layoutName, error);
   if (!loaded) {
     return nullptr;
   }
-  return &layouts_.emplace(std::string(spec), std::move(*loaded)).first->second;
+  return &layouts_.emplace(std::string(layoutName), std::move(*loaded)).first->second;
 }
 
 } // namespace quillon

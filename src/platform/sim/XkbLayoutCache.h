@@ -13,7 +13,7 @@ namespace quillon {
 class XkbLayoutCache {
 public:
   // Null (with the reason in error) when the layout cannot be compiled.
-  const XkbLayout* layout(std::string_view spec, std::string* error = nullptr);
+  const XkbLayout* layout(std::string_view layoutName, std::string* error = nullptr);
 
 private:
   std::map<std::string, XkbLayout, std::less<>> layouts_;

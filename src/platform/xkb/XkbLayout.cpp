@@ -65,19 +65,19 @@ bool isName(std::string_view name) {
   return true;
 }
 
-std::optional<LayoutName> parseSpec(std::string_view spec) {
-  const std::size_t open = spec.find('(');
+std::optional<LayoutName> parseLayoutName(std::string_view layoutName) {
+  const std::size_t open = layoutName.find('(');
   if (open == std::string_view::npos) {
-    if (!isName(spec)) {
+    if (!isName(layoutName)) {
       return std::nullopt;
     }
-    return LayoutName{std::string(spec), {}};
+    return LayoutName{std::string(layoutName), {}};
   }
-  if (spec.back() != ')' || spec.size() < open + 2) {
+  if (layoutName.back() != ')' || layoutName.size() < open + 2) {
     return std::nullopt;
   }
-  const std::string_view layout = spec.substr(0, open);
-  const std::string_view variant = spec.substr(open + 1, spec.size() - open - 2);
+  const std::string_view layout = layoutName.substr(0, open);
+  const std::string_view variant = layoutName.substr(open + 1, layoutName.size() - open - 2);
   if (!isName(layout) || !isName(variant)) {
     return std::nullopt;
   }
@@ -257,35 +257,36 @@ std::unordered_map<char32_t, KeyStroke> indexStrokes(const std::vector<KeyCharac
 
 } // namespace
 
-XkbLayout::XkbLayout(std::string spec, std::vector<KeyTexts> texts,
+XkbLayout::XkbLayout(std::string layoutName, std::vector<KeyTexts> texts,
                      std::unordered_map<char32_t, KeyStroke> strokes)
-    : spec_(std::move(spec)), texts_(std::move(texts)), strokes_(std::move(strokes)) {}
+    : name_(std::move(layoutName)), texts_(std::move(texts)), strokes_(std::move(strokes)) {}
 
-std::optional<XkbLayout> XkbLayout::load(std::string_view spec, std::string* error) {
-  const std::optional<LayoutName> name = parseSpec(spec);
+std::optional<XkbLayout> XkbLayout::load(std::string_view layoutName, std::string* error) {
+  const std::optional<LayoutName> name = parseLayoutName(layoutName);
   if (!name) {
-    fail(error, "malformed layout \"" + std::string(spec) + "\": expected name or name(variant)");
+    fail(error,
+         "malformed layout \"" + std::string(layoutName) + "\": expected name or name(variant)");
     return std::nullopt;
   }
   LogCapture capture;
   const ContextPtr context = makeContext(capture);
   if (!context) {
-    fail(error, "cannot set up xkb to load layout \"" + std::string(spec) + "\"");
+    fail(error, "cannot set up xkb to load layout \"" + std::string(layoutName) + "\"");
     return std::nullopt;
   }
   const KeymapPtr keymap = compileKeymap(context.get(), *name);
   if (!keymap) {
     const std::string reason = capture.firstError.empty() ? "" : ": " + capture.firstError;
-    fail(error, "xkb cannot build layout \"" + std::string(spec) + "\"" + reason);
+    fail(error, "xkb cannot build layout \"" + std::string(layoutName) + "\"" + reason);
     return std::nullopt;
   }
   std::optional<KeymapTables> tables = readKeymap(keymap.get());
   if (!tables) {
-    fail(error, "xkb cannot track state for layout \"" + std::string(spec) + "\"");
+    fail(error, "xkb cannot track state for layout \"" + std::string(layoutName) + "\"");
     return std::nullopt;
   }
   std::unordered_map<char32_t, KeyStroke> strokes = indexStrokes(tables->characters);
-  return XkbLayout(std::string(spec), std::move(tables->texts), std::move(strokes));
+  return XkbLayout(std::string(layoutName), std::move(tables->texts), std::move(strokes));
 }
 
 std::string XkbLayout::text(KeyCode key, KeyModifiers modifiers) const {

@@ -34,10 +34,10 @@ struct KeyStroke {
 // those tables, so the type only moves.
 class XkbLayout {
 public:
-  // `spec` names one layout as "name" or "name(variant)", e.g. "us", "ru(mac)".
-  // Returns nullopt and describes the reason in `error` when the spec is
+  // `layoutName` names one layout as "name" or "name(variant)", e.g. "us", "ru(mac)".
+  // Returns nullopt and describes the reason in `error` when the name is
   // malformed or xkb-data cannot build the layout.
-  static std::optional<XkbLayout> load(std::string_view spec, std::string* error = nullptr);
+  static std::optional<XkbLayout> load(std::string_view layoutName, std::string* error = nullptr);
 
   XkbLayout(XkbLayout&&) = default;
   XkbLayout& operator=(XkbLayout&&) = default;
@@ -45,7 +45,7 @@ public:
   XkbLayout& operator=(const XkbLayout&) = delete;
   ~XkbLayout() = default;
 
-  std::string spec() const { return spec_; }
+  std::string name() const { return name_; }
 
   // The UTF-8 text the key types. Empty when it types nothing printable: dead
   // keys, modifiers, and keys such as Return or Tab whose xkb text is a control
@@ -61,10 +61,10 @@ public:
   using KeyTexts = std::array<std::string, 8>;
 
 private:
-  XkbLayout(std::string spec, std::vector<KeyTexts> texts,
+  XkbLayout(std::string layoutName, std::vector<KeyTexts> texts,
             std::unordered_map<char32_t, KeyStroke> strokes);
 
-  std::string spec_;
+  std::string name_;
   std::vector<KeyTexts> texts_; // indexed by key code
   std::unordered_map<char32_t, KeyStroke> strokes_;
 };

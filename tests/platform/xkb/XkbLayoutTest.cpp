@@ -181,32 +181,32 @@ TEST(KeyCodeTable, NonTextKeysReachTheirXkbKeysyms) {
 // --- Loading -----------------------------------------------------------------
 
 TEST(XkbLayoutLoad, MalformedSpecsAreRejectedBeforeReachingXkb) {
-  for (const std::string_view spec :
+  for (const std::string_view layoutName :
        {"", "us(", "us)x", "../etc", "us(mac", "us()", "(mac)", "us(mac)x", "us(ma(c))", "us,ru",
         "us ru", "us\n", "/usr/share/X11/xkb/symbols/us", "us(mac))"}) {
     std::string error;
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(XkbLayout::load(spec, &error).has_value()) << '"' << spec << '"';
+    EXPECT_FALSE(XkbLayout::load(layoutName, &error).has_value()) << '"' << layoutName << '"';
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_FALSE(error.empty()) << '"' << spec << '"';
+    EXPECT_FALSE(error.empty()) << '"' << layoutName << '"';
   }
   EXPECT_FALSE(XkbLayout::load(std::string(1000, 'u')).has_value());
 }
 
 TEST(XkbLayoutLoad, UnknownLayoutsAreReportedQuietly) {
-  for (const std::string_view spec : {"zz", "us(nosuchvariant)"}) {
+  for (const std::string_view layoutName : {"zz", "us(nosuchvariant)"}) {
     std::string error;
     testing::internal::CaptureStderr();
-    EXPECT_FALSE(XkbLayout::load(spec, &error).has_value()) << spec;
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << spec;
-    EXPECT_NE(error.find(spec), std::string::npos) << error;
+    EXPECT_FALSE(XkbLayout::load(layoutName, &error).has_value()) << layoutName;
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << layoutName;
+    EXPECT_NE(error.find(layoutName), std::string::npos) << error;
   }
 }
 
 TEST(XkbLayoutLoad, KeepsTheSpecItWasLoadedFrom) {
   const std::optional<XkbLayout> layout = XkbLayout::load("ru(mac)");
   ASSERT_TRUE(layout.has_value());
-  EXPECT_EQ(layout->spec(), "ru(mac)");
+  EXPECT_EQ(layout->name(), "ru(mac)");
 }
 
 // --- Text per layout ----------------------------------------------------------
@@ -397,9 +397,9 @@ TEST(XkbLayoutStrokeFor, FindsLetterSpecificToEachCyrillicLayout) {
 TEST(XkbLayoutStrokeFor, AgreesWithTextForEveryTypedCharacter) {
   const std::vector<KeyModifiers> byPreference{
       kPlain, kShift, kOption, {.shift = true, .option = true}};
-  for (const std::string_view spec : {"us", "ru(mac)", "ru", "ua", "de"}) {
-    const std::optional<XkbLayout> layout = XkbLayout::load(spec);
-    ASSERT_TRUE(layout.has_value()) << spec;
+  for (const std::string_view layoutName : {"us", "ru(mac)", "ru", "ua", "de"}) {
+    const std::optional<XkbLayout> layout = XkbLayout::load(layoutName);
+    ASSERT_TRUE(layout.has_value()) << layoutName;
     for (const KeyCodeMapping& mapping : keyCodeMappings()) {
       if (mapping.keypad) {
         continue;
@@ -411,20 +411,20 @@ TEST(XkbLayoutStrokeFor, AgreesWithTextForEveryTypedCharacter) {
           continue;
         }
         const std::optional<KeyStroke> stroke = layout->strokeFor(*character);
-        ASSERT_TRUE(stroke.has_value()) << spec << " " << text;
-        EXPECT_EQ(typed(*layout, *stroke), text) << spec;
+        ASSERT_TRUE(stroke.has_value()) << layoutName << " " << text;
+        EXPECT_EQ(typed(*layout, *stroke), text) << layoutName;
         // The ISO key is a last resort, so any other key may beat it.
         if (mapping.keyCode == keycode::Section) {
           continue;
         }
-        EXPECT_NE(stroke->keyCode, keycode::Section) << spec << " " << text;
+        EXPECT_NE(stroke->keyCode, keycode::Section) << layoutName << " " << text;
         const KeyModifiers found{.shift = stroke->shift, .option = stroke->option};
         const bool simplerOrEqual =
             (found.option < byPreference[rank].option) ||
             (found.option == byPreference[rank].option && found.shift <= byPreference[rank].shift);
-        EXPECT_TRUE(simplerOrEqual) << spec << " " << text;
+        EXPECT_TRUE(simplerOrEqual) << layoutName << " " << text;
         if (found.shift == byPreference[rank].shift && found.option == byPreference[rank].option) {
-          EXPECT_LE(stroke->keyCode, mapping.keyCode) << spec << " " << text;
+          EXPECT_LE(stroke->keyCode, mapping.keyCode) << layoutName << " " << text;
         }
       }
     }
