@@ -126,6 +126,12 @@ TEST_F(UntrustedLaunchTest, RetryTimerDiesWithTheDelegate) {
   EXPECT_EQ(desktop.eventTaps().installedTapCount(), 0u);
 }
 
+TEST_F(AppDelegateTest, SettingsLiveInTheBundlesOwnDomain) {
+  launch();
+  EXPECT_EQ(desktop.defaults().object(domain, "languageSwitchEnabled"), PropertyValue(true));
+  EXPECT_TRUE(std::filesystem::exists(desktop.defaultsRoot() / "com.quillon.Quillon.plist"));
+}
+
 TEST_F(AppDelegateTest, RestartRelaunchesTheBundleThroughTheShellThenTerminates) {
   SimDesktop quoted(
       SimDesktop::Options{.executablePath = "/Users/me/It's Mine.app/Contents/MacOS/Quillon"});

@@ -72,31 +72,32 @@ void SimKeyboard::sendFlagsChanged(KeyCode key) {
 }
 
 void SimKeyboard::keyDown(KeyCode key) {
-  if (key == keycode::CapsLock) {
-    capsLock_ = !capsLock_;
-    sendFlagsChanged(key);
-    return;
-  }
-  if (isModifierKey(key)) {
-    held_.insert(key);
-    sendFlagsChanged(key);
-    return;
-  }
-  Event event = makeKeyboardEvent(nullptr, key, true);
-  event.setFlags(flags() | intrinsicFlags(key));
-  events_.inject(std::move(event));
+  press(key, true);
 }
 
 void SimKeyboard::keyUp(KeyCode key) {
+  press(key, false);
+}
+
+void SimKeyboard::press(KeyCode key, bool down) {
   if (key == keycode::CapsLock) {
+    // The lock toggles on the press; its release reports nothing.
+    if (down) {
+      capsLock_ = !capsLock_;
+      sendFlagsChanged(key);
+    }
     return;
   }
   if (isModifierKey(key)) {
-    held_.erase(key);
+    if (down) {
+      held_.insert(key);
+    } else {
+      held_.erase(key);
+    }
     sendFlagsChanged(key);
     return;
   }
-  Event event = makeKeyboardEvent(nullptr, key, false);
+  Event event = makeKeyboardEvent(nullptr, key, down);
   event.setFlags(flags() | intrinsicFlags(key));
   events_.inject(std::move(event));
 }

@@ -29,6 +29,7 @@ public:
   bool isDown(KeyCode key) const { return held_.contains(key); }
 
 private:
+  void press(KeyCode key, bool down);
   void sendFlagsChanged(KeyCode key);
 
   SimEventTaps& events_;
