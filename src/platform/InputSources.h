@@ -1,6 +1,9 @@
 // Platform boundary: this header stays free of OS and toolkit headers.
 #pragma once
 
+#include "platform/KeyCodes.h"
+
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,12 +35,24 @@ struct InputSourceInfo {
 
 class InputSources {
 public:
+  // Returns false to stop the walk.
+  using SourceVisitor = std::function<bool(const InputSourceInfo&)>;
+
   virtual ~InputSources() = default;
   // Enable-capable keyboard sources in the system's own order; with
-  // includeAllInstalled, also those the user has not enabled.
-  virtual std::vector<InputSourceInfo> keyboardSources(bool includeAllInstalled) const = 0;
+  // includeAllInstalled, also those the user has not enabled. Walked in place
+  // so that per-keystroke queries copy nothing.
+  virtual void visitKeyboardSources(bool includeAllInstalled, const SourceVisitor& visit) const = 0;
   virtual std::optional<InputSourceInfo> currentKeyboardSource() const = 0;
+  virtual std::optional<std::string> currentKeyboardSourceIdentifier() const = 0;
   virtual bool select(std::string_view identifier) = 0;
+  // What the key types in that source with no modifier held, as UTF-8:
+  // empty for a dead key, absent when the source has no keyboard layout or
+  // the key cannot be translated.
+  virtual std::optional<std::string> translateKey(std::string_view sourceIdentifier,
+                                                  KeyCode keyCode) const = 0;
+
+  std::vector<InputSourceInfo> keyboardSources(bool includeAllInstalled) const;
 };
 
 } // namespace quillon

@@ -208,7 +208,7 @@ void ScriptRunner::layouts(std::string_view arguments) {
 }
 
 void ScriptRunner::source(std::string_view) {
-  const auto identifier = desktop_.inputSources().currentIdentifier();
+  const auto identifier = desktop_.inputSources().currentKeyboardSourceIdentifier();
   out_ << (identifier ? toJson(*identifier) : "null") << '\n';
 }
 

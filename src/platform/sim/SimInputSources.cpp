@@ -62,8 +62,8 @@ std::optional<InputSourceInfo> SimInputSources::describeKnownLayout(std::string_
   return info;
 }
 
-std::vector<InputSourceInfo> SimInputSources::keyboardSources(bool includeAllInstalled) const {
-  std::vector<InputSourceInfo> result;
+void SimInputSources::visitKeyboardSources(bool includeAllInstalled,
+                                           const SourceVisitor& visit) const {
   for (const Source& source : sources_) {
     if (!isKeyboardSource(source.info)) {
       continue;
@@ -71,9 +71,19 @@ std::vector<InputSourceInfo> SimInputSources::keyboardSources(bool includeAllIns
     if (!includeAllInstalled && source.info.enabled == false) {
       continue;
     }
-    result.push_back(source.info);
+    if (!visit(source.info)) {
+      return;
+    }
   }
-  return result;
+}
+
+std::optional<std::string> SimInputSources::translateKey(std::string_view sourceIdentifier,
+                                                         KeyCode keyCode) const {
+  const Source* source = find(sourceIdentifier);
+  if (source == nullptr || source->layout == nullptr) {
+    return std::nullopt;
+  }
+  return source->layout->text(keyCode, KeyModifiers{});
 }
 
 std::optional<InputSourceInfo> SimInputSources::currentKeyboardSource() const {
@@ -143,7 +153,7 @@ const XkbLayout* SimInputSources::currentLayout() const {
   return current_ ? sources_[*current_].layout : nullptr;
 }
 
-std::optional<std::string> SimInputSources::currentIdentifier() const {
+std::optional<std::string> SimInputSources::currentKeyboardSourceIdentifier() const {
   if (!current_) {
     return std::nullopt;
   }

@@ -17,9 +17,12 @@ public:
   SimInputSources(SimJournal& journal, XkbLayoutCache& layouts)
       : journal_(journal), layouts_(layouts) {}
 
-  std::vector<InputSourceInfo> keyboardSources(bool includeAllInstalled) const override;
+  void visitKeyboardSources(bool includeAllInstalled, const SourceVisitor& visit) const override;
   std::optional<InputSourceInfo> currentKeyboardSource() const override;
+  std::optional<std::string> currentKeyboardSourceIdentifier() const override;
   bool select(std::string_view identifier) override;
+  std::optional<std::string> translateKey(std::string_view sourceIdentifier,
+                                          KeyCode keyCode) const override;
 
   // A known layout identifier ("com.apple.keylayout.US", …), enabled and
   // select-capable, backed by its xkb layout.
@@ -34,7 +37,6 @@ public:
   void addSource(InputSourceInfo info, std::optional<std::string> xkbSpec = std::nullopt);
   // The keymap of the current source, or null when it has none (a palette).
   const XkbLayout* currentLayout() const;
-  std::optional<std::string> currentIdentifier() const;
 
 private:
   struct Source {
