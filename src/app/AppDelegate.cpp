@@ -37,7 +37,9 @@ AppDelegate::AppDelegate(Platform& platform)
     : platform_(platform),
       settings_(DefaultsDomain(platform.defaults, applicationDomain(platform.bundle)),
                 notifications_),
-      synthesizer_(platform.eventTaps), screenVideoOverlay_(synthesizer_, platform.log) {
+      synthesizer_(platform.eventTaps, platform.clock), languageSwitcher_(platform.inputSources),
+      hud_(platform.mainQueue, platform.userInterface, platform.screens),
+      screenVideoOverlay_(synthesizer_, platform.log) {
   wireActions();
 }
 
@@ -63,7 +65,10 @@ void AppDelegate::applyAutoEnable() {
 }
 
 std::unique_ptr<EventTap> AppDelegate::makeEventTap() {
-  return std::make_unique<EventTap>(platform_.eventTaps, platform_.mainQueue, settings_, actions_);
+  return std::make_unique<EventTap>(EventTap::Dependencies{
+      platform_.eventTaps, platform_.mainQueue, platform_.clock, platform_.log, platform_.sound,
+      platform_.workspace, platform_.localization, settings_, actions_, synthesizer_,
+      languageSwitcher_, hud_});
 }
 
 void AppDelegate::bootstrapEventTap() {

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "app/ActionTable.h"
+#include "app/HUDOverlay.h"
 #include "app/NotificationCenter.h"
 #include "app/Settings.h"
 #include "capture/ScreenVideoOverlay.h"
 #include "input/EventSynthesizer.h"
 #include "input/EventTap.h"
+#include "input/LanguageSwitcher.h"
 #include "platform/Application.h"
 #include "platform/Lifetime.h"
 #include "platform/MainQueue.h"
@@ -49,6 +51,8 @@ public:
   Settings& settings() { return settings_; }
   NotificationCenter& notifications() { return notifications_; }
   ActionTable& actions() { return actions_; }
+  HUDOverlay& hud() { return hud_; }
+  EventTap* eventTap() { return eventTap_.get(); }
   const EventTap* eventTap() const { return eventTap_.get(); }
   bool isWaitingForAccessibility() const { return permissionTimer_.isScheduled(); }
 
@@ -64,6 +68,8 @@ private:
   Settings settings_;
   ActionTable actions_;
   EventSynthesizer synthesizer_;
+  LanguageSwitcher languageSwitcher_;
+  HUDOverlay hud_;
   ScreenVideoOverlay screenVideoOverlay_;
   std::unique_ptr<EventTap> eventTap_;
   ScheduledTask permissionTimer_;

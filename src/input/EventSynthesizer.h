@@ -1,9 +1,11 @@
 #pragma once
 
+#include "platform/Clock.h"
 #include "platform/Event.h"
 #include "platform/EventTaps.h"
 
 #include <optional>
+#include <string_view>
 
 namespace quillon {
 
@@ -11,7 +13,10 @@ namespace quillon {
 // synthetic marker, so the tap lets them through untouched.
 class EventSynthesizer {
 public:
-  explicit EventSynthesizer(EventTaps& eventTaps) : eventTaps_(eventTaps) {}
+  // Between two typed characters, so the receiver keeps them in order.
+  static constexpr Duration characterPause{0.002};
+
+  EventSynthesizer(EventTaps& eventTaps, Clock& clock) : eventTaps_(eventTaps), clock_(clock) {}
 
   // The marked source, created on first use; absent if the system refused,
   // in which case events go out unmarked.
@@ -21,8 +26,15 @@ public:
   // physically holding never leak into the synthetic key.
   void postKey(KeyCode keyCode, EventFlags flags);
 
+  // Types the text: one down/up pair per user-perceived character, carrying
+  // all of its UTF-16 units, then a short pause. Blocks the calling thread
+  // 2 ms per character. Text that is not valid UTF-8 is typed with U+FFFD
+  // in place of each malformed sequence.
+  void sendUnicodeString(std::string_view text);
+
 private:
   EventTaps& eventTaps_;
+  Clock& clock_;
   std::optional<EventSource> source_;
   bool sourceRequested_ = false;
 };

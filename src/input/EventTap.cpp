@@ -1,17 +1,22 @@
 #include "input/EventTap.h"
 
+#include "input/CommandRemap.h"
 #include "input/HotkeyTable.h"
+#include "input/WheelInversion.h"
 
 namespace quillon {
 
-EventTap::EventTap(EventTaps& eventTaps, MainQueue& mainQueue, Settings& settings,
-                   const ActionTable& actions)
-    : eventTaps_(eventTaps), mainQueue_(mainQueue), settings_(settings), actions_(actions) {}
+EventTap::EventTap(const Dependencies& dependencies)
+    : services_(dependencies), modifierDetector_(dependencies.clock),
+      shiftDetector_(dependencies.clock), punctuation_(dependencies.clock),
+      oneCDoubleClick_(dependencies.clock, dependencies.eventTaps, dependencies.workspace,
+                       dependencies.mainQueue, dependencies.sound, dependencies.log) {}
 
 bool EventTap::start() {
   const TapRequest request{TapLocation::Session, TapPlacement::HeadInsert, TapOptions::Default,
                            EventMask};
-  auto port = eventTaps_.createTap(request, [this](Event& event) { return handle(event); });
+  auto port =
+      services_.eventTaps.createTap(request, [this](Event& event) { return handle(event); });
   if (!port) {
     return false;
   }
@@ -34,21 +39,43 @@ TapVerdict EventTap::handle(Event& event) {
   if (event.isMarkedSynthetic()) {
     return TapVerdict::Deliver;
   }
+  // Mouse presses, modifier changes and scrolls are always delivered.
   switch (event.type()) {
+  case EventType::LeftMouseDown:
+    handleLeftMouseDown(event);
+    return TapVerdict::Deliver;
+  case EventType::FlagsChanged:
+    handleFlagsChanged(event.flags());
+    return TapVerdict::Deliver;
   case EventType::KeyDown:
     return handleKeyDown(event);
-  case EventType::LeftMouseDown:
-  case EventType::FlagsChanged:
   case EventType::ScrollWheel:
+    handleScrollWheel(event);
+    return TapVerdict::Deliver;
   default:
-    // Mouse presses, modifier changes and scrolls are always delivered.
     return TapVerdict::Deliver;
   }
 }
 
+void EventTap::handleFlagsChanged(EventFlags flags) {
+  modifierDetector_.flagsChanged(
+      flags, [this] { onCommandShiftTap(); }, [] {});
+  if (fnDetector_.flagsChanged(flags)) {
+    onFnControl();
+  }
+  shiftDetector_.flagsChanged(flags, [this] { onShiftDoubleTap(); });
+}
+
 TapVerdict EventTap::handleKeyDown(Event& event) {
-  if (performHotkey(event)) {
+  // Typing while holding modifiers never counts as a tap.
+  modifierDetector_.contaminate();
+  shiftDetector_.contaminateIfShiftDown();
+
+  if (performHotkey(event) || replaceDoubleTappedPunctuation(event)) {
     return TapVerdict::Swallow;
+  }
+  if (remapToCommand(event)) {
+    return TapVerdict::Deliver;
   }
   return TapVerdict::Deliver;
 }
@@ -58,10 +85,84 @@ bool EventTap::performHotkey(const Event& event) {
   if (!action) {
     return false;
   }
-  // Deferred so the callback returns at once and the system never disables
-  // the tap for being slow.
-  mainQueue_.async(lifetime_.guard([this, action = *action] { actions_.perform(action); }));
+  queue([this, action = *action] { services_.actions.perform(action); });
   return true;
+}
+
+bool EventTap::replaceDoubleTappedPunctuation(const Event& event) {
+  if (!services_.settings.punctuationRemapsEnabled()) {
+    return false;
+  }
+  const auto replacement = punctuation_.keyDown(event.keyCode(), event.flags());
+  if (!replacement) {
+    return false;
+  }
+  // Backspace removes what the first press typed; the text replaces it.
+  queue([this, text = *replacement] {
+    services_.synthesizer.postKey(keycode::Delete, 0);
+    services_.clock.sleep(EventSynthesizer::characterPause);
+    services_.synthesizer.sendUnicodeString(text);
+  });
+  return true;
+}
+
+bool EventTap::remapToCommand(Event& event) {
+  if (!services_.settings.copyKeysEnabled()) {
+    return false;
+  }
+  const auto flags = CommandRemap::remap(event.keyCode(), event.flags());
+  if (!flags) {
+    return false;
+  }
+  event.setFlags(*flags);
+  return true;
+}
+
+void EventTap::handleLeftMouseDown(const Event& event) {
+  if (services_.settings.oneCDoubleClickToF2Enabled()) {
+    oneCDoubleClick_.leftMouseDown(event);
+  }
+}
+
+void EventTap::handleScrollWheel(Event& event) {
+  if (services_.settings.invertMouseWheelEnabled()) {
+    WheelInversion::invert(event);
+  }
+}
+
+void EventTap::onCommandShiftTap() {
+  const bool enabled = services_.settings.languageSwitchEnabled();
+  services_.log.write(std::string("Quillon: Cmd+Shift tap detected, languageSwitchEnabled=") +
+                      (enabled ? "true" : "false"));
+  if (enabled) {
+    services_.languageSwitcher.switchToNextInputSource();
+  }
+}
+
+void EventTap::onFnControl() {
+  services_.log.write("Quillon fnDetector: Fn+Control combo → dictation");
+  services_.log.write("Quillon: Fn+Ctrl → dictation");
+  services_.sound.play("Glass");
+  queue([this] { services_.actions.perform(Action::triggerDictation); });
+}
+
+void EventTap::onShiftDoubleTap() {
+  services_.log.write("Quillon: Shift double-tap → toggle auto-switch");
+  queue([this] { toggleAutoSwitch(); });
+}
+
+void EventTap::toggleAutoSwitch() {
+  const bool enabled = !services_.settings.autoSwitchLayoutEnabled();
+  services_.settings.set(enabled, Settings::Key::autoSwitchLayoutEnabled);
+  services_.sound.play(enabled ? "Tink" : "Bottle");
+  services_.hud.show(
+      services_.localization.localized(enabled ? "Auto-switch ON" : "Auto-switch OFF"));
+}
+
+// Deferred so the callback returns at once and the system never disables the
+// tap for being slow.
+void EventTap::queue(Task task) {
+  services_.mainQueue.async(lifetime_.guard(std::move(task)));
 }
 
 void EventTap::reenable() {

@@ -1,10 +1,22 @@
 #pragma once
 
 #include "app/ActionTable.h"
+#include "app/HUDOverlay.h"
 #include "app/Settings.h"
+#include "input/EventSynthesizer.h"
+#include "input/FnTapDetector.h"
+#include "input/LanguageSwitcher.h"
+#include "input/ModifierTapDetector.h"
+#include "input/OneCDoubleClick.h"
+#include "input/PunctuationDoubleTap.h"
+#include "input/ShiftTapDetector.h"
 #include "platform/EventTaps.h"
 #include "platform/Lifetime.h"
+#include "platform/Localization.h"
+#include "platform/Log.h"
 #include "platform/MainQueue.h"
+#include "platform/Sound.h"
+#include "platform/Workspace.h"
 
 #include <cstdint>
 #include <memory>
@@ -14,7 +26,8 @@ namespace quillon {
 // The product's single system-wide input interceptor. Every key press,
 // modifier change, left mouse press and scroll passes through handle(),
 // which decides in a fixed order what the event is: a disabled-tap notice,
-// the product's own output, a hotkey, or an ordinary event to deliver.
+// the product's own output, a gesture, a hotkey, a remap, or an ordinary
+// event to deliver.
 class EventTap {
 public:
   // Left mouse down, key down, flags changed and scroll wheel; key-ups and
@@ -24,8 +37,22 @@ public:
       eventMaskBit(EventType::FlagsChanged) | eventMaskBit(EventType::ScrollWheel);
   static_assert(EventMask == 0x401402);
 
-  EventTap(EventTaps& eventTaps, MainQueue& mainQueue, Settings& settings,
-           const ActionTable& actions);
+  struct Dependencies {
+    EventTaps& eventTaps;
+    MainQueue& mainQueue;
+    Clock& clock;
+    Log& log;
+    Sound& sound;
+    const Workspace& workspace;
+    const Localization& localization;
+    Settings& settings;
+    const ActionTable& actions;
+    EventSynthesizer& synthesizer;
+    LanguageSwitcher& languageSwitcher;
+    HUDOverlay& hud;
+  };
+
+  explicit EventTap(const Dependencies& dependencies);
   EventTap(const EventTap&) = delete;
   EventTap& operator=(const EventTap&) = delete;
 
@@ -37,15 +64,31 @@ public:
   TapVerdict handle(Event& event);
 
 private:
+  // The dispatch steps, in the order events meet them.
+  void handleFlagsChanged(EventFlags flags);
   TapVerdict handleKeyDown(Event& event);
   bool performHotkey(const Event& event);
+  bool replaceDoubleTappedPunctuation(const Event& event);
+  bool remapToCommand(Event& event);
+  void handleLeftMouseDown(const Event& event);
+  void handleScrollWheel(Event& event);
+
+  // What the gestures do.
+  void onCommandShiftTap();
+  void onFnControl();
+  void onShiftDoubleTap();
+  void toggleAutoSwitch();
+
+  void queue(Task task);
   void reenable();
 
-  EventTaps& eventTaps_;
-  MainQueue& mainQueue_;
-  Settings& settings_;
-  const ActionTable& actions_;
+  Dependencies services_;
   std::unique_ptr<EventTapPort> port_;
+  ModifierTapDetector modifierDetector_;
+  FnTapDetector fnDetector_;
+  ShiftTapDetector shiftDetector_;
+  PunctuationDoubleTap punctuation_;
+  OneCDoubleClick oneCDoubleClick_;
   Lifetime lifetime_;
 };
 

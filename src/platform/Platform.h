@@ -17,6 +17,9 @@ class MainQueue;
 class Pasteboard;
 class Permissions;
 class Processes;
+class Screens;
+class Sound;
+class UserInterface;
 class Workspace;
 
 // Every system service of one backend. Composition roots receive this and
@@ -37,6 +40,9 @@ struct Platform {
   Permissions& permissions;
   Pasteboard& pasteboard;
   Application& application;
+  Sound& sound;
+  Screens& screens;
+  UserInterface& userInterface;
 };
 
 } // namespace quillon

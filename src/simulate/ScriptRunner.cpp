@@ -33,6 +33,26 @@ std::string_view trimmed(std::string_view text) {
   return text.substr(first, last - first + 1);
 }
 
+std::vector<std::string_view> words(std::string_view text) {
+  std::vector<std::string_view> result;
+  std::size_t start = text.find_first_not_of(" \t");
+  while (start != std::string_view::npos) {
+    const std::size_t end = text.find_first_of(" \t", start);
+    result.push_back(text.substr(start, end - start));
+    start = end == std::string_view::npos ? end : text.find_first_not_of(" \t", end);
+  }
+  return result;
+}
+
+template <typename Number> std::optional<Number> parseNumber(std::string_view text) {
+  Number value{};
+  const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || problem != std::errc() || end != text.data() + text.size()) {
+    return std::nullopt;
+  }
+  return value;
+}
+
 std::optional<bool> parseBool(std::string_view text) {
   if (text == "true") {
     return true;
@@ -152,8 +172,8 @@ void ScriptRunner::runLine(std::string_view line) {
     error("unknown command " + toJson(std::string(name)));
     return;
   }
-  static constexpr std::array<std::string_view, 6> commandsWithoutArguments{
-      "source", "text", "clear", "log", "clipboard", "events"};
+  static constexpr std::array<std::string_view, 8> commandsWithoutArguments{
+      "source", "text", "clear", "log", "clipboard", "events", "sounds", "hud"};
   if (std::find(commandsWithoutArguments.begin(), commandsWithoutArguments.end(), name) !=
           commandsWithoutArguments.end() &&
       !trimmed(arguments).empty()) {
@@ -292,15 +312,12 @@ void ScriptRunner::press(std::string_view arguments) {
 }
 
 void ScriptRunner::wait(std::string_view arguments) {
-  const std::string_view text = trimmed(arguments);
-  double seconds = 0;
-  const auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-  if (text.empty() || problem != std::errc() || end != text.data() + text.size() ||
-      !std::isfinite(seconds) || seconds < 0 || seconds > maximumWaitSeconds) {
+  const auto seconds = parseNumber<double>(trimmed(arguments));
+  if (!seconds || !std::isfinite(*seconds) || *seconds < 0 || *seconds > maximumWaitSeconds) {
     error("wait: expected a number of seconds from 0 to 86400");
     return;
   }
-  desktop_.advance(Duration(seconds));
+  desktop_.advance(Duration(*seconds));
 }
 
 void ScriptRunner::text(std::string_view) {
@@ -364,6 +381,69 @@ void ScriptRunner::events(std::string_view) {
     list.push_back(std::move(entry));
   }
   out_ << toJson(list) << '\n';
+}
+
+void ScriptRunner::scroll(std::string_view arguments) {
+  auto parts = words(arguments);
+  const bool continuous = !parts.empty() && parts.back() == "continuous";
+  if (continuous) {
+    parts.pop_back();
+  }
+  const auto deltaY = parts.empty() ? std::nullopt : parseNumber<std::int64_t>(parts[0]);
+  const auto deltaX =
+      parts.size() < 2 ? std::optional<std::int64_t>(0) : parseNumber<std::int64_t>(parts[1]);
+  if (!deltaY || !deltaX || parts.size() > 2) {
+    error("scroll: expected DY [DX] [continuous] with whole numbers");
+    return;
+  }
+  const std::size_t before = desktop_.textField().deliveredEvents().size();
+  desktop_.mouse().scroll(*deltaY, *deltaX, continuous);
+  const auto& delivered = desktop_.textField().deliveredEvents();
+  for (std::size_t index = before; index < delivered.size(); ++index) {
+    if (const auto& deltas = delivered[index].scroll) {
+      out_ << toJson({{"axis1", deltas->axis1},
+                      {"axis2", deltas->axis2},
+                      {"fixedPtAxis1", deltas->fixedPtAxis1},
+                      {"fixedPtAxis2", deltas->fixedPtAxis2},
+                      {"pointAxis1", deltas->pointAxis1},
+                      {"pointAxis2", deltas->pointAxis2},
+                      {"continuous", deltas->continuous}})
+           << '\n';
+      return;
+    }
+  }
+  out_ << "null\n";
+}
+
+void ScriptRunner::click(std::string_view arguments) {
+  const auto parts = words(arguments);
+  const auto x = parts.size() == 2 ? parseNumber<double>(parts[0]) : std::nullopt;
+  const auto y = parts.size() == 2 ? parseNumber<double>(parts[1]) : std::nullopt;
+  if (!x || !y || !std::isfinite(*x) || !std::isfinite(*y)) {
+    error("click: expected X Y");
+    return;
+  }
+  desktop_.mouse().click({*x, *y});
+}
+
+void ScriptRunner::frontmost(std::string_view arguments) {
+  const auto parts = words(arguments);
+  if (parts.empty() || parts.size() > 3) {
+    error("frontmost: expected BUNDLE_ID [BUNDLE_PATH [EXECUTABLE_PATH]]");
+    return;
+  }
+  auto optionalPart = [&parts](std::size_t index) -> std::optional<std::string> {
+    return index < parts.size() ? std::optional<std::string>(parts[index]) : std::nullopt;
+  };
+  desktop_.bringToFront(std::string(parts[0]), optionalPart(1), optionalPart(2));
+}
+
+void ScriptRunner::sounds(std::string_view) {
+  out_ << toJson(nlohmann::json(desktop_.sound().takePlayed())) << '\n';
+}
+
+void ScriptRunner::hud(std::string_view) {
+  out_ << toJson(nlohmann::json(desktop_.userInterface().takeHudMessages())) << '\n';
 }
 
 } // namespace quillon

@@ -50,6 +50,11 @@ private:
   void log(std::string_view arguments);
   void clipboard(std::string_view arguments);
   void events(std::string_view arguments);
+  void scroll(std::string_view arguments);
+  void click(std::string_view arguments);
+  void frontmost(std::string_view arguments);
+  void sounds(std::string_view arguments);
+  void hud(std::string_view arguments);
 
   void typeKey(KeyCode key, bool shift, bool option);
   void settle();

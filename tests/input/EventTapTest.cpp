@@ -1,8 +1,4 @@
-#include "input/EventTap.h"
-
-#include "app/ActionTable.h"
-#include "app/Settings.h"
-#include "platform/sim/SimDesktop.h"
+#include "support/TapWorld.h"
 
 #include <gtest/gtest.h>
 
@@ -12,27 +8,9 @@
 namespace quillon {
 namespace {
 
-class EventTapTest : public ::testing::Test {
+class EventTapTest : public ::testing::Test, protected TapWorld {
 protected:
-  EventTapTest() {
-    for (std::size_t index = 0; index < ActionCount; ++index) {
-      const auto action = static_cast<Action>(index);
-      actions.wire(action, [this, action] { performed.push_back(action); });
-    }
-  }
-
-  void SetUp() override { ASSERT_TRUE(tap.start()); }
-
-  // Presses the key with the modifiers physically held, as a user would.
-  void pressChord(std::vector<KeyCode> modifiers, KeyCode key) {
-    for (const KeyCode modifier : modifiers) {
-      desktop.keyboard().keyDown(modifier);
-    }
-    desktop.keyboard().tap(key);
-    for (auto modifier = modifiers.rbegin(); modifier != modifiers.rend(); ++modifier) {
-      desktop.keyboard().keyUp(*modifier);
-    }
-  }
+  void SetUp() override { ASSERT_TRUE(tap->start()); }
 
   bool keyDownReachedApplication(KeyCode key) {
     for (const DeliveredEvent& event : desktop.textField().takeDeliveredEvents()) {
@@ -43,12 +21,7 @@ protected:
     return false;
   }
 
-  SimDesktop desktop;
-  NotificationCenter notifications;
-  Settings settings{DefaultsDomain(desktop.defaults(), "com.quillon.Quillon"), notifications};
-  ActionTable actions;
-  std::vector<Action> performed;
-  EventTap tap{desktop.eventTaps(), desktop.runLoop(), settings, actions};
+  std::unique_ptr<EventTap> tap = makeTap();
 };
 
 constexpr KeyCode cmd = keycode::Command;
@@ -102,7 +75,8 @@ TEST_F(EventTapTest, EveryHotkeyRowAndItsNearMisses) {
       {{opt, shift}, keycode::H, Action::triggerDictation},
       {{opt, shift}, keycode::R, std::nullopt},
       // Fn never takes part in the conditions.
-      {{fn, ctrl, cmd}, keycode::S, Action::toggleKeepAwake},
+      // (Fn goes down last: Fn with Control alone would be the dictation chord.)
+      {{ctrl, cmd, fn}, keycode::S, Action::toggleKeepAwake},
       {{fn, opt, shift}, keycode::V, Action::showClipboardHistory},
       {{fn, cmd}, keycode::Backslash, Action::convertSelection},
       // Right-hand modifiers count the same.
@@ -127,11 +101,10 @@ TEST_F(EventTapTest, EveryHotkeyRowAndItsNearMisses) {
 }
 
 TEST_F(EventTapTest, UnwiredHotkeyIsStillSwallowed) {
-  ActionTable empty;
-  EventTap bare(desktop.eventTaps(), desktop.runLoop(), settings, empty);
+  actions.wire(Action::toggleAudioRecording, {});
   Event event = makeKeyboardEvent(nullptr, keycode::R, true);
   event.setFlags(flag::Command | flag::Control);
-  EXPECT_EQ(bare.handle(event), TapVerdict::Swallow);
+  EXPECT_EQ(tap->handle(event), TapVerdict::Swallow);
   desktop.runUntilIdle();
   EXPECT_TRUE(desktop.log().lines().empty());
 }
@@ -140,13 +113,13 @@ TEST_F(EventTapTest, OwnSyntheticEventsPassUntouched) {
   EventSource marked(SyntheticEventMarker);
   Event keepAwake = makeKeyboardEvent(&marked, keycode::S, true);
   keepAwake.setFlags(flag::Command | flag::Control);
-  EXPECT_EQ(tap.handle(keepAwake), TapVerdict::Deliver);
+  EXPECT_EQ(tap->handle(keepAwake), TapVerdict::Deliver);
 
   // A source carrying other user data is the user's, not ours.
   EventSource foreign(SyntheticEventMarker + 1);
   Event other = makeKeyboardEvent(&foreign, keycode::S, true);
   other.setFlags(flag::Command | flag::Control);
-  EXPECT_EQ(tap.handle(other), TapVerdict::Swallow);
+  EXPECT_EQ(tap->handle(other), TapVerdict::Swallow);
 
   desktop.runUntilIdle();
   EXPECT_EQ(performed, std::vector<Action>{Action::toggleKeepAwake});
@@ -157,7 +130,7 @@ TEST_F(EventTapTest, ModifierChangesMousePressesAndScrollsAreAlwaysDelivered) {
        {EventType::FlagsChanged, EventType::LeftMouseDown, EventType::ScrollWheel}) {
     Event event(type, flag::Command | flag::Control);
     event.setIntegerField(EventField::KeyboardKeycode, keycode::S);
-    EXPECT_EQ(tap.handle(event), TapVerdict::Deliver);
+    EXPECT_EQ(tap->handle(event), TapVerdict::Deliver);
   }
   desktop.runUntilIdle();
   EXPECT_TRUE(performed.empty());
@@ -168,14 +141,14 @@ TEST_F(EventTapTest, InstallsOneActiveSessionTapAtTheHead) {
   ASSERT_EQ(requests.size(), 1u);
   EXPECT_EQ(requests.front(), (TapRequest{TapLocation::Session, TapPlacement::HeadInsert,
                                           TapOptions::Default, 0x401402}));
-  EXPECT_TRUE(tap.isRunning());
+  EXPECT_TRUE(tap->isRunning());
 }
 
 TEST_F(EventTapTest, DisabledTapIsReenabledWithoutBeingRecreated) {
   for (const EventType reason :
        {EventType::TapDisabledByTimeout, EventType::TapDisabledByUserInput}) {
     desktop.eventTaps().disableTaps(reason);
-    EXPECT_TRUE(tap.isRunning());
+    EXPECT_TRUE(tap->isRunning());
   }
   EXPECT_EQ(desktop.eventTaps().installedTapCount(), 1u);
   std::size_t creations = 0;
@@ -191,15 +164,14 @@ TEST_F(EventTapTest, DisabledTapIsReenabledWithoutBeingRecreated) {
 
 TEST_F(EventTapTest, StartFailsWithoutAccessibilityAndChangesNothing) {
   desktop.accessibility().setTrusted(false);
-  EventTap refused(desktop.eventTaps(), desktop.runLoop(), settings, actions);
-  EXPECT_FALSE(refused.start());
-  EXPECT_FALSE(refused.isRunning());
+  const auto refused = makeTap();
+  EXPECT_FALSE(refused->start());
+  EXPECT_FALSE(refused->isRunning());
   EXPECT_EQ(desktop.eventTaps().installedTapCount(), 1u);
 }
 
 TEST_F(EventTapTest, QueuedActionIsDroppedWhenTheTapIsGone) {
-  auto shortLived =
-      std::make_unique<EventTap>(desktop.eventTaps(), desktop.runLoop(), settings, actions);
+  auto shortLived = makeTap();
   Event event = makeKeyboardEvent(nullptr, keycode::S, true);
   event.setFlags(flag::Command | flag::Control);
   EXPECT_EQ(shortLived->handle(event), TapVerdict::Swallow);

@@ -16,7 +16,8 @@ SimDesktop::SimDesktop(Options options)
                 log_,           *bundle_,    localization_,
                 *defaults_,     eventTaps_,  inputSources_,
                 accessibility_, processes_,  workspace_,
-                permissions_,   pasteboard_, application_} {
+                permissions_,   pasteboard_, application_,
+                sound_,         screens_,    userInterface_} {
   accessibility_.setTrusted(options.accessibilityTrusted);
   std::string error;
   if (!inputSources_.setEnabledLayouts(options.layouts, &error)) {
@@ -26,6 +27,28 @@ SimDesktop::SimDesktop(Options options)
   // The shell exists on every desktop; what it runs is recorded, not run.
   processes_.registerTool(
       "/bin/sh", [](const std::vector<std::string>&) { return SimProcesses::ToolResult{}; });
+}
+
+int SimDesktop::bringToFront(std::string bundleIdentifier, std::optional<std::string> bundlePath,
+                             std::optional<std::string> executablePath) {
+  int processIdentifier = nextProcessIdentifier_;
+  for (const RunningApplication& running : workspace_.runningApplications()) {
+    if (running.bundleIdentifier == bundleIdentifier) {
+      processIdentifier = running.processIdentifier;
+    }
+  }
+  if (processIdentifier == nextProcessIdentifier_) {
+    ++nextProcessIdentifier_;
+  }
+  RunningApplication application;
+  application.processIdentifier = processIdentifier;
+  application.localizedName = bundleIdentifier;
+  application.bundleIdentifier = std::move(bundleIdentifier);
+  application.bundlePath = std::move(bundlePath);
+  application.executablePath = std::move(executablePath);
+  workspace_.launch(std::move(application));
+  workspace_.setFrontmost(processIdentifier);
+  return processIdentifier;
 }
 
 } // namespace quillon

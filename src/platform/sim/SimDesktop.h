@@ -9,9 +9,11 @@
 #include "platform/sim/SimInputSources.h"
 #include "platform/sim/SimKeyboard.h"
 #include "platform/sim/SimLog.h"
+#include "platform/sim/SimMouse.h"
 #include "platform/sim/SimProcesses.h"
 #include "platform/sim/SimServices.h"
 #include "platform/sim/SimTextField.h"
+#include "platform/sim/SimUserInterface.h"
 #include "platform/sim/VirtualClock.h"
 #include "platform/sim/VirtualRunLoop.h"
 #include "platform/sim/XkbLayoutCache.h"
@@ -66,6 +68,15 @@ public:
   SimPasteboard& pasteboard() { return pasteboard_; }
   SimApplication& application() { return application_; }
   SimKeyboard& keyboard() { return keyboard_; }
+  SimMouse& mouse() { return mouse_; }
+  // Makes an application with this bundle identifier frontmost, starting it
+  // if it is not running; answers its process identifier.
+  int bringToFront(std::string bundleIdentifier,
+                   std::optional<std::string> bundlePath = std::nullopt,
+                   std::optional<std::string> executablePath = std::nullopt);
+  SimSound& sound() { return sound_; }
+  SimScreens& screens() { return screens_; }
+  SimUserInterface& userInterface() { return userInterface_; }
   SimTextField& textField() { return textField_; }
   XkbLayoutCache& layouts() { return layouts_; }
 
@@ -89,7 +100,12 @@ private:
   SimPasteboard pasteboard_;
   SimApplication application_{journal_};
   SimKeyboard keyboard_{eventTaps_};
+  SimMouse mouse_{eventTaps_, keyboard_};
+  int nextProcessIdentifier_ = 600;
   SimTextField textField_{inputSources_, pasteboard_};
+  SimSound sound_;
+  SimScreens screens_;
+  SimUserInterface userInterface_{clock_, runLoop_};
   Platform platform_;
 };
 

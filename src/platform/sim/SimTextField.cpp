@@ -43,8 +43,18 @@ std::size_t graphemeBoundary(const std::string& text, std::size_t offset, bool f
 } // namespace
 
 void SimTextField::receive(const Event& event) {
+  std::optional<ScrollDeltas> scroll;
+  if (event.type() == EventType::ScrollWheel) {
+    scroll = ScrollDeltas{event.integerField(EventField::ScrollWheelDeltaAxis1),
+                          event.integerField(EventField::ScrollWheelDeltaAxis2),
+                          event.doubleField(EventField::ScrollWheelFixedPtDeltaAxis1),
+                          event.doubleField(EventField::ScrollWheelFixedPtDeltaAxis2),
+                          event.doubleField(EventField::ScrollWheelPointDeltaAxis1),
+                          event.doubleField(EventField::ScrollWheelPointDeltaAxis2),
+                          event.integerField(EventField::ScrollWheelIsContinuous) != 0};
+  }
   delivered_.push_back({event.type(), event.keyCode(), event.flags(), event.isMarkedSynthetic(),
-                        toUtf8(event.unicodeString())});
+                        toUtf8(event.unicodeString()), scroll, event.location()});
   if (event.type() == EventType::KeyDown) {
     handleKeyDown(event);
   }

@@ -4,10 +4,21 @@
 #include "platform/Pasteboard.h"
 #include "platform/sim/SimInputSources.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace quillon {
+
+struct ScrollDeltas {
+  std::int64_t axis1 = 0;
+  std::int64_t axis2 = 0;
+  double fixedPtAxis1 = 0;
+  double fixedPtAxis2 = 0;
+  double pointAxis1 = 0;
+  double pointAxis2 = 0;
+  bool continuous = false;
+};
 
 // What the focused application received, in a form tests and scripts read.
 struct DeliveredEvent {
@@ -16,6 +27,8 @@ struct DeliveredEvent {
   EventFlags flags;
   bool marked;
   std::string characters; // the text a unicode event carried
+  std::optional<ScrollDeltas> scroll;
+  Point location;
 };
 
 // The focused application: one editable text area. It types each delivered

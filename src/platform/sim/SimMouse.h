@@ -1,0 +1,28 @@
+#pragma once
+
+#include "platform/sim/SimEventTaps.h"
+#include "platform/sim/SimKeyboard.h"
+
+namespace quillon {
+
+// The physical mouse and scroll devices: presses at a screen point and wheel
+// or trackpad scrolls, carrying the modifiers the keyboard holds.
+class SimMouse {
+public:
+  // Points one wheel line scrolls by.
+  static constexpr double pointsPerLine = 10;
+
+  SimMouse(SimEventTaps& events, const SimKeyboard& keyboard)
+      : events_(events), keyboard_(keyboard) {}
+
+  void click(Point location);
+  // A wheel (discrete) or trackpad (continuous) scroll of whole lines on
+  // axis 1 (vertical) and axis 2 (horizontal).
+  void scroll(std::int64_t deltaY, std::int64_t deltaX, bool continuous);
+
+private:
+  SimEventTaps& events_;
+  const SimKeyboard& keyboard_;
+};
+
+} // namespace quillon
