@@ -139,6 +139,11 @@ void ScriptRunner::registerCommands() {
       {"log", bind(&ScriptRunner::log)},
       {"clipboard", bind(&ScriptRunner::clipboard)},
       {"events", bind(&ScriptRunner::events)},
+      {"scroll", bind(&ScriptRunner::scroll)},
+      {"click", bind(&ScriptRunner::click)},
+      {"frontmost", bind(&ScriptRunner::frontmost)},
+      {"sounds", bind(&ScriptRunner::sounds)},
+      {"hud", bind(&ScriptRunner::hud)},
   };
 }
 

@@ -161,6 +161,60 @@ TEST_F(ScriptRunnerTest, GarbageLinesPrintOneErrorEachAndTheRunGoesOn) {
   EXPECT_EQ(lines.back(), "\"ok\"");
 }
 
+TEST_F(ScriptRunnerTest, ScrollPrintsTheDeliveredDeltas) {
+  EXPECT_EQ(runJson("scroll 3"), (nlohmann::json{{"axis1", 3},
+                                                 {"axis2", 0},
+                                                 {"fixedPtAxis1", 3.0},
+                                                 {"fixedPtAxis2", 0.0},
+                                                 {"pointAxis1", 30.0},
+                                                 {"pointAxis2", 0.0},
+                                                 {"continuous", false}}));
+  run("set invertMouseWheelEnabled true\n");
+  const auto inverted = runJson("scroll -2 5");
+  EXPECT_EQ(inverted["axis1"], 2);
+  EXPECT_EQ(inverted["axis2"], -5);
+  const auto trackpad = runJson("scroll -2 5 continuous");
+  EXPECT_EQ(trackpad["axis1"], -2);
+  EXPECT_EQ(trackpad["continuous"], true);
+  EXPECT_EQ(runJson("scroll -9223372036854775808")["axis1"], 9223372036854775807);
+  for (const auto& line : run("scroll\nscroll 1.5\nscroll 1 2 3\nscroll x continuous\n")) {
+    EXPECT_EQ(line.rfind("error:", 0), 0u) << line;
+  }
+}
+
+TEST_F(ScriptRunnerTest, GesturesShowInSoundsAndHud) {
+  EXPECT_EQ(
+      run("press shift\nwait 0.2\npress shift\nget autoSwitchLayoutEnabled\nsounds\nhud\n"
+          "sounds\nhud\n"),
+      (std::vector<std::string>{"false", "[\"Bottle\"]", "[\"Auto-switch OFF\"]", "[]", "[]"}));
+  EXPECT_EQ(run("press cmd+shift\nsource\n"),
+            std::vector<std::string>{"\"com.apple.keylayout.Russian\""});
+}
+
+TEST_F(ScriptRunnerTest, OneCDoubleClickThroughTheScript) {
+  run("set oneCDoubleClickToF2Enabled true\n"
+      "frontmost com.example.accounting /Applications/1cv8c-8.3.app\n"
+      "events\nclick 10 20\nwait 0.1\nclick 12 21\nwait 0.3\n");
+  int controlReturns = 0;
+  for (const auto& event : runJson("events")) {
+    if (event["type"] == "keyDown" && event["keyCode"] == 36 && event["flags"] == 0x40000 &&
+        event["marked"] == true) {
+      ++controlReturns;
+    }
+  }
+  EXPECT_EQ(controlReturns, 2);
+  EXPECT_EQ(runJson("sounds"), nlohmann::json{"Pop"});
+  for (const auto& line : run("frontmost\nclick 1\nclick a b\nclick 1 2 3\n")) {
+    EXPECT_EQ(line.rfind("error:", 0), 0u) << line;
+  }
+}
+
+TEST_F(ScriptRunnerTest, PunctuationAndCommandRemapsEndToEnd) {
+  EXPECT_EQ(run("keys us a\npress shift+/\npress shift+/\ntext\npress cmd+a\npress ctrl+c\n"
+                "clipboard\n"),
+            (std::vector<std::string>{"\"a,\"", "\"a,\""}));
+}
+
 TEST(ChordTest, ParsesKeysAndModifiers) {
   std::string error;
   const auto plusKey = parseChord("cmd++", &error);
