@@ -1,0 +1,212 @@
+#include "layout/SelectionConverter.h"
+
+#include <unicode/brkiter.h>
+#include <unicode/locid.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+#include <unicode/utext.h>
+#include <unicode/utf8.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace quillon {
+namespace {
+
+// The code point at `offset`, which moves past it; negative for malformed
+// UTF-8, after skipping the malformed bytes.
+UChar32 nextCodePoint(std::string_view text, int32_t& offset) {
+  UChar32 codePoint = 0;
+  // ICU's decoding macro narrows internally.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wconversion"
+  U8_NEXT(text.data(), offset, static_cast<int32_t>(text.size()), codePoint);
+#pragma GCC diagnostic pop
+  return codePoint;
+}
+
+// The highest key code whose character can enter the maps: beyond it are no
+// character keys.
+constexpr KeyCode kLastMappedKey = 127;
+
+std::string lowerCased(std::string_view text) {
+  std::string lower;
+  icu::UnicodeString::fromUTF8(text).toLower(icu::Locale::getRoot()).toUTF8String(lower);
+  return lower;
+}
+
+std::string upperCased(std::string_view text) {
+  std::string upper;
+  icu::UnicodeString::fromUTF8(text).toUpper(icu::Locale::getRoot()).toUTF8String(upper);
+  return upper;
+}
+
+// Case mapping can change the number of characters ("ß" upper-cases to "SS").
+// A character must stay one character, so such a mapping is not taken.
+std::optional<std::string> asOneCharacter(std::string text) {
+  if (!LayoutTranslator::isOneCharacter(text)) {
+    return std::nullopt;
+  }
+  return text;
+}
+
+bool hasCasedCodePoint(std::string_view character) {
+  for (int32_t offset = 0; static_cast<std::size_t>(offset) < character.size();) {
+    const UChar32 codePoint = nextCodePoint(character, offset);
+    if (codePoint >= 0 && u_hasBinaryProperty(codePoint, UCHAR_CASED)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// A character of one code point has the Unicode Uppercase property; one of
+// several is upper-case when it is cased and only lower-casing changes it.
+bool isUpperCase(std::string_view character) {
+  int32_t offset = 0;
+  const UChar32 first = nextCodePoint(character, offset);
+  if (static_cast<std::size_t>(offset) == character.size()) {
+    return first >= 0 && u_hasBinaryProperty(first, UCHAR_UPPERCASE);
+  }
+  return upperCased(character) == character && lowerCased(character) != character &&
+         hasCasedCodePoint(character);
+}
+
+std::optional<std::string> mapped(const SelectionConverter::CharMap& map,
+                                  std::string_view character) {
+  const auto found = map.find(std::string(character));
+  if (found == map.end()) {
+    return std::nullopt;
+  }
+  return found->second;
+}
+
+std::string convertCharacter(std::string_view character, const SelectionConverter::CharMap& map) {
+  if (auto exact = mapped(map, character)) {
+    return std::move(*exact);
+  }
+  const std::optional<std::string> lower = asOneCharacter(lowerCased(character));
+  std::optional<std::string> target = lower ? mapped(map, *lower) : std::nullopt;
+  if (!target) {
+    return std::string(character);
+  }
+  if (!isUpperCase(character)) {
+    return std::move(*target);
+  }
+  std::optional<std::string> upper = asOneCharacter(upperCased(*target));
+  return upper ? std::move(*upper) : std::move(*target);
+}
+
+struct UTextCloser {
+  void operator()(UText* text) const { utext_close(text); }
+};
+
+// Calls `visit` with each extended grapheme cluster of `text` in order. The
+// iterator reads the UTF-8 in place, so the clusters are exact slices of the
+// text, malformed bytes included.
+template <typename Visit> bool forEachCharacter(std::string_view text, Visit visit) {
+  UErrorCode status = U_ZERO_ERROR;
+  const std::unique_ptr<UText, UTextCloser> utext(
+      utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status));
+  const std::unique_ptr<icu::BreakIterator> characters(
+      icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+  if (U_FAILURE(status)) {
+    return false;
+  }
+  characters->setText(utext.get(), status);
+  if (U_FAILURE(status)) {
+    return false;
+  }
+  int32_t start = characters->first();
+  for (int32_t end = characters->next(); end != icu::BreakIterator::DONE;
+       start = end, end = characters->next()) {
+    visit(text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+  }
+  return true;
+}
+
+struct ScriptCounts {
+  std::size_t latin = 0;
+  std::size_t cyrillic = 0;
+};
+
+// The basic Cyrillic letters are the two-byte UTF-8 sequences D0 90–D0 BF and
+// D1 80–D1 8F, with Ё as D0 81 and ё as D1 91.
+bool isCyrillicLetter(unsigned char lead, unsigned char trail) {
+  return (lead == 0xD0 && (trail == 0x81 || (trail >= 0x90 && trail <= 0xBF))) ||
+         (lead == 0xD1 && (trail == 0x91 || (trail >= 0x80 && trail <= 0x8F)));
+}
+
+// Told apart on the bytes, so text of any length is read in one pass: an ASCII
+// byte is always a whole scalar, and lead bytes are never continuation bytes,
+// so malformed text cannot make a letter appear where there is none.
+ScriptCounts countScripts(std::string_view text) {
+  ScriptCounts counts;
+  for (std::size_t offset = 0; offset < text.size(); ++offset) {
+    const auto byte = static_cast<unsigned char>(text[offset]);
+    if ((byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z')) {
+      ++counts.latin;
+    } else if (offset + 1 < text.size() &&
+               isCyrillicLetter(byte, static_cast<unsigned char>(text[offset + 1]))) {
+      ++counts.cyrillic;
+      ++offset;
+    }
+  }
+  return counts;
+}
+
+} // namespace
+
+SelectionConverter::CharMaps SelectionConverter::buildCharMaps(const LayoutTranslator& translator,
+                                                               std::string_view en,
+                                                               std::string_view ru) {
+  CharMaps maps;
+  for (KeyCode key = 0; key <= kLastMappedKey; ++key) {
+    const std::optional<std::string> english = translator.character(key, en);
+    const std::optional<std::string> russian = translator.character(key, ru);
+    if (!english || !russian) {
+      continue;
+    }
+    // No character lower-cases to several today; should one, it is kept as
+    // the layout types it rather than dropped.
+    std::string lowerEnglish = asOneCharacter(lowerCased(*english)).value_or(*english);
+    std::string lowerRussian = asOneCharacter(lowerCased(*russian)).value_or(*russian);
+    maps.enToRu.try_emplace(lowerEnglish, lowerRussian);
+    maps.ruToEn.try_emplace(std::move(lowerRussian), std::move(lowerEnglish));
+  }
+  return maps;
+}
+
+SelectionConverter::Direction SelectionConverter::detectDirection(std::string_view text) {
+  const auto [latin, cyrillic] = countScripts(text);
+  if (latin > 0 && cyrillic == 0) {
+    return Direction::enToRu;
+  }
+  if (cyrillic > 0 && latin == 0) {
+    return Direction::ruToEn;
+  }
+  if (latin > 3 * cyrillic) {
+    return Direction::enToRu;
+  }
+  if (cyrillic > 3 * latin) {
+    return Direction::ruToEn;
+  }
+  return Direction::undecided;
+}
+
+std::string SelectionConverter::transliterate(std::string_view text, const CharMap& map) {
+  std::string result;
+  result.reserve(text.size());
+  const bool segmented =
+      text.size() <= INT32_MAX &&
+      forEachCharacter(text, [&](std::string_view c) { result += convertCharacter(c, map); });
+  // Without ICU's break data nothing can be converted safely, and losing the
+  // user's text would be worse than leaving it alone.
+  if (!segmented) {
+    return std::string(text);
+  }
+  return result;
+}
+
+} // namespace quillon
