@@ -66,9 +66,9 @@ void AppDelegate::applyAutoEnable() {
 
 std::unique_ptr<EventTap> AppDelegate::makeEventTap() {
   return std::make_unique<EventTap>(EventTap::Dependencies{
-      platform_.eventTaps, platform_.mainQueue, platform_.clock, platform_.log, platform_.sound,
-      platform_.workspace, platform_.localization, settings_, actions_, synthesizer_,
-      languageSwitcher_, hud_});
+      platform_.eventTaps, platform_.inputSources, platform_.pasteboard, platform_.mainQueue,
+      platform_.clock, platform_.log, platform_.sound, platform_.workspace, platform_.localization,
+      settings_, actions_, synthesizer_, languageSwitcher_, hud_});
 }
 
 void AppDelegate::bootstrapEventTap() {

@@ -11,10 +11,12 @@
 #include "input/PunctuationDoubleTap.h"
 #include "input/ShiftTapDetector.h"
 #include "platform/EventTaps.h"
+#include "platform/InputSources.h"
 #include "platform/Lifetime.h"
 #include "platform/Localization.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
+#include "platform/Pasteboard.h"
 #include "platform/Sound.h"
 #include "platform/Workspace.h"
 
@@ -39,6 +41,8 @@ public:
 
   struct Dependencies {
     EventTaps& eventTaps;
+    InputSources& inputSources;
+    Pasteboard& pasteboard;
     MainQueue& mainQueue;
     Clock& clock;
     Log& log;

@@ -26,9 +26,9 @@ struct TapWorld {
 
   std::unique_ptr<EventTap> makeTap() {
     return std::make_unique<EventTap>(EventTap::Dependencies{
-        desktop.eventTaps(), desktop.runLoop(), desktop.clock(), desktop.log(), desktop.sound(),
-        desktop.workspace(), desktop.localization(), settings, actions, synthesizer,
-        languageSwitcher, hud});
+        desktop.eventTaps(), desktop.inputSources(), desktop.pasteboard(), desktop.runLoop(),
+        desktop.clock(), desktop.log(), desktop.sound(), desktop.workspace(),
+        desktop.localization(), settings, actions, synthesizer, languageSwitcher, hud});
   }
 
   // Presses the key with the modifiers held, as a user would.
