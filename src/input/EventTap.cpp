@@ -10,7 +10,13 @@ EventTap::EventTap(const Dependencies& dependencies)
     : services_(dependencies), modifierDetector_(dependencies.clock),
       shiftDetector_(dependencies.clock), punctuation_(dependencies.clock),
       oneCDoubleClick_(dependencies.clock, dependencies.eventTaps, dependencies.workspace,
-                       dependencies.mainQueue, dependencies.sound, dependencies.log) {}
+                       dependencies.mainQueue, dependencies.sound, dependencies.log),
+      translator_(dependencies.inputSources),
+      autoSwitcher_({dependencies.inputSources, translator_, dependencies.mainQueue,
+                     dependencies.clock, dependencies.log, dependencies.sound,
+                     dependencies.synthesizer}),
+      selectionConverter_({translator_, dependencies.inputSources, dependencies.pasteboard,
+                           dependencies.synthesizer, dependencies.mainQueue, dependencies.log}) {}
 
 bool EventTap::start() {
   const TapRequest request{TapLocation::Session, TapPlacement::HeadInsert, TapOptions::Default,
@@ -74,10 +80,11 @@ TapVerdict EventTap::handleKeyDown(Event& event) {
   if (performHotkey(event) || replaceDoubleTappedPunctuation(event)) {
     return TapVerdict::Swallow;
   }
+  // A rewritten shortcut is delivered at once: it is no word character.
   if (remapToCommand(event)) {
     return TapVerdict::Deliver;
   }
-  return TapVerdict::Deliver;
+  return correctLayout(event) ? TapVerdict::Swallow : TapVerdict::Deliver;
 }
 
 bool EventTap::performHotkey(const Event& event) {
@@ -85,8 +92,30 @@ bool EventTap::performHotkey(const Event& event) {
   if (!action) {
     return false;
   }
-  queue([this, action = *action] { services_.actions.perform(action); });
+  if (*action == Action::convertSelection) {
+    // The tap's own engine takes part, so this one is not the table's.
+    queue([this] { convertSelection(); });
+  } else {
+    queue([this, action = *action] { services_.actions.perform(action); });
+  }
   return true;
+}
+
+void EventTap::convertSelection() {
+  // Without a selection: convert the word being typed, or else undo the last
+  // switch.
+  selectionConverter_.convertSelectionOrFallback([this] {
+    if (!autoSwitcher_.forceConvertBuffer()) {
+      autoSwitcher_.consumePendingUndoIfAny();
+    }
+  });
+}
+
+bool EventTap::correctLayout(const Event& event) {
+  if (!services_.settings.autoSwitchLayoutEnabled()) {
+    return false;
+  }
+  return autoSwitcher_.handleKeyDown(event, event.keyCode(), event.flags());
 }
 
 bool EventTap::replaceDoubleTappedPunctuation(const Event& event) {

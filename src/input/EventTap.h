@@ -10,6 +10,9 @@
 #include "input/OneCDoubleClick.h"
 #include "input/PunctuationDoubleTap.h"
 #include "input/ShiftTapDetector.h"
+#include "layout/AutoSwitcher.h"
+#include "layout/LayoutTranslator.h"
+#include "layout/SelectionConverter.h"
 #include "platform/EventTaps.h"
 #include "platform/InputSources.h"
 #include "platform/Lifetime.h"
@@ -67,6 +70,9 @@ public:
 
   TapVerdict handle(Event& event);
 
+  AutoSwitcher& autoSwitcher() { return autoSwitcher_; }
+  SelectionConverter& selectionConverter() { return selectionConverter_; }
+
 private:
   // The dispatch steps, in the order events meet them.
   void handleFlagsChanged(EventFlags flags);
@@ -74,6 +80,8 @@ private:
   bool performHotkey(const Event& event);
   bool replaceDoubleTappedPunctuation(const Event& event);
   bool remapToCommand(Event& event);
+  bool correctLayout(const Event& event);
+  void convertSelection();
   void handleLeftMouseDown(const Event& event);
   void handleScrollWheel(Event& event);
 
@@ -93,6 +101,9 @@ private:
   ShiftTapDetector shiftDetector_;
   PunctuationDoubleTap punctuation_;
   OneCDoubleClick oneCDoubleClick_;
+  LayoutTranslator translator_;
+  AutoSwitcher autoSwitcher_;
+  SelectionConverter selectionConverter_;
   Lifetime lifetime_;
 };
 

@@ -209,4 +209,65 @@ std::string SelectionConverter::transliterate(std::string_view text, const CharM
   return result;
 }
 
+void SelectionConverter::copyShortcut(KeyCode key) {
+  services_.synthesizer.postKey(key, flag::Command);
+}
+
+void SelectionConverter::convertSelectionOrFallback(std::function<void()> noSelectionFallback) {
+  if (converting_) {
+    services_.log.write("Quillon: selection conversion already running — ignored");
+    return;
+  }
+  if (!services_.translator.enabledEnglishAndRussian()) {
+    noSelectionFallback();
+    return;
+  }
+  converting_ = true;
+  std::vector<PasteboardItem> saved = services_.pasteboard.items();
+  // The empty text tells an unsuccessful copy from a successful one.
+  services_.pasteboard.setString("");
+  copyShortcut(keycode::C);
+  services_.mainQueue.asyncAfter(
+      copyWait,
+      lifetime_.guard([this, saved = std::move(saved), fallback = std::move(noSelectionFallback)] {
+        completeAfterCopy(saved, fallback);
+      }));
+}
+
+void SelectionConverter::completeAfterCopy(const std::vector<PasteboardItem>& saved,
+                                           const std::function<void()>& noSelectionFallback) {
+  const auto text = services_.pasteboard.string();
+  if (!text || text->empty()) {
+    finish(saved);
+    noSelectionFallback();
+    return;
+  }
+  const auto pair = services_.translator.enabledEnglishAndRussian();
+  const Direction direction = detectDirection(*text);
+  if (!pair || direction == Direction::undecided) {
+    finish(saved);
+    return;
+  }
+  const CharMaps maps = buildCharMaps(services_.translator, pair->en, pair->ru);
+  const bool toRussian = direction == Direction::enToRu;
+  const std::string converted = transliterate(*text, toRussian ? maps.enToRu : maps.ruToEn);
+  services_.pasteboard.setString(converted);
+  services_.inputSources.select(toRussian ? pair->ru : pair->en);
+  copyShortcut(keycode::V);
+  services_.mainQueue.asyncAfter(pasteWait, lifetime_.guard([this, saved] { finish(saved); }));
+}
+
+void SelectionConverter::finish(const std::vector<PasteboardItem>& saved) {
+  restore(services_.pasteboard, saved);
+  converting_ = false;
+}
+
+void SelectionConverter::restore(Pasteboard& pasteboard, const std::vector<PasteboardItem>& items) {
+  pasteboard.clearContents();
+  if (items.empty()) {
+    return;
+  }
+  pasteboard.writeItems(items);
+}
+
 } // namespace quillon

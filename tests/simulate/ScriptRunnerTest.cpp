@@ -41,8 +41,10 @@ protected:
 };
 
 TEST_F(ScriptRunnerTest, TypesPhysicalKeysThroughTheCurrentLayout) {
+  // Without correction, so what the keys type stays as typed.
   EXPECT_EQ(
-      run("layouts com.apple.keylayout.US,com.apple.keylayout.Russian\n"
+      run("set autoEnableOnLaunch false\nset autoSwitchLayoutEnabled false\n"
+          "layouts com.apple.keylayout.US,com.apple.keylayout.Russian\n"
           "source\n"
           "keys us Hello, World?\n"
           "text\n"

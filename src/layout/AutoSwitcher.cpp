@@ -1,0 +1,459 @@
+#include "layout/AutoSwitcher.h"
+
+#include "layout/WordSets.h"
+
+#include <unicode/brkiter.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+#include <unicode/utf8.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <memory>
+
+namespace quillon {
+
+namespace {
+
+// Keys that move the caret: whatever was being typed is no longer a word.
+constexpr std::array<KeyCode, 9> navigationKeys{
+    keycode::Escape,    keycode::Home,       keycode::PageUp,    keycode::End,    keycode::PageDown,
+    keycode::LeftArrow, keycode::RightArrow, keycode::DownArrow, keycode::UpArrow};
+
+constexpr EventFlags chordModifiers = flag::Control | flag::Option | flag::Command;
+
+UChar32 firstCodePoint(std::string_view text) {
+  if (text.empty()) {
+    return U_SENTINEL;
+  }
+  int32_t offset = 0;
+  UChar32 codePoint = U_SENTINEL;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wconversion"
+  U8_NEXT(text.data(), offset, static_cast<int32_t>(text.size()), codePoint);
+#pragma GCC diagnostic pop
+  return codePoint;
+}
+
+bool isLetter(std::string_view character) {
+  const UChar32 codePoint = firstCodePoint(character);
+  return codePoint >= 0 && u_hasBinaryProperty(codePoint, UCHAR_ALPHABETIC) != 0;
+}
+
+bool isAsciiDigit(std::string_view character) {
+  return character.size() == 1 && character[0] >= '0' && character[0] <= '9';
+}
+
+bool isAsciiLetter(std::string_view character) {
+  return character.size() == 1 && ((character[0] >= 'a' && character[0] <= 'z') ||
+                                   (character[0] >= 'A' && character[0] <= 'Z'));
+}
+
+std::string uppercased(std::string_view text) {
+  std::string result;
+  icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())))
+      .toUpper(icu::Locale::getRoot())
+      .toUTF8String(result);
+  return result;
+}
+
+std::size_t characterCount(std::string_view text) {
+  const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(
+      icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+  UErrorCode status = U_ZERO_ERROR;
+  const std::unique_ptr<icu::BreakIterator> characters(
+      icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+  if (U_FAILURE(status)) {
+    return static_cast<std::size_t>(unicode.countChar32());
+  }
+  characters->setText(unicode);
+  std::size_t count = 0;
+  while (characters->next() != icu::BreakIterator::DONE) {
+    ++count;
+  }
+  return count;
+}
+
+std::string joined(const std::vector<std::string>& characters) {
+  std::string text;
+  for (const std::string& character : characters) {
+    text += character;
+  }
+  return text;
+}
+
+std::string formatted(const char* format, double value) {
+  std::array<char, 32> buffer{};
+  std::snprintf(buffer.data(), buffer.size(), format, value);
+  return buffer.data();
+}
+
+const StringSet& knownWords(Bigrams::Language language) {
+  return language == Bigrams::Language::english ? englishKnownWords() : russianKnownWords();
+}
+
+} // namespace
+
+AutoSwitcher::AutoSwitcher(const Dependencies& dependencies)
+    : services_(dependencies), lastInputTime_(dependencies.clock.now()) {}
+
+void AutoSwitcher::clearBuffer() {
+  buffer_.clear();
+  shiftedLetterCount_ = 0;
+}
+
+std::optional<AutoSwitcher::Sources> AutoSwitcher::resolveSources() {
+  const auto pair = services_.translator.enabledEnglishAndRussian();
+  if (!pair) {
+    services_.log.write("Quillon autoswitch: EN+RU pair not found — buffer cleared");
+    clearBuffer();
+    return std::nullopt;
+  }
+  if (!services_.inputSources.currentKeyboardSource()) {
+    return std::nullopt;
+  }
+  const auto current = services_.inputSources.currentKeyboardSourceIdentifier();
+  if (current == pair->en) {
+    return Sources{pair->en, pair->ru, Bigrams::Language::english, Bigrams::Language::russian};
+  }
+  if (current == pair->ru) {
+    return Sources{pair->ru, pair->en, Bigrams::Language::russian, Bigrams::Language::english};
+  }
+  services_.log.write("Quillon autoswitch: current source " + current.value_or("nil") +
+                      " matches neither EN (" + pair->en + ") nor RU (" + pair->ru + ")");
+  clearBuffer();
+  return std::nullopt;
+}
+
+bool AutoSwitcher::handleKeyDown(const Event& event, KeyCode keyCode, EventFlags flags) {
+  // The product's own keystrokes never change the word or the undo.
+  if (event.isMarkedSynthetic()) {
+    return false;
+  }
+  if (std::find(navigationKeys.begin(), navigationKeys.end(), keyCode) != navigationKeys.end()) {
+    clearBuffer();
+    pendingUndo_.reset();
+    return false;
+  }
+  // Any other real key press ends the undo window.
+  pendingUndo_.reset();
+  if ((flags & chordModifiers) != 0) {
+    clearBuffer();
+    return false;
+  }
+  const auto sources = resolveSources();
+  if (!sources) {
+    return false;
+  }
+
+  const TimePoint now = services_.clock.now();
+  if (Duration(now - lastInputTime_) > idleReset) {
+    clearBuffer();
+    inSlashCommand_ = false;
+  }
+  lastInputTime_ = now;
+
+  if (keyCode == keycode::Return || keyCode == keycode::Tab) {
+    if (!endWord(std::nullopt, *sources)) {
+      return false;
+    }
+    // The key itself arrives after the retyped word.
+    services_.mainQueue.async(
+        lifetime_.guard([this, keyCode] { services_.synthesizer.postKey(keyCode, 0); }));
+    return true;
+  }
+  if (keyCode == keycode::Delete) {
+    if (!buffer_.empty()) {
+      if (buffer_.back().shifted) {
+        shiftedLetterCount_ = std::max(0, shiftedLetterCount_ - 1);
+      }
+      buffer_.pop_back();
+    }
+    if (buffer_.empty()) {
+      inSlashCommand_ = false;
+    }
+    return false;
+  }
+
+  const auto character = services_.translator.character(keyCode, sources->current);
+  if (!character) {
+    clearBuffer();
+    inSlashCommand_ = false;
+    return false;
+  }
+  if (*character == "/" && sources->currentLang == Bigrams::Language::russian && buffer_.empty()) {
+    inSlashCommand_ = true;
+    return false;
+  }
+  const auto alternative = services_.translator.character(keyCode, sources->alternative);
+  const bool alternativeIsLetter = alternative && isLetter(*alternative);
+  const bool letter = isLetter(*character);
+  const bool shift = hasFlag(flags, flag::Shift);
+
+  const bool endsWord = !letter && *character != "-" && (!alternativeIsLetter || shift);
+  const bool digitInsideWord = isAsciiDigit(*character) && !buffer_.empty();
+  if (endsWord && !digitInsideWord) {
+    return endWord(*character, *sources);
+  }
+
+  const bool shifted = letter && shift;
+  if (shifted) {
+    ++shiftedLetterCount_;
+  }
+  buffer_.push_back({keyCode, *character, shifted});
+  return false;
+}
+
+bool AutoSwitcher::endWord(const std::optional<std::string>& terminator, const Sources& sources) {
+  const bool switched = inSlashCommand_ && !buffer_.empty()
+                            ? forceFlipSlashCommand(terminator, sources.current,
+                                                    sources.alternative, sources.currentLang)
+                            : decideAndSwitch(terminator, sources.current, sources.alternative,
+                                              sources.currentLang, sources.altLang, defaultGap);
+  inSlashCommand_ = false;
+  clearBuffer();
+  return switched;
+}
+
+bool AutoSwitcher::looksLikeAcronym() const {
+  if (shiftedLetterCount_ <= 1) {
+    return false;
+  }
+  std::vector<const BufferEntry*> letters;
+  for (const BufferEntry& entry : buffer_) {
+    if (isLetter(entry.character)) {
+      letters.push_back(&entry);
+    }
+  }
+  if (letters.empty()) {
+    return false;
+  }
+  if (letters.size() < 5 || letters.size() <= 2 * static_cast<std::size_t>(shiftedLetterCount_)) {
+    return true;
+  }
+  for (std::size_t index = 1; index < letters.size(); ++index) {
+    if (letters[index - 1]->shifted && letters[index]->shifted) {
+      return true;
+    }
+  }
+  return false;
+}
+
+AutoSwitcher::Reading AutoSwitcher::alternativeReading(std::size_t count,
+                                                       const std::string& source) const {
+  Reading reading{{}, true};
+  for (std::size_t index = 0; index < count && index < buffer_.size(); ++index) {
+    if (auto character = services_.translator.character(buffer_[index].keyCode, source)) {
+      reading.characters.push_back(std::move(*character));
+    } else {
+      reading.complete = false;
+    }
+  }
+  return reading;
+}
+
+std::string AutoSwitcher::typedText(std::size_t count) const {
+  std::string text;
+  for (std::size_t index = 0; index < count && index < buffer_.size(); ++index) {
+    text += buffer_[index].character;
+  }
+  return text;
+}
+
+std::string AutoSwitcher::caseRestored(const std::vector<std::string>& characters) const {
+  std::string text;
+  for (std::size_t index = 0; index < characters.size(); ++index) {
+    const bool shifted = index < buffer_.size() && buffer_[index].shifted;
+    text += shifted ? uppercased(characters[index]) : characters[index];
+  }
+  return text;
+}
+
+bool AutoSwitcher::decideAndSwitch(const std::optional<std::string>& terminator,
+                                   const std::string& currentSource, const std::string& altSource,
+                                   Bigrams::Language currentLang, Bigrams::Language altLang,
+                                   double strictGap) {
+  if (buffer_.empty() || looksLikeAcronym()) {
+    return false;
+  }
+  const StringSet& currentWords = knownWords(currentLang);
+  const StringSet& altWords = knownWords(altLang);
+  const bool altIsEnglish = altLang == Bigrams::Language::english;
+  const std::string ending = terminator.value_or("");
+
+  std::vector<std::string> typedCharacters;
+  for (const BufferEntry& entry : buffer_) {
+    typedCharacters.push_back(entry.character);
+  }
+
+  // A trailing "," or "." may be a letter key of the other layout.
+  const std::string& last = buffer_.back().character;
+  if (last == "," || last == ".") {
+    const Reading whole = alternativeReading(buffer_.size(), altSource);
+    const std::string altWord = joined(whole.characters);
+    if (whole.complete &&
+        (altWords.contains(altWord) || (altIsEnglish && englishTechWords().contains(altWord)))) {
+      services_.log.write("Quillon autoswitch: dictionary match alt=\"" + altWord +
+                          "\" (trailing punct as letter) — switching");
+      performSwitch(buffer_.size(), altSource, caseRestored(whole.characters) + ending,
+                    caseRestored(typedCharacters) + ending, currentSource);
+      return true;
+    }
+  }
+
+  std::size_t coreLength = buffer_.size();
+  while (coreLength > 0 &&
+         (buffer_[coreLength - 1].character == "." || buffer_[coreLength - 1].character == ",")) {
+    --coreLength;
+  }
+  if (coreLength == 0) {
+    return false;
+  }
+  const std::string tail = typedText(buffer_.size()).substr(typedText(coreLength).size());
+  const std::string typed = typedText(coreLength);
+  const Reading core = alternativeReading(coreLength, altSource);
+  if (!core.complete) {
+    return false;
+  }
+  const std::string alt = joined(core.characters);
+  if (currentWords.contains(typed) ||
+      (currentLang == Bigrams::Language::english && englishTechWords().contains(typed))) {
+    return false;
+  }
+
+  bool switchWord = false;
+  if (altWords.contains(alt)) {
+    services_.log.write("Quillon autoswitch: dictionary match alt=\"" + alt + "\" — switching");
+    switchWord = true;
+  } else if (altIsEnglish && englishTechWords().contains(alt)) {
+    services_.log.write("Quillon autoswitch: tech word match alt=\"" + alt + "\" — switching");
+    switchWord = true;
+  } else if (buffer_.size() >= 3) {
+    const double currentScore = Bigrams::score(typed, currentLang);
+    const double altScore = Bigrams::score(alt, altLang);
+    const double gap = typed.find('-') != std::string::npos ? strictGap * 0.5 : strictGap;
+    services_.log.write("Quillon autoswitch: word=\"" + typed +
+                        "\" score=" + formatted("%.2f", currentScore) + " vs alt=\"" + alt +
+                        "\" score=" + formatted("%.2f", altScore) + " (need gap≥" +
+                        formatted("%.1f", gap) + ")");
+    switchWord = altScore - currentScore >= gap;
+  }
+  if (!switchWord) {
+    return false;
+  }
+  std::vector<std::string> coreTyped(
+      typedCharacters.begin(), typedCharacters.begin() + static_cast<std::ptrdiff_t>(coreLength));
+  performSwitch(buffer_.size(), altSource, caseRestored(core.characters) + tail + ending,
+                caseRestored(coreTyped) + tail + ending, currentSource);
+  return true;
+}
+
+bool AutoSwitcher::forceFlipSlashCommand(const std::optional<std::string>& terminator,
+                                         const std::string& currentSource,
+                                         const std::string& altSource,
+                                         Bigrams::Language currentLang) {
+  if (currentLang != Bigrams::Language::russian || buffer_.empty()) {
+    return false;
+  }
+  const Reading reading = alternativeReading(buffer_.size(), altSource);
+  if (!reading.complete || !std::all_of(reading.characters.begin(), reading.characters.end(),
+                                        [](const std::string& c) { return isAsciiLetter(c); })) {
+    return false;
+  }
+  std::vector<std::string> typedCharacters;
+  for (const BufferEntry& entry : buffer_) {
+    typedCharacters.push_back(entry.character);
+  }
+  const std::string oldText = caseRestored(typedCharacters);
+  const std::string newText = caseRestored(reading.characters);
+  services_.log.write("Quillon autoswitch: slash-command flip \"" + oldText + "\"→\"" + newText +
+                      "\"");
+  const std::string ending = terminator.value_or("");
+  performSwitch(buffer_.size(), altSource, newText + ending, oldText + ending, currentSource);
+  return true;
+}
+
+void AutoSwitcher::eraseCharacters(std::size_t count) {
+  for (std::size_t erased = 0; erased < count; ++erased) {
+    services_.synthesizer.postKey(keycode::Delete, 0);
+    services_.clock.sleep(deletePause);
+  }
+}
+
+void AutoSwitcher::performSwitch(std::size_t eraseCount, std::string targetSource,
+                                 std::string newText, std::string oldText,
+                                 std::string previousSource) {
+  services_.mainQueue.async(lifetime_.guard(
+      [this, eraseCount, targetSource = std::move(targetSource), newText = std::move(newText),
+       oldText = std::move(oldText), previousSource = std::move(previousSource)] {
+        eraseCharacters(eraseCount);
+        services_.inputSources.select(targetSource);
+        services_.clock.sleep(sourceSwitchPause);
+        services_.synthesizer.sendUnicodeString(newText);
+        pendingUndo_ = PendingUndo{oldText, characterCount(newText), previousSource};
+        services_.sound.play("Pop");
+      }));
+}
+
+bool AutoSwitcher::consumePendingUndoIfAny() {
+  if (!pendingUndo_) {
+    return false;
+  }
+  services_.log.write("Quillon autoswitch: undo via Cmd+\\ — restoring \"" +
+                      pendingUndo_->originalChars + "\"");
+  PendingUndo undo = std::move(*pendingUndo_);
+  pendingUndo_.reset();
+  clearBuffer();
+  performUndo(std::move(undo));
+  return true;
+}
+
+void AutoSwitcher::performUndo(PendingUndo undo) {
+  services_.mainQueue.async(lifetime_.guard([this, undo = std::move(undo)] {
+    eraseCharacters(undo.replacementLength);
+    services_.inputSources.select(undo.originalSource);
+    services_.clock.sleep(sourceSwitchPause);
+    services_.synthesizer.sendUnicodeString(undo.originalChars);
+  }));
+}
+
+bool AutoSwitcher::forceConvertBuffer() {
+  if (buffer_.empty()) {
+    services_.log.write("Quillon autoswitch: forceConvert — buffer is empty, nothing to convert");
+    return false;
+  }
+  const auto pair = services_.translator.enabledEnglishAndRussian();
+  if (!pair) {
+    services_.log.write("Quillon autoswitch: forceConvert — EN+RU pair not found");
+    return false;
+  }
+  if (!services_.inputSources.currentKeyboardSource()) {
+    return false;
+  }
+  const auto current = services_.inputSources.currentKeyboardSourceIdentifier();
+  std::string target;
+  if (current == pair->en) {
+    target = pair->ru;
+  } else if (current == pair->ru) {
+    target = pair->en;
+  } else {
+    return false;
+  }
+  const Reading reading = alternativeReading(buffer_.size(), target);
+  if (!reading.complete) {
+    return false;
+  }
+  std::vector<std::string> typedCharacters;
+  for (const BufferEntry& entry : buffer_) {
+    typedCharacters.push_back(entry.character);
+  }
+  const std::string oldText = caseRestored(typedCharacters);
+  const std::string newText = caseRestored(reading.characters);
+  services_.log.write("Quillon autoswitch: FORCE convert \"" + oldText + "\"→\"" + newText + "\"");
+  performSwitch(buffer_.size(), target, newText, oldText, *current);
+  clearBuffer();
+  return true;
+}
+
+} // namespace quillon

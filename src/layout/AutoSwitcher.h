@@ -1,0 +1,117 @@
+#pragma once
+
+#include "input/EventSynthesizer.h"
+#include "layout/Bigrams.h"
+#include "layout/LayoutTranslator.h"
+#include "platform/Clock.h"
+#include "platform/Event.h"
+#include "platform/InputSources.h"
+#include "platform/Lifetime.h"
+#include "platform/Log.h"
+#include "platform/MainQueue.h"
+#include "platform/Sound.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+// One key of the word being typed.
+struct BufferEntry {
+  KeyCode keyCode;
+  // What the key typed in the current layout, unshifted.
+  std::string character;
+  // A letter typed with Shift.
+  bool shifted;
+};
+
+// What the last switch replaced, so Command+Backslash can put it back.
+struct PendingUndo {
+  std::string originalChars;
+  // User-perceived characters the switch typed: what undo erases.
+  std::size_t replacementLength;
+  std::string originalSource;
+  friend bool operator==(const PendingUndo&, const PendingUndo&) = default;
+};
+
+// Watches every key press, keeps the word being typed as physical keys, and
+// at the end of the word decides whether it was typed in the wrong one of
+// English and Russian. If so the word is erased, retyped in the other layout,
+// and that layout selected, with an undo kept.
+class AutoSwitcher {
+public:
+  // A pause this long starts a new word.
+  static constexpr Duration idleReset{3.0};
+  static constexpr Duration deletePause{0.002};
+  static constexpr Duration sourceSwitchPause{0.015};
+  // The score lead the other reading needs; hyphenated words need half.
+  static constexpr double defaultGap = 1.0;
+
+  struct Dependencies {
+    InputSources& inputSources;
+    const LayoutTranslator& translator;
+    MainQueue& mainQueue;
+    Clock& clock;
+    Log& log;
+    Sound& sound;
+    EventSynthesizer& synthesizer;
+  };
+
+  explicit AutoSwitcher(const Dependencies& dependencies);
+  AutoSwitcher(const AutoSwitcher&) = delete;
+  AutoSwitcher& operator=(const AutoSwitcher&) = delete;
+
+  // True when the event must be swallowed: its replacement is scheduled.
+  bool handleKeyDown(const Event& event, KeyCode keyCode, EventFlags flags);
+
+  bool decideAndSwitch(const std::optional<std::string>& terminator,
+                       const std::string& currentSource, const std::string& altSource,
+                       Bigrams::Language currentLang, Bigrams::Language altLang, double strictGap);
+  bool forceFlipSlashCommand(const std::optional<std::string>& terminator,
+                             const std::string& currentSource, const std::string& altSource,
+                             Bigrams::Language currentLang);
+  bool looksLikeAcronym() const;
+
+  // Erases eraseCount characters, selects the target source, types the new
+  // text and remembers the undo; later, on the main queue.
+  void performSwitch(std::size_t eraseCount, std::string targetSource, std::string newText,
+                     std::string oldText, std::string previousSource);
+  bool consumePendingUndoIfAny();
+  bool forceConvertBuffer();
+  void performUndo(PendingUndo undo);
+
+  const std::vector<BufferEntry>& buffer() const { return buffer_; }
+  const std::optional<PendingUndo>& pendingUndo() const { return pendingUndo_; }
+  bool inSlashCommand() const { return inSlashCommand_; }
+
+private:
+  struct Sources {
+    std::string current;
+    std::string alternative;
+    Bigrams::Language currentLang;
+    Bigrams::Language altLang;
+  };
+  struct Reading {
+    std::vector<std::string> characters;
+    bool complete;
+  };
+
+  std::optional<Sources> resolveSources();
+  bool endWord(const std::optional<std::string>& terminator, const Sources& sources);
+  void clearBuffer();
+  Reading alternativeReading(std::size_t count, const std::string& source) const;
+  std::string typedText(std::size_t count) const;
+  std::string caseRestored(const std::vector<std::string>& characters) const;
+  void eraseCharacters(std::size_t count);
+
+  Dependencies services_;
+  std::vector<BufferEntry> buffer_;
+  std::optional<PendingUndo> pendingUndo_;
+  TimePoint lastInputTime_;
+  int shiftedLetterCount_ = 0;
+  bool inSlashCommand_ = false;
+  Lifetime lifetime_;
+};
+
+} // namespace quillon
