@@ -1,0 +1,166 @@
+// How well layout correction does on real vocabularies: every word of a
+// dictionary is typed once in its own layout (it should be left alone) and
+// once on the other layout's keys (it should be corrected), through the
+// whole product on the simulated desktop. Prints one line per language.
+//
+// Usage: layout_quality_report [--limit N] [ENGLISH_WORDS [RUSSIAN_DIC]]
+// Defaults: /usr/share/dict/american-english (Debian's wamerican) and
+// /usr/share/hunspell/ru_RU.dic (Debian's hunspell-ru).
+#include "app/AppDelegate.h"
+#include "platform/sim/SimDesktop.h"
+#include "platform/sim/SimTypist.h"
+
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace quillon {
+namespace {
+
+constexpr std::string_view US = "com.apple.keylayout.US";
+constexpr std::string_view Russian = "com.apple.keylayout.Russian";
+
+struct Language {
+  std::string name;
+  std::string layout;      // xkb layout whose keys type the word
+  std::string ownSource;   // the input source the word belongs to
+  std::string otherSource; // the one it is mistyped on
+  std::vector<std::string> words;
+};
+
+// Lower-case words of one script only; proper nouns, abbreviations and
+// words with apostrophes are left out, as nobody types them to be corrected.
+bool isPlainWord(const std::string& word, UChar32 first, UChar32 last, UChar32 extra) {
+  const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(word);
+  if (unicode.length() < 1) {
+    return false;
+  }
+  for (int32_t index = 0; index < unicode.length(); ++index) {
+    const UChar32 codePoint = unicode.char32At(index);
+    if ((codePoint < first || codePoint > last) && codePoint != extra) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::vector<std::string> readWords(const std::string& path, bool hunspell, UChar32 first,
+                                   UChar32 last, UChar32 extra, std::size_t limit) {
+  std::ifstream file(path);
+  if (!file) {
+    std::cerr << "cannot read " << path << '\n';
+    return {};
+  }
+  std::vector<std::string> all;
+  std::string line;
+  bool firstLine = true;
+  while (std::getline(file, line)) {
+    if (hunspell && firstLine) {
+      firstLine = false; // the entry count
+      continue;
+    }
+    std::string word = line.substr(0, line.find('/'));
+    if (isPlainWord(word, first, last, extra)) {
+      all.push_back(std::move(word));
+    }
+  }
+  if (limit == 0 || all.size() <= limit) {
+    return all;
+  }
+  // An even sample across the alphabet, the same on every run.
+  std::vector<std::string> sample;
+  const double step = static_cast<double>(all.size()) / static_cast<double>(limit);
+  for (std::size_t index = 0; index < limit; ++index) {
+    sample.push_back(all[static_cast<std::size_t>(static_cast<double>(index) * step)]);
+  }
+  return sample;
+}
+
+struct Outcome {
+  std::size_t typed = 0;
+  std::size_t corrected = 0;
+  std::size_t wronglySwitched = 0;
+};
+
+class Report {
+public:
+  Report() { desktop_.application().run(app_); }
+
+  Outcome run(const Language& language) {
+    Outcome outcome;
+    for (const std::string& word : language.words) {
+      ++outcome.typed;
+      // In its own layout: must be left alone.
+      if (typeWord(language, word, language.ownSource) != word + " ") {
+        ++outcome.wronglySwitched;
+      }
+      // On the other layout's keys: must come back as the word.
+      if (typeWord(language, word, language.otherSource) == word + " ") {
+        ++outcome.corrected;
+      }
+    }
+    return outcome;
+  }
+
+private:
+  std::string typeWord(const Language& language, const std::string& word,
+                       const std::string& source) {
+    desktop_.inputSources().select(source);
+    desktop_.textField().clear();
+    // A pause first, as between words, so no word runs into the next.
+    desktop_.advance(Duration(5));
+    if (typist_.type(language.layout, word + " ")) {
+      return {};
+    }
+    desktop_.advance(Duration(1));
+    return desktop_.textField().text();
+  }
+
+  SimDesktop desktop_;
+  AppDelegate app_{desktop_.platform()};
+  SimTypist typist_{desktop_.keyboard(), desktop_.runLoop(), desktop_.layouts()};
+};
+
+double percent(std::size_t part, std::size_t whole) {
+  return whole == 0 ? 0.0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole);
+}
+
+} // namespace
+} // namespace quillon
+
+int main(int argc, char** argv) {
+  using namespace quillon;
+  std::size_t limit = 0;
+  std::vector<std::string> paths;
+  for (int index = 1; index < argc; ++index) {
+    const std::string argument = argv[index];
+    if (argument == "--limit" && index + 1 < argc) {
+      limit = std::stoul(argv[++index]);
+    } else {
+      paths.push_back(argument);
+    }
+  }
+  const std::string englishPath = paths.size() > 0 ? paths[0] : "/usr/share/dict/american-english";
+  const std::string russianPath = paths.size() > 1 ? paths[1] : "/usr/share/hunspell/ru_RU.dic";
+
+  std::vector<Language> languages{
+      {"English", "us", std::string(US), std::string(Russian),
+       readWords(englishPath, false, 'a', 'z', 'a', limit)},
+      {"Russian", "ru(mac)", std::string(Russian), std::string(US),
+       readWords(russianPath, true, 0x0430, 0x044F, 0x0451, limit)},
+  };
+  Report report;
+  std::printf("%-8s %8s %12s %16s\n", "language", "words", "corrected", "wrongly switched");
+  for (const Language& language : languages) {
+    const Outcome outcome = report.run(language);
+    std::printf("%-8s %8zu %11.2f%% %15.2f%%\n", language.name.c_str(), outcome.typed,
+                percent(outcome.corrected, outcome.typed),
+                percent(outcome.wronglySwitched, outcome.typed));
+  }
+  return 0;
+}
