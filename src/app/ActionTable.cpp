@@ -4,11 +4,39 @@ namespace quillon {
 
 namespace {
 constexpr std::array<std::string_view, ActionCount> actionNames{
-    "toggleKeepAwake",  "toggleAudioRecording", "openScreenVideoOverlay", "togglePinFocusedWindow",
-    "triggerDictation", "snapLeftHalf",         "snapRightHalf",          "snapMaximize",
-    "snapCenter",       "snapTopLeft",          "snapTopRight",           "snapBottomLeft",
-    "snapBottomRight",  "convertSelection",     "captureAreaScreenshot",  "showClipboardHistory",
+    "toggleKeepAwake",
+    "toggleAudioRecording",
+    "openScreenVideoOverlay",
+    "togglePinFocusedWindow",
+    "triggerDictation",
+    "snapLeftHalf",
+    "snapRightHalf",
+    "snapMaximize",
+    "snapCenter",
+    "snapTopLeft",
+    "snapTopRight",
+    "snapBottomLeft",
+    "snapBottomRight",
+    "convertSelection",
+    "captureAreaScreenshot",
+    "showClipboardHistory",
+    "recordFullScreenVideo",
+    "stopAudioRecording",
+    "interruptScreenVideo",
+    "createWebApp",
+    "startFolderPeek",
+    "stopFolderPeek",
+    "startDesktopFolderIcons",
+    "stopDesktopFolderIcons",
+    "startWindowPositionManager",
+    "stopWindowPositionManager",
+    "enableTileMargins",
+    "disableTileMargins",
+    "openAccessibilitySettings",
+    "restartApp",
+    "quit",
 };
+static_assert(actionNames.back() == "quit", "one name per action, in declaration order");
 
 std::size_t indexOf(Action action) {
   return static_cast<std::size_t>(action);
@@ -29,6 +57,14 @@ std::optional<Action> actionNamed(std::string_view name) {
 }
 
 void ActionTable::wire(Action action, std::function<void()> perform) {
+  if (!perform) {
+    actions_[indexOf(action)] = nullptr;
+    return;
+  }
+  actions_[indexOf(action)] = [perform = std::move(perform)](const ActionTarget&) { perform(); };
+}
+
+void ActionTable::wire(Action action, std::function<void(const ActionTarget& target)> perform) {
   actions_[indexOf(action)] = std::move(perform);
 }
 
@@ -36,9 +72,9 @@ bool ActionTable::isWired(Action action) const {
   return bool(actions_[indexOf(action)]);
 }
 
-void ActionTable::perform(Action action) const {
+void ActionTable::perform(Action action, const ActionTarget& target) const {
   if (const auto& perform = actions_[indexOf(action)]) {
-    perform();
+    perform(target);
   }
 }
 

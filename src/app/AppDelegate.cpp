@@ -20,9 +20,6 @@ constexpr std::array<Settings::Key, 6> autoEnabledKeys{
     Settings::Key::desktopFolderIconsEnabled, Settings::Key::autoSnapMouseDragEnabled,
 };
 
-constexpr Duration refocusDelay{0.05};
-constexpr Duration actionAfterRefocusDelay{0.08};
-
 std::string applicationDomain(const Bundle& bundle) {
   return bundle.bundleIdentifier().value_or(std::string(AppDelegate::FallbackBundleIdentifier));
 }
@@ -39,12 +36,32 @@ AppDelegate::AppDelegate(Platform& platform)
                 notifications_),
       synthesizer_(platform.eventTaps, platform.clock), languageSwitcher_(platform.inputSources),
       hud_(platform.mainQueue, platform.userInterface, platform.screens),
-      screenVideoOverlay_(synthesizer_, platform.log) {
+      screenVideoOverlay_(synthesizer_, platform.log),
+      loginItems_(platform.loginItems, platform.log),
+      statusItem_(StatusItemController::Dependencies{
+          .userInterface = platform.userInterface,
+          .mainQueue = platform.mainQueue,
+          .eventTaps = platform.eventTaps,
+          .workspace = platform.workspace,
+          .localization = platform.localization,
+          .settings = settings_,
+          .actions = actions_,
+          .hud = hud_,
+          .loginItems = loginItems_,
+          .ownBundleIdentifier = applicationDomain(platform.bundle),
+      }) {
   wireActions();
 }
 
 void AppDelegate::wireActions() {
   actions_.wire(Action::openScreenVideoOverlay, [this] { screenVideoOverlay_.open(); });
+  actions_.wire(Action::openAccessibilitySettings, [this] { openAccessibility(); });
+  actions_.wire(Action::restartApp, [this] { restartApp(); });
+  actions_.wire(Action::quit, [this] { quit(); });
+  // The hotkey asks without waiting for the answer; the menu's toggle waits.
+  actions_.wire(Action::toggleKeepAwake, [this] {
+    actions_.keepAwake().request(!settings_.sleepBlockerEnabled(), nullptr);
+  });
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
@@ -52,7 +69,22 @@ void AppDelegate::applicationDidFinishLaunching() {
       "Quillon: launched, pid=" + std::to_string(platform_.application.processIdentifier()) +
       ", accessibility=" + text(platform_.accessibility.isProcessTrusted()));
   applyAutoEnable();
+  // After every launch-time correction of the settings, so the menu is built
+  // showing the state the services will run in.
+  statusItem_.setupStatusItem();
   bootstrapEventTap();
+  observeNotifications();
+}
+
+void AppDelegate::observeNotifications() {
+  observations_ = {
+      notifications_.observe(Settings::ChangedNotification,
+                             [this] { statusItem_.refreshMenuState(); }),
+      notifications_.observe(RecordingStatus::AudioRecorderStateNotification,
+                             [this] { statusItem_.recordingStateChanged(); }),
+      notifications_.observe(RecordingStatus::ScreenVideoStateNotification,
+                             [this] { statusItem_.recordingStateChanged(); }),
+  };
 }
 
 void AppDelegate::applyAutoEnable() {
@@ -114,21 +146,6 @@ void AppDelegate::quit() {
 
 void AppDelegate::openAccessibility() {
   platform_.workspace.openUrl(AccessibilitySettingsUrl);
-}
-
-void AppDelegate::runAfterRefocus(std::function<void()> action) {
-  MainQueue& mainQueue = platform_.mainQueue;
-  Workspace& workspace = platform_.workspace;
-  // A snapshot: if the application quits meanwhile, activation simply fails
-  // and the action still runs.
-  mainQueue.asyncAfter(refocusDelay,
-                       lifetime_.guard([this, &mainQueue, &workspace, previous = prevFrontmostApp_,
-                                        action = std::move(action)] {
-                         if (previous) {
-                           workspace.activate(*previous, ActivationOptions::AllWindows);
-                         }
-                         mainQueue.asyncAfter(actionAfterRefocusDelay, lifetime_.guard(action));
-                       }));
 }
 
 } // namespace quillon

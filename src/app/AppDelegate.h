@@ -2,8 +2,10 @@
 
 #include "app/ActionTable.h"
 #include "app/HUDOverlay.h"
+#include "app/LoginItemManager.h"
 #include "app/NotificationCenter.h"
 #include "app/Settings.h"
+#include "app/StatusItemController.h"
 #include "capture/ScreenVideoOverlay.h"
 #include "input/EventSynthesizer.h"
 #include "input/EventTap.h"
@@ -14,9 +16,8 @@
 #include "platform/Platform.h"
 #include "platform/Workspace.h"
 
-#include <functional>
+#include <array>
 #include <memory>
-#include <optional>
 
 namespace quillon {
 
@@ -41,23 +42,19 @@ public:
   void quit();
   void openAccessibility();
 
-  // Gives focus back to the application that was frontmost when the menu
-  // opened, then runs the action about 0.13 s after the menu choice.
-  void runAfterRefocus(std::function<void()> action);
-  void setPrevFrontmostApp(std::optional<RunningApplication> application) {
-    prevFrontmostApp_ = std::move(application);
-  }
-
   Settings& settings() { return settings_; }
   NotificationCenter& notifications() { return notifications_; }
   ActionTable& actions() { return actions_; }
   HUDOverlay& hud() { return hud_; }
+  LoginItemManager& loginItems() { return loginItems_; }
+  StatusItemController& statusItem() { return statusItem_; }
   EventTap* eventTap() { return eventTap_.get(); }
   const EventTap* eventTap() const { return eventTap_.get(); }
   bool isWaitingForAccessibility() const { return permissionTimer_.isScheduled(); }
 
 private:
   void applyAutoEnable();
+  void observeNotifications();
   void bootstrapEventTap();
   void retryEventTap();
   std::unique_ptr<EventTap> makeEventTap();
@@ -71,9 +68,11 @@ private:
   LanguageSwitcher languageSwitcher_;
   HUDOverlay hud_;
   ScreenVideoOverlay screenVideoOverlay_;
+  LoginItemManager loginItems_;
+  StatusItemController statusItem_;
   std::unique_ptr<EventTap> eventTap_;
   ScheduledTask permissionTimer_;
-  std::optional<RunningApplication> prevFrontmostApp_;
+  std::array<NotificationCenter::Observation, 3> observations_;
   Lifetime lifetime_;
 };
 

@@ -12,6 +12,7 @@ class Defaults;
 class EventTaps;
 class InputSources;
 class Localization;
+class LoginItems;
 class Log;
 class MainQueue;
 class Pasteboard;
@@ -43,6 +44,7 @@ struct Platform {
   Sound& sound;
   Screens& screens;
   UserInterface& userInterface;
+  LoginItems& loginItems;
 };
 
 } // namespace quillon

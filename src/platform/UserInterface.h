@@ -2,11 +2,15 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "platform/EventFlags.h"
 #include "platform/Geometry.h"
 #include "platform/MainQueue.h"
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace quillon {
 
@@ -34,10 +38,89 @@ public:
   virtual void orderOut() = 0;
 };
 
+// Colours by the role the system gives them, so each backend picks its own
+// shade (and follows a dark appearance).
+enum class NamedColor { Label, SystemRed };
+enum class FontWeight { Regular, Semibold, Bold };
+
+// The status item's face: one short text in one font and colour.
+struct StatusItemAppearance {
+  std::string title;
+  NamedColor color = NamedColor::Label;
+  double fontSize = 12;
+  FontWeight weight = FontWeight::Regular;
+  // The system's monospaced font instead of its proportional one.
+  bool monospaced = false;
+  std::optional<std::string> tooltip;
+  friend bool operator==(const StatusItemAppearance&, const StatusItemAppearance&) = default;
+};
+
+enum class MouseButton { Left, Right };
+
+// A click on the status item, delivered when the button comes up; the second
+// click of a double click arrives with a count of 2.
+struct StatusItemClick {
+  MouseButton button = MouseButton::Left;
+  int clickCount = 1;
+  friend bool operator==(const StatusItemClick&, const StatusItemClick&) = default;
+};
+
+// One line of a menu, as data: the product builds the whole menu as a value
+// and each backend draws it with its own menu facility.
+struct MenuItem {
+  std::string title;
+  // Which of the owner's actions the item runs; an item without one does
+  // nothing when chosen.
+  std::optional<int> tag;
+  // UTF-8; arrows use the platform's function-key characters (U+F700 up,
+  // U+F701 down, U+F702 left, U+F703 right). Empty for none.
+  std::string keyEquivalent;
+  EventFlags keyEquivalentModifierMask = flag::Command;
+  bool enabled = true;
+  bool checked = false;
+  bool separator = false;
+  // Non-empty for an item that opens a submenu of the same title.
+  std::vector<MenuItem> submenu;
+
+  static MenuItem makeSeparator() {
+    MenuItem item;
+    item.separator = true;
+    item.enabled = false;
+    return item;
+  }
+  friend bool operator==(const MenuItem&, const MenuItem&) = default;
+};
+
+// What the status item tells its owner. Every callback runs on the main
+// thread.
+struct StatusItemHandlers {
+  std::function<void(const StatusItemClick&)> clicked;
+  // The menu is about to appear, before anything in it can be chosen.
+  std::function<void()> menuWillOpen;
+  // The user chose the item with this tag; the menu closes right after.
+  std::function<void(int tag)> menuItemChosen;
+};
+
+// The product's item in the menu bar (or the system tray). The menu is kept
+// with the item but shown only on request, so every click reaches the owner
+// first. Destroying the handle removes the item.
+class StatusItem {
+public:
+  virtual ~StatusItem() = default;
+  virtual void setAppearance(const StatusItemAppearance& appearance) = 0;
+  // Replaces the menu; a menu on screen shows the change at once.
+  virtual void setMenu(std::vector<MenuItem> items) = 0;
+  // Pops the menu up under the item. A backend whose menus are modal returns
+  // once the menu has closed, others at once; either way the handlers hear
+  // the opening and the choice.
+  virtual void popUpMenu() = 0;
+};
+
 class UserInterface {
 public:
   virtual ~UserInterface() = default;
   virtual std::shared_ptr<OverlayWindow> makeHudWindow(const HudWindowStyle& style) = 0;
+  virtual std::unique_ptr<StatusItem> makeStatusItem(StatusItemHandlers handlers) = 0;
 };
 
 } // namespace quillon

@@ -1,6 +1,7 @@
 #include "simulate/ScriptRunner.h"
 
 #include "app/EntryPoint.h"
+#include "app/MenuCommand.h"
 #include "simulate/Chord.h"
 
 #include <nlohmann/json.hpp>
@@ -22,6 +23,11 @@ constexpr double maximumWaitSeconds = 24 * 60 * 60;
 
 std::string toJson(const nlohmann::json& value) {
   return value.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+// For objects whose keys should print in the order they were added.
+std::string toOrderedJson(const nlohmann::ordered_json& value) {
+  return value.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 std::string_view trimmed(std::string_view text) {
@@ -113,6 +119,60 @@ std::string_view typeName(EventType type) {
   }
 }
 
+// Titles of a menu path: "Snap window > Left half". The separator has spaces
+// around it because titles themselves contain ">" and "/".
+constexpr std::string_view menuPathSeparator = " > ";
+
+std::vector<std::string> menuPath(std::string_view text) {
+  std::vector<std::string> titles;
+  while (true) {
+    const std::size_t separator = text.find(menuPathSeparator);
+    titles.emplace_back(trimmed(text.substr(0, separator)));
+    if (separator == std::string_view::npos) {
+      return titles;
+    }
+    text.remove_prefix(separator + menuPathSeparator.size());
+  }
+}
+
+// Keys in a fixed order, title first, so a long menu line stays readable.
+nlohmann::ordered_json menuJson(const std::vector<MenuItem>& items) {
+  nlohmann::ordered_json list = nlohmann::ordered_json::array();
+  for (const MenuItem& item : items) {
+    if (item.separator) {
+      list.push_back({{"separator", true}});
+      continue;
+    }
+    nlohmann::ordered_json entry = {{"title", item.title}};
+    if (item.tag) {
+      const auto command = menuCommandForTag(*item.tag);
+      entry["action"] =
+          command ? std::string(menuCommandName(*command)) : std::to_string(*item.tag);
+    }
+    entry["enabled"] = item.enabled;
+    entry["checked"] = item.checked;
+    if (!item.keyEquivalent.empty()) {
+      entry["key"] = item.keyEquivalent;
+      entry["modifiers"] = item.keyEquivalentModifierMask;
+    }
+    if (!item.submenu.empty()) {
+      entry["submenu"] = menuJson(item.submenu);
+    }
+    list.push_back(std::move(entry));
+  }
+  return list;
+}
+
+std::string_view colorName(NamedColor color) {
+  switch (color) {
+  case NamedColor::Label:
+    return "label";
+  case NamedColor::SystemRed:
+    return "systemRed";
+  }
+  return "other";
+}
+
 } // namespace
 
 ScriptRunner::ScriptRunner(SimDesktop& desktop, std::ostream& out)
@@ -144,6 +204,11 @@ void ScriptRunner::registerCommands() {
       {"frontmost", bind(&ScriptRunner::frontmost)},
       {"sounds", bind(&ScriptRunner::sounds)},
       {"hud", bind(&ScriptRunner::hud)},
+      {"menu", bind(&ScriptRunner::menu)},
+      {"choose", bind(&ScriptRunner::choose)},
+      {"status-click", bind(&ScriptRunner::statusClick)},
+      {"status-item", bind(&ScriptRunner::statusItem)},
+      {"selectall", bind(&ScriptRunner::selectAll)},
   };
 }
 
@@ -177,8 +242,9 @@ void ScriptRunner::runLine(std::string_view line) {
     error("unknown command " + toJson(std::string(name)));
     return;
   }
-  static constexpr std::array<std::string_view, 8> commandsWithoutArguments{
-      "source", "text", "clear", "log", "clipboard", "events", "sounds", "hud"};
+  static constexpr std::array<std::string_view, 10> commandsWithoutArguments{
+      "source", "text",   "clear", "log",         "clipboard",
+      "events", "sounds", "hud",   "status-item", "selectall"};
   if (std::find(commandsWithoutArguments.begin(), commandsWithoutArguments.end(), name) !=
           commandsWithoutArguments.end() &&
       !trimmed(arguments).empty()) {
@@ -250,11 +316,11 @@ void ScriptRunner::keys(std::string_view arguments) {
     error("keys: expected LAYOUT TEXT");
     return;
   }
-  const std::string_view layoutSpec = arguments.substr(0, space);
+  const std::string_view layoutName = arguments.substr(0, space);
   std::string problem;
-  const XkbLayout* layout = desktop_.layouts().layout(layoutSpec, &problem);
+  const XkbLayout* layout = desktop_.layouts().layout(layoutName, &problem);
   if (layout == nullptr) {
-    error("keys: unknown layout " + toJson(std::string(layoutSpec)));
+    error("keys: unknown layout " + toJson(std::string(layoutName)));
     return;
   }
   const auto characters = decodeUtf8(arguments.substr(space + 1));
@@ -266,7 +332,7 @@ void ScriptRunner::keys(std::string_view arguments) {
   for (const char32_t character : *characters) {
     const auto stroke = layout->strokeFor(character);
     if (!stroke) {
-      error("keys: no key of " + std::string(layoutSpec) + " types " +
+      error("keys: no key of " + std::string(layoutName) + " types " +
             toJson(encodeUtf8(character)));
       return;
     }
@@ -449,6 +515,108 @@ void ScriptRunner::sounds(std::string_view) {
 
 void ScriptRunner::hud(std::string_view) {
   out_ << toJson(nlohmann::json(desktop_.userInterface().takeHudMessages())) << '\n';
+}
+
+void ScriptRunner::menu(std::string_view arguments) {
+  const SimUserInterface& userInterface = desktop_.userInterface();
+  const SimStatusItemRecord* item = userInterface.statusItem();
+  const std::string_view path = trimmed(arguments);
+  if (item == nullptr) {
+    out_ << "null\n";
+    return;
+  }
+  if (path.empty()) {
+    out_ << toOrderedJson(menuJson(item->menu)) << '\n';
+    return;
+  }
+  const auto chain = userInterface.menuItemsAlong(menuPath(path));
+  if (chain.empty()) {
+    error("menu: no menu item " + toJson(std::string(path)));
+    return;
+  }
+  out_ << toOrderedJson(menuJson({*chain.back()}).front()) << '\n';
+}
+
+void ScriptRunner::choose(std::string_view arguments) {
+  const std::string_view path = trimmed(arguments);
+  if (path.empty()) {
+    error("choose: expected TITLE [> TITLE ...]");
+    return;
+  }
+  SimUserInterface& userInterface = desktop_.userInterface();
+  const SimStatusItemRecord* item = userInterface.statusItem();
+  if (item == nullptr) {
+    error("choose: there is no status item");
+    return;
+  }
+  // Like the user: open the menu (a right click always does), let it
+  // refresh, then pick.
+  const bool openedHere = !item->menuShowing;
+  if (openedHere) {
+    userInterface.clickStatusItem(MouseButton::Right);
+    settle();
+  }
+  const std::string quoted = toJson(nlohmann::json(std::string(path)));
+  std::string problem;
+  switch (userInterface.chooseMenuItem(menuPath(path))) {
+  case MenuChoice::Chosen:
+    return;
+  case MenuChoice::NoMenuShowing:
+    problem = "the menu did not open";
+    break;
+  case MenuChoice::NoSuchItem:
+    problem = "no menu item " + quoted;
+    break;
+  case MenuChoice::Disabled:
+    problem = quoted + " is disabled";
+    break;
+  case MenuChoice::OpensSubmenu:
+    problem = quoted + " only opens a submenu";
+    break;
+  }
+  if (openedHere) {
+    userInterface.dismissMenu();
+  }
+  error("choose: " + problem);
+}
+
+void ScriptRunner::statusClick(std::string_view arguments) {
+  const std::string_view kind = trimmed(arguments);
+  SimUserInterface& userInterface = desktop_.userInterface();
+  if (kind != "left" && kind != "right" && kind != "double") {
+    error("status-click: expected left, right or double");
+    return;
+  }
+  if (userInterface.statusItem() == nullptr) {
+    error("status-click: there is no status item");
+    return;
+  }
+  if (kind == "right") {
+    userInterface.clickStatusItem(MouseButton::Right);
+    return;
+  }
+  userInterface.clickStatusItem(MouseButton::Left, 1);
+  if (kind == "double") {
+    userInterface.clickStatusItem(MouseButton::Left, 2);
+  }
+}
+
+void ScriptRunner::statusItem(std::string_view) {
+  const SimStatusItemRecord* item = desktop_.userInterface().statusItem();
+  if (item == nullptr) {
+    out_ << "null\n";
+    return;
+  }
+  const StatusItemAppearance& look = item->appearance;
+  nlohmann::ordered_json state = {{"title", look.title}, {"color", colorName(look.color)}};
+  state["tooltip"] = look.tooltip ? nlohmann::ordered_json(*look.tooltip) : nullptr;
+  state["menuShowing"] = item->menuShowing;
+  state["menuShownCount"] = item->menuShownCount;
+  out_ << toOrderedJson(state) << '\n';
+}
+
+void ScriptRunner::selectAll(std::string_view) {
+  desktop_.textField().selectAll();
 }
 
 } // namespace quillon

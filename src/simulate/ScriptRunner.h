@@ -55,6 +55,11 @@ private:
   void frontmost(std::string_view arguments);
   void sounds(std::string_view arguments);
   void hud(std::string_view arguments);
+  void menu(std::string_view arguments);
+  void choose(std::string_view arguments);
+  void statusClick(std::string_view arguments);
+  void statusItem(std::string_view arguments);
+  void selectAll(std::string_view arguments);
 
   void typeKey(KeyCode key, bool shift, bool option);
   void settle();

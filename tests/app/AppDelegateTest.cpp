@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 
+#include "app/MenuSearch.h"
 #include "platform/sim/SimDesktop.h"
 
 #include <gtest/gtest.h>
@@ -40,10 +41,35 @@ TEST_F(AppDelegateTest, LaunchRunsItsStepsInOrder) {
             (std::vector<std::string>{"Quillon: launched, pid=4242, accessibility=true",
                                       "Quillon: event tap started"}));
   std::vector<std::string> expected(6, "settings changed");
+  expected.push_back("create status item");
   expected.push_back("create event tap");
   EXPECT_EQ(desktop.journal().entries(), expected);
   ASSERT_NE(app.eventTap(), nullptr);
   EXPECT_TRUE(app.eventTap()->isRunning());
+
+  // The observers come last: a change from now on reaches the menu, and each
+  // recorder's notification reaches the item.
+  app.settings().set(false, Settings::Key::copyKeysEnabled);
+  const SimStatusItemRecord& item = *desktop.userInterface().statusItem();
+  EXPECT_FALSE(findMenuItem(item.menu, MenuCommand::toggleCopyKeys)->checked);
+  bool recording = false;
+  app.actions().recordingStatus().screenVideoRunning = [&] { return recording; };
+  for (const std::string_view notification : {RecordingStatus::ScreenVideoStateNotification,
+                                              RecordingStatus::AudioRecorderStateNotification}) {
+    recording = !recording;
+    app.notifications().post(notification);
+    desktop.runUntilIdle();
+    EXPECT_EQ(item.appearance.title, recording ? "●" : "QL") << notification;
+  }
+}
+
+TEST_F(AppDelegateTest, TheMenuIsBuiltAfterAutoEnableSoItShowsTheForcedValues) {
+  desktop.defaults().set(domain, "folderPeekEnabled", false);
+  desktop.defaults().set(domain, "autoEnableOnLaunch", true);
+  launch();
+  EXPECT_TRUE(
+      findMenuItem(desktop.userInterface().statusItem()->menu, MenuCommand::toggleFolderPeek)
+          ->checked);
 }
 
 TEST_F(AppDelegateTest, AutoEnableForcesOnlyItsSixSwitches) {
@@ -162,37 +188,6 @@ TEST_F(AppDelegateTest, QuitAndAccessibilitySettings) {
   EXPECT_FALSE(desktop.application().isTerminated());
   app.quit();
   EXPECT_TRUE(desktop.application().isTerminated());
-}
-
-TEST_F(AppDelegateTest, RefocusesThePreviousApplicationThenActs) {
-  desktop.workspace().launch({.processIdentifier = 77, .bundleIdentifier = "com.example.editor"});
-  app.setPrevFrontmostApp(desktop.workspace().runningApplications().front());
-  int actions = 0;
-  app.runAfterRefocus([&] {
-    ++actions;
-    desktop.journal().record("action");
-  });
-
-  desktop.advance(Duration(0.049));
-  EXPECT_TRUE(desktop.journal().entries().empty());
-  desktop.advance(Duration(0.001));
-  EXPECT_EQ(desktop.journal().entries(), std::vector<std::string>{"activate 77 options 1"});
-  desktop.advance(Duration(0.079));
-  EXPECT_EQ(actions, 0);
-  desktop.advance(Duration(0.001));
-  EXPECT_EQ(actions, 1);
-  EXPECT_EQ(desktop.workspace().frontmostApplication()->processIdentifier, 77);
-}
-
-TEST_F(AppDelegateTest, ActsEvenWhenThePreviousApplicationHasQuit) {
-  desktop.workspace().launch({.processIdentifier = 77});
-  app.setPrevFrontmostApp(desktop.workspace().runningApplications().front());
-  bool acted = false;
-  app.runAfterRefocus([&] { acted = true; });
-  desktop.workspace().quit(77);
-  desktop.advance(Duration(0.13));
-  EXPECT_TRUE(acted);
-  EXPECT_EQ(count("activate 77 options 1"), 0u);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <sstream>
 
 namespace quillon {
@@ -215,6 +216,83 @@ TEST_F(ScriptRunnerTest, PunctuationAndCommandRemapsEndToEnd) {
   EXPECT_EQ(run("keys us a\npress shift+/\npress shift+/\ntext\npress cmd+a\npress ctrl+c\n"
                 "clipboard\n"),
             (std::vector<std::string>{"\"a,\"", "\"a,\""}));
+}
+
+TEST_F(ScriptRunnerTest, MenuPrintsTheWholeMenuOnOneLine) {
+  const auto menu = runJson("menu");
+  ASSERT_TRUE(menu.is_array());
+  EXPECT_EQ(menu.front(), (nlohmann::json{{"title", "⌨️ Parlando Quillon"},
+                                          {"action", "openQuillonSite"},
+                                          {"enabled", true},
+                                          {"checked", false}}));
+  EXPECT_EQ(menu.at(5), (nlohmann::json{{"separator", true}}));
+  EXPECT_EQ(menu.back()["title"], "Quit Quillon");
+  EXPECT_EQ(menu.back()["key"], "q");
+  EXPECT_EQ(menu.back()["modifiers"], 0x100000);
+  const auto snap = std::find_if(menu.begin(), menu.end(), [](const auto& item) {
+    return item.value("title", "") == "Snap window";
+  });
+  ASSERT_NE(snap, menu.end());
+  const auto& leftHalf = (*snap)["submenu"].front();
+  EXPECT_EQ(leftHalf["title"], "Left half");
+  EXPECT_EQ(leftHalf["key"], "\uF702");
+  EXPECT_EQ(leftHalf["modifiers"], 0x140000);
+  // One item alone, by its path.
+  EXPECT_EQ(runJson("menu Snap window > Left half"), leftHalf);
+  EXPECT_EQ(run("menu Snap window > Nope\n").at(0).rfind("error: menu: ", 0), 0u);
+}
+
+TEST_F(ScriptRunnerTest, ChooseOpensTheMenuThenPicksTheItem) {
+  run("frontmost com.example.editor\nchoose Snap window > Left half\n");
+  // Opening the menu first noted the application to act on.
+  const auto& target = runner.application().statusItem().prevFrontmostApp();
+  ASSERT_TRUE(target);
+  EXPECT_EQ(target->bundleIdentifier, "com.example.editor");
+
+  EXPECT_EQ(run("choose Патч 1С > Двойной клик → Ctrl+Enter (Pop при срабатывании)\n"
+                "get oneCDoubleClickToF2Enabled\n"),
+            std::vector<std::string>{"true"});
+  const auto menu = runJson("menu");
+  const auto oneC = std::find_if(menu.begin(), menu.end(), [](const auto& item) {
+    return item.value("title", "") == "Патч 1С";
+  });
+  ASSERT_NE(oneC, menu.end());
+  EXPECT_EQ((*oneC)["submenu"].front()["checked"], true);
+  EXPECT_EQ(runJson("status-item")["menuShowing"], false) << "choosing closes the menu";
+
+  const auto errors = run("choose\nchoose Nope\nchoose Snap window\nchoose Snap window >\n"
+                          "choose Hotkeys > ⌃⌘T — pin window above all apps\nchoose Quillon\n");
+  ASSERT_EQ(errors.size(), 6u);
+  for (const auto& line : errors) {
+    EXPECT_EQ(line.rfind("error: choose: ", 0), 0u) << line;
+  }
+  EXPECT_EQ(runJson("status-item")["menuShowing"], false)
+      << "a failed choice closes what it opened";
+}
+
+TEST_F(ScriptRunnerTest, StatusClicksFollowTheDoubleClickInterval) {
+  EXPECT_EQ(runJson("status-item"), (nlohmann::json{{"title", "QL"},
+                                                    {"color", "label"},
+                                                    {"tooltip", nullptr},
+                                                    {"menuShowing", false},
+                                                    {"menuShownCount", 0}}));
+  run("status-click left\n");
+  EXPECT_EQ(runJson("status-item")["menuShowing"], false);
+  run("wait 0.5\n");
+  EXPECT_EQ(runJson("status-item")["menuShowing"], true);
+  run("status-click left\nstatus-click double\nwait 1\n");
+  const auto state = runJson("status-item");
+  EXPECT_EQ(state["menuShowing"], false);
+  EXPECT_EQ(state["menuShownCount"], 1);
+  run("status-click right\n");
+  EXPECT_EQ(runJson("status-item")["menuShowing"], true);
+  for (const auto& line : run("status-click\nstatus-click middle\nstatus-item now\n")) {
+    EXPECT_EQ(line.rfind("error:", 0), 0u) << line;
+  }
+}
+
+TEST_F(ScriptRunnerTest, SelectAllSelectsTheWholeField) {
+  EXPECT_EQ(run("keys us hello\nselectall\nkeys us x\ntext\n"), std::vector<std::string>{"\"x\""});
 }
 
 TEST(ChordTest, ParsesKeysAndModifiers) {

@@ -17,7 +17,8 @@ SimDesktop::SimDesktop(Options options)
                 *defaults_,     eventTaps_,  inputSources_,
                 accessibility_, processes_,  workspace_,
                 permissions_,   pasteboard_, application_,
-                sound_,         screens_,    userInterface_} {
+                sound_,         screens_,    userInterface_,
+                loginItems_} {
   accessibility_.setTrusted(options.accessibilityTrusted);
   std::string error;
   if (!inputSources_.setEnabledLayouts(options.layouts, &error)) {

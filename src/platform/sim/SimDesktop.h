@@ -9,6 +9,7 @@
 #include "platform/sim/SimInputSources.h"
 #include "platform/sim/SimKeyboard.h"
 #include "platform/sim/SimLog.h"
+#include "platform/sim/SimLoginItems.h"
 #include "platform/sim/SimMouse.h"
 #include "platform/sim/SimProcesses.h"
 #include "platform/sim/SimServices.h"
@@ -77,6 +78,7 @@ public:
   SimSound& sound() { return sound_; }
   SimScreens& screens() { return screens_; }
   SimUserInterface& userInterface() { return userInterface_; }
+  SimLoginItems& loginItems() { return loginItems_; }
   SimTextField& textField() { return textField_; }
   XkbLayoutCache& layouts() { return layouts_; }
 
@@ -105,7 +107,8 @@ private:
   SimTextField textField_{inputSources_, pasteboard_};
   SimSound sound_;
   SimScreens screens_;
-  SimUserInterface userInterface_{clock_, runLoop_};
+  SimUserInterface userInterface_{clock_, runLoop_, journal_};
+  SimLoginItems loginItems_{journal_};
   Platform platform_;
 };
 

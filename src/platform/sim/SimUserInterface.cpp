@@ -60,6 +60,46 @@ private:
   std::vector<std::string>& shownMessages_;
 };
 
+class SimStatusItem final : public StatusItem {
+public:
+  explicit SimStatusItem(std::shared_ptr<SimStatusItemRecord> record)
+      : record_(std::move(record)) {}
+  ~SimStatusItem() override {
+    record_->removed = true;
+    record_->menuShowing = false;
+    record_->handlers = {};
+  }
+
+  void setAppearance(const StatusItemAppearance& appearance) override {
+    record_->appearance = appearance;
+  }
+
+  void setMenu(std::vector<MenuItem> items) override { record_->menu = std::move(items); }
+
+  void popUpMenu() override {
+    if (record_->menuShowing) {
+      return;
+    }
+    record_->menuShowing = true;
+    ++record_->menuShownCount;
+    // Copied: the owner may replace its handlers while one runs.
+    if (const auto willOpen = record_->handlers.menuWillOpen) {
+      willOpen();
+    }
+  }
+
+private:
+  std::shared_ptr<SimStatusItemRecord> record_;
+};
+
+// The item a title names among one menu's items, separators never.
+const MenuItem* findTitled(const std::vector<MenuItem>& items, const std::string& title) {
+  const auto found = std::find_if(items.begin(), items.end(), [&](const MenuItem& item) {
+    return !item.separator && item.title == title;
+  });
+  return found == items.end() ? nullptr : &*found;
+}
+
 } // namespace
 
 std::vector<std::string> SimSound::takePlayed() {
@@ -96,6 +136,97 @@ std::shared_ptr<OverlayWindow> SimUserInterface::makeHudWindow(const HudWindowSt
   record->style = style;
   hudWindows_.push_back(record);
   return std::make_shared<SimHudWindow>(std::move(record), clock_, runLoop_, shownMessages_);
+}
+
+std::unique_ptr<StatusItem> SimUserInterface::makeStatusItem(StatusItemHandlers handlers) {
+  journal_.record("create status item");
+  auto record = std::make_shared<SimStatusItemRecord>();
+  record->handlers = std::move(handlers);
+  statusItems_.push_back(record);
+  return std::make_unique<SimStatusItem>(std::move(record));
+}
+
+std::shared_ptr<SimStatusItemRecord> SimUserInterface::liveStatusItem() const {
+  for (auto item = statusItems_.rbegin(); item != statusItems_.rend(); ++item) {
+    if (!(*item)->removed) {
+      return *item;
+    }
+  }
+  return nullptr;
+}
+
+const SimStatusItemRecord* SimUserInterface::statusItem() const {
+  return liveStatusItem().get();
+}
+
+bool SimUserInterface::clickStatusItem(MouseButton button, int clickCount) {
+  const auto item = liveStatusItem();
+  if (item == nullptr) {
+    return false;
+  }
+  if (item->menuShowing) {
+    dismissMenu();
+    return true;
+  }
+  if (const auto clicked = item->handlers.clicked) {
+    clicked(StatusItemClick{button, clickCount});
+  }
+  return true;
+}
+
+std::vector<const MenuItem*>
+SimUserInterface::menuItemsAlong(const std::vector<std::string>& titles) const {
+  std::vector<const MenuItem*> chain;
+  const auto item = liveStatusItem();
+  if (item == nullptr) {
+    return chain;
+  }
+  const std::vector<MenuItem>* menu = &item->menu;
+  for (const std::string& title : titles) {
+    const MenuItem* found = findTitled(*menu, title);
+    if (found == nullptr) {
+      return {};
+    }
+    chain.push_back(found);
+    menu = &found->submenu;
+  }
+  return chain;
+}
+
+MenuChoice SimUserInterface::chooseMenuItem(const std::vector<std::string>& titles) {
+  // Held, so the menu that closes is this one even if the action replaces
+  // the item.
+  const auto item = liveStatusItem();
+  if (item == nullptr || !item->menuShowing) {
+    return MenuChoice::NoMenuShowing;
+  }
+  const auto chain = menuItemsAlong(titles);
+  if (chain.empty()) {
+    return MenuChoice::NoSuchItem;
+  }
+  const bool reachable =
+      std::all_of(chain.begin(), chain.end(), [](const MenuItem* step) { return step->enabled; });
+  if (!reachable) {
+    return MenuChoice::Disabled;
+  }
+  const MenuItem* chosen = chain.back();
+  if (!chosen->submenu.empty()) {
+    return MenuChoice::OpensSubmenu;
+  }
+  // Taken before the action runs: it may rebuild the menu.
+  const std::optional<int> tag = chosen->tag;
+  const auto menuItemChosen = item->handlers.menuItemChosen;
+  if (tag && menuItemChosen) {
+    menuItemChosen(*tag);
+  }
+  item->menuShowing = false;
+  return MenuChoice::Chosen;
+}
+
+void SimUserInterface::dismissMenu() {
+  if (const auto item = liveStatusItem()) {
+    item->menuShowing = false;
+  }
 }
 
 std::vector<std::string> SimUserInterface::takeHudMessages() {

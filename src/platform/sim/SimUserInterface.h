@@ -3,6 +3,7 @@
 #include "platform/Screens.h"
 #include "platform/Sound.h"
 #include "platform/UserInterface.h"
+#include "platform/sim/SimLog.h"
 #include "platform/sim/VirtualClock.h"
 #include "platform/sim/VirtualRunLoop.h"
 
@@ -55,12 +56,49 @@ struct SimWindowRecord {
   Rect frame() const { return {origin, style.contentSize}; }
 };
 
+// The status item as the user sees it: kept after the item is removed, so
+// tests can read its whole life.
+struct SimStatusItemRecord {
+  StatusItemAppearance appearance;
+  std::vector<MenuItem> menu;
+  bool menuShowing = false;
+  int menuShownCount = 0;
+  bool removed = false;
+  StatusItemHandlers handlers;
+};
+
+enum class MenuChoice {
+  Chosen,
+  NoMenuShowing,
+  NoSuchItem,
+  Disabled,
+  // The path ends at an item that only opens a submenu.
+  OpensSubmenu,
+};
+
 class SimUserInterface final : public UserInterface {
 public:
-  SimUserInterface(VirtualClock& clock, VirtualRunLoop& runLoop)
-      : clock_(clock), runLoop_(runLoop) {}
+  SimUserInterface(VirtualClock& clock, VirtualRunLoop& runLoop, SimJournal& journal)
+      : clock_(clock), runLoop_(runLoop), journal_(journal) {}
 
   std::shared_ptr<OverlayWindow> makeHudWindow(const HudWindowStyle& style) override;
+  std::unique_ptr<StatusItem> makeStatusItem(StatusItemHandlers handlers) override;
+
+  // The item in the menu bar, or null when there is none.
+  const SimStatusItemRecord* statusItem() const;
+  // A click with the button coming up; false when there is no item. As on a
+  // real menu bar, a click while the menu is showing only closes the menu.
+  bool clickStatusItem(MouseButton button, int clickCount = 1);
+  // The items leading through these titles (a submenu's title, then an item
+  // of it, …) to the last one, whether or not the menu is showing; empty when
+  // the titles lead nowhere.
+  std::vector<const MenuItem*> menuItemsAlong(const std::vector<std::string>& titles) const;
+  // Picks the item of the showing menu reached through these titles (a
+  // submenu's title, then an item of it, …): runs its action, then closes
+  // the menu. Anything but Chosen leaves the menu as it was.
+  MenuChoice chooseMenuItem(const std::vector<std::string>& titles);
+  // Closes the showing menu without choosing, as Escape does.
+  void dismissMenu();
 
   const std::vector<std::shared_ptr<SimWindowRecord>>& hudWindows() const { return hudWindows_; }
   // The messages of HUD windows brought on screen since the previous call.
@@ -68,9 +106,13 @@ public:
   double alphaOf(const SimWindowRecord& window) const { return window.alphaAt(clock_.now()); }
 
 private:
+  std::shared_ptr<SimStatusItemRecord> liveStatusItem() const;
+
   VirtualClock& clock_;
   VirtualRunLoop& runLoop_;
+  SimJournal& journal_;
   std::vector<std::shared_ptr<SimWindowRecord>> hudWindows_;
+  std::vector<std::shared_ptr<SimStatusItemRecord>> statusItems_;
   std::vector<std::string> shownMessages_;
   std::size_t readUpTo_ = 0;
 };
