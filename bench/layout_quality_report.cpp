@@ -8,7 +8,6 @@
 // /usr/share/hunspell/ru_RU.dic (Debian's hunspell-ru).
 #include "app/AppDelegate.h"
 #include "platform/sim/SimDesktop.h"
-#include "platform/sim/SimTypist.h"
 
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
@@ -114,7 +113,7 @@ private:
     desktop_.textField().clear();
     // A pause first, as between words, so no word runs into the next.
     desktop_.advance(Duration(5));
-    if (typist_.type(language.layout, word + " ")) {
+    if (desktop_.typist().type(language.layout, word + " ")) {
       return {};
     }
     desktop_.advance(Duration(1));
@@ -123,7 +122,6 @@ private:
 
   SimDesktop desktop_;
   AppDelegate app_{desktop_.platform()};
-  SimTypist typist_{desktop_.keyboard(), desktop_.runLoop(), desktop_.layouts()};
 };
 
 double percent(std::size_t part, std::size_t whole) {

@@ -5,7 +5,6 @@
 #include "simulate/Chord.h"
 
 #include <nlohmann/json.hpp>
-#include <unicode/utf8.h>
 
 #include <algorithm>
 #include <array>
@@ -16,8 +15,6 @@ namespace quillon {
 
 namespace {
 
-// Time between two keys of `keys`, as a quick typist leaves.
-constexpr Duration interKeyDelay{0.08};
 // Longer waits are almost certainly a typo in a script.
 constexpr double maximumWaitSeconds = 24 * 60 * 60;
 
@@ -67,37 +64,6 @@ std::optional<bool> parseBool(std::string_view text) {
     return false;
   }
   return std::nullopt;
-}
-
-// Code points of a UTF-8 text, or nothing when it is not valid UTF-8.
-std::optional<std::u32string> decodeUtf8(std::string_view text) {
-  std::u32string decoded;
-  int32_t offset = 0;
-  const auto length = static_cast<int32_t>(text.size());
-  while (offset < length) {
-    UChar32 codePoint = 0;
-// ICU's decoding macros narrow internally.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wconversion"
-    U8_NEXT(text.data(), offset, length, codePoint);
-#pragma GCC diagnostic pop
-    if (codePoint < 0) {
-      return std::nullopt;
-    }
-    decoded.push_back(static_cast<char32_t>(codePoint));
-  }
-  return decoded;
-}
-
-std::string encodeUtf8(char32_t codePoint) {
-  char buffer[U8_MAX_LENGTH];
-  int32_t length = 0;
-  UBool failed = false;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wconversion"
-  U8_APPEND(buffer, length, U8_MAX_LENGTH, static_cast<UChar32>(codePoint), failed);
-#pragma GCC diagnostic pop
-  return failed ? std::string() : std::string(buffer, static_cast<std::size_t>(length));
 }
 
 std::string_view typeName(EventType type) {
@@ -316,50 +282,9 @@ void ScriptRunner::keys(std::string_view arguments) {
     error("keys: expected LAYOUT TEXT");
     return;
   }
-  const std::string_view layoutName = arguments.substr(0, space);
-  std::string problem;
-  const XkbLayout* layout = desktop_.layouts().layout(layoutName, &problem);
-  if (layout == nullptr) {
-    error("keys: unknown layout " + toJson(std::string(layoutName)));
-    return;
-  }
-  const auto characters = decodeUtf8(arguments.substr(space + 1));
-  if (!characters) {
-    error("keys: text is not valid UTF-8");
-    return;
-  }
-  std::vector<KeyStroke> strokes;
-  for (const char32_t character : *characters) {
-    const auto stroke = layout->strokeFor(character);
-    if (!stroke) {
-      error("keys: no key of " + std::string(layoutName) + " types " +
-            toJson(encodeUtf8(character)));
-      return;
-    }
-    strokes.push_back(*stroke);
-  }
-  for (std::size_t index = 0; index < strokes.size(); ++index) {
-    if (index > 0) {
-      desktop_.advance(interKeyDelay);
-    }
-    typeKey(strokes[index].keyCode, strokes[index].shift, strokes[index].option);
-  }
-}
-
-void ScriptRunner::typeKey(KeyCode key, bool shift, bool option) {
-  SimKeyboard& keyboard = desktop_.keyboard();
-  if (shift) {
-    keyboard.keyDown(keycode::Shift);
-  }
-  if (option) {
-    keyboard.keyDown(keycode::Option);
-  }
-  keyboard.tap(key);
-  if (option) {
-    keyboard.keyUp(keycode::Option);
-  }
-  if (shift) {
-    keyboard.keyUp(keycode::Shift);
+  if (const auto problem =
+          desktop_.typist().type(arguments.substr(0, space), arguments.substr(space + 1))) {
+    error("keys: " + *problem);
   }
 }
 

@@ -61,7 +61,6 @@ private:
   void statusItem(std::string_view arguments);
   void selectAll(std::string_view arguments);
 
-  void typeKey(KeyCode key, bool shift, bool option);
   void settle();
 
   SimDesktop& desktop_;

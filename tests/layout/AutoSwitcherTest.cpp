@@ -1,4 +1,3 @@
-#include "platform/sim/SimTypist.h"
 #include "support/TapWorld.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +19,7 @@ protected:
   // Types on the physical keys of the xkb layout, then lets the main queue
   // catch up, as it would while the user pauses.
   void type(std::string_view layout, std::string_view text) {
-    const auto problem = typist.type(layout, text);
+    const auto problem = desktop.typist().type(layout, text);
     ASSERT_FALSE(problem) << *problem;
     desktop.advance(Duration(0.5));
   }
@@ -41,7 +40,6 @@ protected:
   }
 
   std::unique_ptr<EventTap> tap = makeTap();
-  SimTypist typist{desktop.keyboard(), desktop.runLoop(), desktop.layouts()};
 };
 
 TEST_F(AutoSwitcherTest, WrongLayoutKnownWordIsRetypedWithTheSourceSwitched) {

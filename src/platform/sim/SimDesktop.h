@@ -14,6 +14,7 @@
 #include "platform/sim/SimProcesses.h"
 #include "platform/sim/SimServices.h"
 #include "platform/sim/SimTextField.h"
+#include "platform/sim/SimTypist.h"
 #include "platform/sim/SimUserInterface.h"
 #include "platform/sim/VirtualClock.h"
 #include "platform/sim/VirtualRunLoop.h"
@@ -70,6 +71,7 @@ public:
   SimApplication& application() { return application_; }
   SimKeyboard& keyboard() { return keyboard_; }
   SimMouse& mouse() { return mouse_; }
+  SimTypist& typist() { return typist_; }
   // Makes an application with this bundle identifier frontmost, starting it
   // if it is not running; answers its process identifier.
   int bringToFront(std::string bundleIdentifier,
@@ -103,6 +105,7 @@ private:
   SimApplication application_{journal_};
   SimKeyboard keyboard_{eventTaps_};
   SimMouse mouse_{eventTaps_, keyboard_};
+  SimTypist typist_{keyboard_, runLoop_, layouts_};
   int nextProcessIdentifier_ = 600;
   SimTextField textField_{inputSources_, pasteboard_};
   SimSound sound_;
