@@ -1,9 +1,6 @@
 #include "input/EventSynthesizer.h"
 
-#include <unicode/brkiter.h>
-#include <unicode/unistr.h>
-
-#include <memory>
+#include "text/Unicode.h"
 
 namespace quillon {
 
@@ -27,21 +24,12 @@ void EventSynthesizer::postKey(KeyCode keyCode, EventFlags flags) {
 }
 
 void EventSynthesizer::sendUnicodeString(std::string_view text) {
-  const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(
-      icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-  UErrorCode status = U_ZERO_ERROR;
-  const std::unique_ptr<icu::BreakIterator> characters(
-      icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-  if (U_FAILURE(status)) {
-    return;
-  }
-  characters->setText(unicode);
-  int32_t start = characters->first();
-  for (int32_t end = characters->next(); end != icu::BreakIterator::DONE;
-       start = end, end = characters->next()) {
-    const std::u16string units(unicode.getBuffer() + start, unicode.getBuffer() + end);
+  forEachCharacter(text, [this](std::string_view character) {
+    // Malformed bytes arrive as U+FFFD rather than as nothing.
+    const icu::UnicodeString unicode = toUnicode(character);
+    const std::u16string units(unicode.getBuffer(), unicode.getBuffer() + unicode.length());
     if (units.empty()) {
-      break;
+      return;
     }
     for (const bool keyDown : {true, false}) {
       // Key code 0 only carries the text; the receiver types the units.
@@ -50,7 +38,7 @@ void EventSynthesizer::sendUnicodeString(std::string_view text) {
       eventTaps_.post(event, TapLocation::Hid);
     }
     clock_.sleep(characterPause);
-  }
+  });
 }
 
 } // namespace quillon

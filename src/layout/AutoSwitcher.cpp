@@ -1,16 +1,13 @@
 #include "layout/AutoSwitcher.h"
 
 #include "layout/WordSets.h"
+#include "text/Unicode.h"
 
-#include <unicode/brkiter.h>
 #include <unicode/uchar.h>
-#include <unicode/unistr.h>
-#include <unicode/utf8.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <memory>
 
 namespace quillon {
 
@@ -23,21 +20,9 @@ constexpr std::array<KeyCode, 9> navigationKeys{
 
 constexpr EventFlags chordModifiers = flag::Control | flag::Option | flag::Command;
 
-UChar32 firstCodePoint(std::string_view text) {
-  if (text.empty()) {
-    return U_SENTINEL;
-  }
-  int32_t offset = 0;
-  UChar32 codePoint = U_SENTINEL;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wconversion"
-  U8_NEXT(text.data(), offset, static_cast<int32_t>(text.size()), codePoint);
-#pragma GCC diagnostic pop
-  return codePoint;
-}
-
 bool isLetter(std::string_view character) {
-  const UChar32 codePoint = firstCodePoint(character);
+  int32_t offset = 0;
+  const UChar32 codePoint = character.empty() ? U_SENTINEL : nextCodePoint(character, offset);
   return codePoint >= 0 && u_hasBinaryProperty(codePoint, UCHAR_ALPHABETIC) != 0;
 }
 
@@ -48,31 +33,6 @@ bool isAsciiDigit(std::string_view character) {
 bool isAsciiLetter(std::string_view character) {
   return character.size() == 1 && ((character[0] >= 'a' && character[0] <= 'z') ||
                                    (character[0] >= 'A' && character[0] <= 'Z'));
-}
-
-std::string uppercased(std::string_view text) {
-  std::string result;
-  icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size())))
-      .toUpper(icu::Locale::getRoot())
-      .toUTF8String(result);
-  return result;
-}
-
-std::size_t characterCount(std::string_view text) {
-  const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(
-      icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
-  UErrorCode status = U_ZERO_ERROR;
-  const std::unique_ptr<icu::BreakIterator> characters(
-      icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-  if (U_FAILURE(status)) {
-    return static_cast<std::size_t>(unicode.countChar32());
-  }
-  characters->setText(unicode);
-  std::size_t count = 0;
-  while (characters->next() != icu::BreakIterator::DONE) {
-    ++count;
-  }
-  return count;
 }
 
 std::string joined(const std::vector<std::string>& characters) {

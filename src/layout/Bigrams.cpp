@@ -1,5 +1,7 @@
 #include "layout/Bigrams.h"
 
+#include "text/Unicode.h"
+
 #include <unicode/locid.h>
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
@@ -72,18 +74,6 @@ template <std::size_t N> StringSet makeSet(const std::array<std::string_view, N>
     set.emplace(entry);
   }
   return set;
-}
-
-// The code point at `offset`, which moves past it; negative for malformed
-// UTF-8, after skipping the malformed bytes.
-UChar32 nextCodePoint(std::string_view text, int32_t& offset) {
-  UChar32 codePoint = 0;
-  // ICU's decoding macro narrows internally.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wconversion"
-  U8_NEXT(text.data(), offset, static_cast<int32_t>(text.size()), codePoint);
-#pragma GCC diagnostic pop
-  return codePoint;
 }
 
 // Every list entry is made of characters of one code point each, so a word's

@@ -1,5 +1,7 @@
 #include "layout/LayoutTranslator.h"
 
+#include "text/Unicode.h"
+
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
 #include <unicode/utext.h>
@@ -10,18 +12,6 @@
 
 namespace quillon {
 namespace {
-
-// The code point at `offset`, which moves past it; negative for malformed
-// UTF-8, after skipping the malformed bytes.
-UChar32 nextCodePoint(std::string_view text, int32_t& offset) {
-  UChar32 codePoint = 0;
-  // ICU's decoding macro narrows internally.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wconversion"
-  U8_NEXT(text.data(), offset, static_cast<int32_t>(text.size()), codePoint);
-#pragma GCC diagnostic pop
-  return codePoint;
-}
 
 constexpr std::string_view kEnglish = "en";
 constexpr std::string_view kRussian = "ru";
@@ -56,29 +46,6 @@ struct PairSearch {
     return !(en && ru);
   }
 };
-
-struct UTextCloser {
-  void operator()(UText* text) const { utext_close(text); }
-};
-
-// Every single code point is one grapheme cluster, and keys almost always
-// type one; the break iterator is only for the rare key that types more.
-bool isOneCharacterByBreakIterator(std::string_view text) {
-  UErrorCode status = U_ZERO_ERROR;
-  const std::unique_ptr<UText, UTextCloser> utext(
-      utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status));
-  const std::unique_ptr<icu::BreakIterator> characters(
-      icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-  if (U_FAILURE(status)) {
-    return false;
-  }
-  characters->setText(utext.get(), status);
-  if (U_FAILURE(status)) {
-    return false;
-  }
-  characters->first();
-  return characters->next() == static_cast<int32_t>(text.size());
-}
 
 // A key that types malformed text types nothing usable.
 std::optional<std::size_t> countCodePoints(std::string_view text) {
@@ -119,8 +86,10 @@ bool LayoutTranslator::isOneCharacter(std::string_view text) {
   if (text.empty() || text.size() > kLongestCharacter) {
     return false;
   }
+  // A single code point is always one character, and keys almost always type
+  // one: segmentation is only for the rare key that types more.
   const std::optional<std::size_t> codePoints = countCodePoints(text);
-  return codePoints && (*codePoints == 1 || isOneCharacterByBreakIterator(text));
+  return codePoints && (*codePoints == 1 || characterCount(text) == 1);
 }
 
 } // namespace quillon

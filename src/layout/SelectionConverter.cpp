@@ -1,5 +1,7 @@
 #include "layout/SelectionConverter.h"
 
+#include "text/Unicode.h"
+
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
 #include <unicode/uchar.h>
@@ -14,33 +16,9 @@
 namespace quillon {
 namespace {
 
-// The code point at `offset`, which moves past it; negative for malformed
-// UTF-8, after skipping the malformed bytes.
-UChar32 nextCodePoint(std::string_view text, int32_t& offset) {
-  UChar32 codePoint = 0;
-  // ICU's decoding macro narrows internally.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wconversion"
-  U8_NEXT(text.data(), offset, static_cast<int32_t>(text.size()), codePoint);
-#pragma GCC diagnostic pop
-  return codePoint;
-}
-
 // The highest key code whose character can enter the maps: beyond it are no
 // character keys.
 constexpr KeyCode kLastMappedKey = 127;
-
-std::string lowerCased(std::string_view text) {
-  std::string lower;
-  icu::UnicodeString::fromUTF8(text).toLower(icu::Locale::getRoot()).toUTF8String(lower);
-  return lower;
-}
-
-std::string upperCased(std::string_view text) {
-  std::string upper;
-  icu::UnicodeString::fromUTF8(text).toUpper(icu::Locale::getRoot()).toUTF8String(upper);
-  return upper;
-}
 
 // Case mapping can change the number of characters ("ß" upper-cases to "SS").
 // A character must stay one character, so such a mapping is not taken.
@@ -69,7 +47,7 @@ bool isUpperCase(std::string_view character) {
   if (static_cast<std::size_t>(offset) == character.size()) {
     return first >= 0 && u_hasBinaryProperty(first, UCHAR_UPPERCASE);
   }
-  return upperCased(character) == character && lowerCased(character) != character &&
+  return uppercased(character) == character && lowercased(character) != character &&
          hasCasedCodePoint(character);
 }
 
@@ -86,7 +64,7 @@ std::string convertCharacter(std::string_view character, const SelectionConverte
   if (auto exact = mapped(map, character)) {
     return std::move(*exact);
   }
-  const std::optional<std::string> lower = asOneCharacter(lowerCased(character));
+  const std::optional<std::string> lower = asOneCharacter(lowercased(character));
   std::optional<std::string> target = lower ? mapped(map, *lower) : std::nullopt;
   if (!target) {
     return std::string(character);
@@ -94,36 +72,8 @@ std::string convertCharacter(std::string_view character, const SelectionConverte
   if (!isUpperCase(character)) {
     return std::move(*target);
   }
-  std::optional<std::string> upper = asOneCharacter(upperCased(*target));
+  std::optional<std::string> upper = asOneCharacter(uppercased(*target));
   return upper ? std::move(*upper) : std::move(*target);
-}
-
-struct UTextCloser {
-  void operator()(UText* text) const { utext_close(text); }
-};
-
-// Calls `visit` with each extended grapheme cluster of `text` in order. The
-// iterator reads the UTF-8 in place, so the clusters are exact slices of the
-// text, malformed bytes included.
-template <typename Visit> bool forEachCharacter(std::string_view text, Visit visit) {
-  UErrorCode status = U_ZERO_ERROR;
-  const std::unique_ptr<UText, UTextCloser> utext(
-      utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status));
-  const std::unique_ptr<icu::BreakIterator> characters(
-      icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-  if (U_FAILURE(status)) {
-    return false;
-  }
-  characters->setText(utext.get(), status);
-  if (U_FAILURE(status)) {
-    return false;
-  }
-  int32_t start = characters->first();
-  for (int32_t end = characters->next(); end != icu::BreakIterator::DONE;
-       start = end, end = characters->next()) {
-    visit(text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
-  }
-  return true;
 }
 
 struct ScriptCounts {
@@ -170,8 +120,8 @@ SelectionConverter::CharMaps SelectionConverter::buildCharMaps(const LayoutTrans
     }
     // No character lower-cases to several today; should one, it is kept as
     // the layout types it rather than dropped.
-    std::string lowerEnglish = asOneCharacter(lowerCased(*english)).value_or(*english);
-    std::string lowerRussian = asOneCharacter(lowerCased(*russian)).value_or(*russian);
+    std::string lowerEnglish = asOneCharacter(lowercased(*english)).value_or(*english);
+    std::string lowerRussian = asOneCharacter(lowercased(*russian)).value_or(*russian);
     maps.enToRu.try_emplace(lowerEnglish, lowerRussian);
     maps.ruToEn.try_emplace(std::move(lowerRussian), std::move(lowerEnglish));
   }

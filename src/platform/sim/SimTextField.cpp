@@ -1,7 +1,6 @@
 #include "platform/sim/SimTextField.h"
 
-#include <unicode/brkiter.h>
-#include <unicode/unistr.h>
+#include "text/Unicode.h"
 
 #include <algorithm>
 #include <memory>
@@ -11,33 +10,28 @@ namespace quillon {
 namespace {
 
 std::string toUtf8(const std::u16string& text) {
-  std::string result;
-  icu::UnicodeString(text.data(), static_cast<int32_t>(text.size())).toUTF8String(result);
-  return result;
+  return quillon::toUtf8(icu::UnicodeString(text.data(), static_cast<int32_t>(text.size())));
 }
 
-// The byte offset of the user-perceived character boundary before (or after)
-// the given offset, so Delete and the arrows never split a character.
+// The byte offset of the character boundary before (or after) the given
+// offset, so Delete and the arrows never split a user-perceived character.
 std::size_t graphemeBoundary(const std::string& text, std::size_t offset, bool forward) {
-  const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(text);
-  const icu::UnicodeString prefix =
-      icu::UnicodeString::fromUTF8(std::string_view(text).substr(0, offset));
-  UErrorCode status = U_ZERO_ERROR;
-  std::unique_ptr<icu::BreakIterator> characters(
-      icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-  if (U_FAILURE(status)) {
-    return forward ? std::min(offset + 1, text.size()) : (offset == 0 ? 0 : offset - 1);
-  }
-  characters->setText(unicode);
-  const int32_t position = prefix.length();
-  const int32_t boundary =
-      forward ? characters->following(position) : characters->preceding(position);
-  if (boundary == icu::BreakIterator::DONE) {
-    return forward ? text.size() : 0;
-  }
-  std::string head;
-  unicode.tempSubString(0, boundary).toUTF8String(head);
-  return head.size();
+  std::size_t before = 0;
+  std::optional<std::size_t> after;
+  std::size_t end = 0;
+  forEachCharacter(text, [&](std::string_view character) {
+    const std::size_t start = end;
+    end += character.size();
+    if (end <= offset) {
+      before = end == offset ? start : end;
+    } else if (start < offset) {
+      before = start;
+    }
+    if (!after && start >= offset && end > offset) {
+      after = end;
+    }
+  });
+  return forward ? after.value_or(text.size()) : before;
 }
 
 } // namespace

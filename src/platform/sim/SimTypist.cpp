@@ -1,44 +1,10 @@
 #include "platform/sim/SimTypist.h"
 
-#include <unicode/utf8.h>
+#include "text/Unicode.h"
 
 #include <vector>
 
 namespace quillon {
-
-namespace {
-
-std::optional<std::u32string> decodeUtf8(std::string_view text) {
-  std::u32string decoded;
-  int32_t offset = 0;
-  const auto length = static_cast<int32_t>(text.size());
-  while (offset < length) {
-    UChar32 codePoint = 0;
-// ICU's decoding macro narrows internally.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wconversion"
-    U8_NEXT(text.data(), offset, length, codePoint);
-#pragma GCC diagnostic pop
-    if (codePoint < 0) {
-      return std::nullopt;
-    }
-    decoded.push_back(static_cast<char32_t>(codePoint));
-  }
-  return decoded;
-}
-
-std::string encodeUtf8(char32_t codePoint) {
-  char buffer[U8_MAX_LENGTH];
-  int32_t length = 0;
-  UBool failed = false;
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wconversion"
-  U8_APPEND(buffer, length, U8_MAX_LENGTH, static_cast<UChar32>(codePoint), failed);
-#pragma GCC diagnostic pop
-  return failed ? std::string() : std::string(buffer, static_cast<std::size_t>(length));
-}
-
-} // namespace
 
 std::optional<std::string> SimTypist::type(std::string_view layoutName, std::string_view text,
                                            Duration interKeyDelay) {

@@ -1,0 +1,100 @@
+#include "text/Unicode.h"
+
+#include <unicode/brkiter.h>
+#include <unicode/utext.h>
+#include <unicode/utf8.h>
+
+#include <memory>
+
+namespace quillon {
+
+UChar32 nextCodePoint(std::string_view text, int32_t& offset) {
+  UChar32 codePoint = 0;
+// ICU's decoding macro narrows internally.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wconversion"
+  U8_NEXT(text.data(), offset, static_cast<int32_t>(text.size()), codePoint);
+#pragma GCC diagnostic pop
+  return codePoint;
+}
+
+std::optional<std::u32string> decodeUtf8(std::string_view text) {
+  std::u32string decoded;
+  int32_t offset = 0;
+  while (offset < static_cast<int32_t>(text.size())) {
+    const UChar32 codePoint = nextCodePoint(text, offset);
+    if (codePoint < 0) {
+      return std::nullopt;
+    }
+    decoded.push_back(static_cast<char32_t>(codePoint));
+  }
+  return decoded;
+}
+
+std::string encodeUtf8(char32_t codePoint) {
+  char buffer[U8_MAX_LENGTH];
+  int32_t length = 0;
+  UBool failed = false;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wconversion"
+  U8_APPEND(buffer, length, U8_MAX_LENGTH, static_cast<UChar32>(codePoint), failed);
+#pragma GCC diagnostic pop
+  return failed ? std::string() : std::string(buffer, static_cast<std::size_t>(length));
+}
+
+icu::UnicodeString toUnicode(std::string_view text) {
+  return icu::UnicodeString::fromUTF8(
+      icu::StringPiece(text.data(), static_cast<int32_t>(text.size())));
+}
+
+std::string toUtf8(const icu::UnicodeString& text) {
+  std::string result;
+  text.toUTF8String(result);
+  return result;
+}
+
+std::string uppercased(std::string_view text) {
+  return toUtf8(toUnicode(text).toUpper(icu::Locale::getRoot()));
+}
+
+std::string lowercased(std::string_view text) {
+  return toUtf8(toUnicode(text).toLower(icu::Locale::getRoot()));
+}
+
+namespace {
+struct UTextCloser {
+  void operator()(UText* text) const { utext_close(text); }
+};
+} // namespace
+
+bool forEachCharacter(std::string_view text, const std::function<void(std::string_view)>& visit) {
+  UErrorCode status = U_ZERO_ERROR;
+  // Reading the UTF-8 in place keeps the slices exact byte ranges.
+  const std::unique_ptr<UText, UTextCloser> utext(
+      utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status));
+  const std::unique_ptr<icu::BreakIterator> characters(
+      icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+  if (U_FAILURE(status)) {
+    return false;
+  }
+  characters->setText(utext.get(), status);
+  if (U_FAILURE(status)) {
+    return false;
+  }
+  int32_t start = characters->first();
+  for (int32_t end = characters->next(); end != icu::BreakIterator::DONE;
+       start = end, end = characters->next()) {
+    visit(text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+  }
+  return true;
+}
+
+std::size_t characterCount(std::string_view text) {
+  std::size_t count = 0;
+  if (!forEachCharacter(text, [&count](std::string_view) { ++count; })) {
+    return static_cast<std::size_t>(toUnicode(text).countChar32());
+  }
+  return count;
+}
+
+} // namespace quillon
