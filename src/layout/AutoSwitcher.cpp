@@ -70,10 +70,11 @@ std::optional<AutoSwitcher::Sources> AutoSwitcher::resolveSources() {
     clearBuffer();
     return std::nullopt;
   }
-  if (!services_.inputSources.currentKeyboardSource()) {
+  const auto currentSource = services_.inputSources.currentKeyboardSource();
+  if (!currentSource) {
     return std::nullopt;
   }
-  const auto current = services_.inputSources.currentKeyboardSourceIdentifier();
+  const std::optional<std::string>& current = currentSource->identifier;
   if (current == pair->en) {
     return Sources{pair->en, pair->ru, Bigrams::Language::english, Bigrams::Language::russian};
   }
@@ -213,12 +214,12 @@ AutoSwitcher::Reading AutoSwitcher::alternativeReading(std::size_t count,
   return reading;
 }
 
-std::string AutoSwitcher::typedText(std::size_t count) const {
-  std::string text;
-  for (std::size_t index = 0; index < count && index < buffer_.size(); ++index) {
-    text += buffer_[index].character;
+std::vector<std::string> AutoSwitcher::typedCharacters(std::size_t begin, std::size_t end) const {
+  std::vector<std::string> characters;
+  for (std::size_t index = begin; index < end && index < buffer_.size(); ++index) {
+    characters.push_back(buffer_[index].character);
   }
-  return text;
+  return characters;
 }
 
 std::string AutoSwitcher::caseRestored(const std::vector<std::string>& characters) const {
@@ -242,10 +243,7 @@ bool AutoSwitcher::decideAndSwitch(const std::optional<std::string>& terminator,
   const bool altIsEnglish = altLang == Bigrams::Language::english;
   const std::string ending = terminator.value_or("");
 
-  std::vector<std::string> typedCharacters;
-  for (const BufferEntry& entry : buffer_) {
-    typedCharacters.push_back(entry.character);
-  }
+  const std::vector<std::string> typed = typedCharacters(0, buffer_.size());
 
   // A trailing "," or "." may be a letter key of the other layout.
   const std::string& last = buffer_.back().character;
@@ -257,7 +255,7 @@ bool AutoSwitcher::decideAndSwitch(const std::optional<std::string>& terminator,
       services_.log.write("Quillon autoswitch: dictionary match alt=\"" + altWord +
                           "\" (trailing punct as letter) — switching");
       performSwitch(buffer_.size(), altSource, caseRestored(whole.characters) + ending,
-                    caseRestored(typedCharacters) + ending, currentSource);
+                    caseRestored(typed) + ending, currentSource);
       return true;
     }
   }
@@ -270,15 +268,17 @@ bool AutoSwitcher::decideAndSwitch(const std::optional<std::string>& terminator,
   if (coreLength == 0) {
     return false;
   }
-  const std::string tail = typedText(buffer_.size()).substr(typedText(coreLength).size());
-  const std::string typed = typedText(coreLength);
+  const std::vector<std::string> coreTyped = typedCharacters(0, coreLength);
+  // The tail is never translated: it keeps its typed form.
+  const std::string tail = joined(typedCharacters(coreLength, buffer_.size()));
+  const std::string word = joined(coreTyped);
   const Reading core = alternativeReading(coreLength, altSource);
   if (!core.complete) {
     return false;
   }
   const std::string alt = joined(core.characters);
-  if (currentWords.contains(typed) ||
-      (currentLang == Bigrams::Language::english && englishTechWords().contains(typed))) {
+  if (currentWords.contains(word) ||
+      (currentLang == Bigrams::Language::english && englishTechWords().contains(word))) {
     return false;
   }
 
@@ -290,10 +290,10 @@ bool AutoSwitcher::decideAndSwitch(const std::optional<std::string>& terminator,
     services_.log.write("Quillon autoswitch: tech word match alt=\"" + alt + "\" — switching");
     switchWord = true;
   } else if (buffer_.size() >= 3) {
-    const double currentScore = Bigrams::score(typed, currentLang);
+    const double currentScore = Bigrams::score(word, currentLang);
     const double altScore = Bigrams::score(alt, altLang);
-    const double gap = typed.find('-') != std::string::npos ? strictGap * 0.5 : strictGap;
-    services_.log.write("Quillon autoswitch: word=\"" + typed +
+    const double gap = word.find('-') != std::string::npos ? strictGap * 0.5 : strictGap;
+    services_.log.write("Quillon autoswitch: word=\"" + word +
                         "\" score=" + formatted("%.2f", currentScore) + " vs alt=\"" + alt +
                         "\" score=" + formatted("%.2f", altScore) + " (need gap≥" +
                         formatted("%.1f", gap) + ")");
@@ -302,8 +302,6 @@ bool AutoSwitcher::decideAndSwitch(const std::optional<std::string>& terminator,
   if (!switchWord) {
     return false;
   }
-  std::vector<std::string> coreTyped(
-      typedCharacters.begin(), typedCharacters.begin() + static_cast<std::ptrdiff_t>(coreLength));
   performSwitch(buffer_.size(), altSource, caseRestored(core.characters) + tail + ending,
                 caseRestored(coreTyped) + tail + ending, currentSource);
   return true;
@@ -321,11 +319,7 @@ bool AutoSwitcher::forceFlipSlashCommand(const std::optional<std::string>& termi
                                         [](const std::string& c) { return isAsciiLetter(c); })) {
     return false;
   }
-  std::vector<std::string> typedCharacters;
-  for (const BufferEntry& entry : buffer_) {
-    typedCharacters.push_back(entry.character);
-  }
-  const std::string oldText = caseRestored(typedCharacters);
+  const std::string oldText = caseRestored(typedCharacters(0, buffer_.size()));
   const std::string newText = caseRestored(reading.characters);
   services_.log.write("Quillon autoswitch: slash-command flip \"" + oldText + "\"→\"" + newText +
                       "\"");
@@ -388,10 +382,11 @@ bool AutoSwitcher::forceConvertBuffer() {
     services_.log.write("Quillon autoswitch: forceConvert — EN+RU pair not found");
     return false;
   }
-  if (!services_.inputSources.currentKeyboardSource()) {
+  const auto currentSource = services_.inputSources.currentKeyboardSource();
+  if (!currentSource) {
     return false;
   }
-  const auto current = services_.inputSources.currentKeyboardSourceIdentifier();
+  const std::optional<std::string>& current = currentSource->identifier;
   std::string target;
   if (current == pair->en) {
     target = pair->ru;
@@ -404,11 +399,7 @@ bool AutoSwitcher::forceConvertBuffer() {
   if (!reading.complete) {
     return false;
   }
-  std::vector<std::string> typedCharacters;
-  for (const BufferEntry& entry : buffer_) {
-    typedCharacters.push_back(entry.character);
-  }
-  const std::string oldText = caseRestored(typedCharacters);
+  const std::string oldText = caseRestored(typedCharacters(0, buffer_.size()));
   const std::string newText = caseRestored(reading.characters);
   services_.log.write("Quillon autoswitch: FORCE convert \"" + oldText + "\"→\"" + newText + "\"");
   performSwitch(buffer_.size(), target, newText, oldText, *current);

@@ -101,7 +101,8 @@ private:
   bool endWord(const std::optional<std::string>& terminator, const Sources& sources);
   void clearBuffer();
   Reading alternativeReading(std::size_t count, const std::string& source) const;
-  std::string typedText(std::size_t count) const;
+  // What the keys from begin to end typed, unshifted.
+  std::vector<std::string> typedCharacters(std::size_t begin, std::size_t end) const;
   std::string caseRestored(const std::vector<std::string>& characters) const;
   void eraseCharacters(std::size_t count);
 
