@@ -180,7 +180,9 @@ void ScriptRunner::registerCommands() {
 
 void ScriptRunner::run(std::istream& script) {
   std::string line;
-  while (std::getline(script, line)) {
+  // A quit or restart ends the process: the rest of the script has no
+  // application left to drive.
+  while (!desktop_.application().isTerminated() && std::getline(script, line)) {
     runLine(line);
   }
   launchIfNeeded();

@@ -151,6 +151,13 @@ TEST_F(ScriptRunnerTest, AWholeScriptLaunchesEvenWithoutCommands) {
   EXPECT_TRUE(runner.hasLaunched());
 }
 
+TEST_F(ScriptRunnerTest, QuittingEndsTheScript) {
+  std::istringstream script("get copyKeysEnabled\nchoose Quit Quillon\nget copyKeysEnabled\n");
+  runner.run(script);
+  EXPECT_EQ(out.str(), "true\n");
+  EXPECT_TRUE(desktop.application().isTerminated());
+}
+
 TEST_F(ScriptRunnerTest, GarbageLinesPrintOneErrorEachAndTheRunGoesOn) {
   const auto lines = run("# a comment\n\n   \nfly away\nwait\nwait -1\nwait 1e400\nwait abc\n"
                          "set nosuchKey true\nset copyKeysEnabled maybe\nget\ntrust 1\n"
