@@ -1,6 +1,7 @@
 #include "input/EventSynthesizer.h"
 #include "input/LanguageSwitcher.h"
 #include "platform/sim/SimDesktop.h"
+#include "support/InputSourceBuilders.h"
 
 #include <gtest/gtest.h>
 
@@ -91,14 +92,10 @@ TEST_F(LanguageSwitcherTest, OneLayoutChangesNothing) {
 TEST_F(LanguageSwitcherTest, SkipsWhatCannotBeSwitchedToAndLeavesAPaletteForTheFirst) {
   auto source = [](std::string identifier, std::optional<std::string> type,
                    std::optional<bool> enabled, std::optional<bool> selectable) {
-    InputSourceInfo info;
-    info.identifier = std::move(identifier);
-    info.category = std::string(inputsource::CategoryKeyboard);
+    InputSourceInfo info = keyboardSource(std::move(identifier), {"en"});
     info.type = std::move(type);
-    info.enableCapable = true;
     info.enabled = enabled;
     info.selectCapable = selectable;
-    info.languages = {"en"};
     return info;
   };
   const std::string layout(inputsource::TypeKeyboardLayout);

@@ -1,6 +1,7 @@
 #include "layout/LayoutTranslator.h"
 
 #include "platform/sim/SimDesktop.h"
+#include "support/InputSourceBuilders.h"
 
 #include <gtest/gtest.h>
 
@@ -22,19 +23,6 @@ constexpr std::string_view kUkrainian = "com.apple.keylayout.Ukrainian";
 constexpr std::string_view kGerman = "com.apple.keylayout.German";
 
 constexpr KeyCode kKeypadDecimal = 65;
-
-InputSourceInfo keyboardSource(std::string identifier, std::vector<std::string> languages,
-                               std::string_view type = inputsource::TypeKeyboardLayout) {
-  InputSourceInfo info;
-  info.identifier = std::move(identifier);
-  info.category = std::string(inputsource::CategoryKeyboard);
-  info.type = std::string(type);
-  info.enableCapable = true;
-  info.enabled = true;
-  info.selectCapable = true;
-  info.languages = std::move(languages);
-  return info;
-}
 
 class LayoutTranslatorTest : public ::testing::Test {
 protected:
