@@ -1,12 +1,12 @@
 #pragma once
 
-#include "app/ActionTable.h"
-#include "app/HUDOverlay.h"
 #include "app/LoginItemManager.h"
-#include "app/NotificationCenter.h"
-#include "app/Settings.h"
 #include "app/StatusItemController.h"
 #include "capture/ScreenVideoOverlay.h"
+#include "core/ActionTable.h"
+#include "core/HUDOverlay.h"
+#include "core/NotificationCenter.h"
+#include "core/Settings.h"
 #include "input/EventSynthesizer.h"
 #include "input/EventTap.h"
 #include "input/LanguageSwitcher.h"

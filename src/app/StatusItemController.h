@@ -1,11 +1,11 @@
 #pragma once
 
-#include "app/ActionTable.h"
-#include "app/HUDOverlay.h"
 #include "app/LoginItemManager.h"
 #include "app/MenuCommand.h"
-#include "app/Settings.h"
 #include "app/StatusMenu.h"
+#include "core/ActionTable.h"
+#include "core/HUDOverlay.h"
+#include "core/Settings.h"
 #include "platform/EventTaps.h"
 #include "platform/Lifetime.h"
 #include "platform/Localization.h"

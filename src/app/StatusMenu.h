@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/MenuCommand.h"
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "platform/Localization.h"
 #include "platform/UserInterface.h"
 

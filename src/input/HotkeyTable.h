@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/ActionTable.h"
+#include "core/ActionTable.h"
 #include "platform/EventFlags.h"
 #include "platform/KeyCodes.h"
 

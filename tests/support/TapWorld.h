@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/ActionTable.h"
-#include "app/HUDOverlay.h"
-#include "app/Settings.h"
+#include "core/ActionTable.h"
+#include "core/HUDOverlay.h"
+#include "core/Settings.h"
 #include "input/EventSynthesizer.h"
 #include "input/EventTap.h"
 #include "input/LanguageSwitcher.h"

@@ -1,4 +1,4 @@
-#include "app/ActionTable.h"
+#include "core/ActionTable.h"
 
 namespace quillon {
 

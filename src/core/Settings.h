@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/NotificationCenter.h"
+#include "core/NotificationCenter.h"
 #include "platform/Defaults.h"
 
 #include <array>

@@ -1,4 +1,4 @@
-#include "app/HUDOverlay.h"
+#include "core/HUDOverlay.h"
 
 #include "platform/sim/SimDesktop.h"
 

@@ -1,4 +1,4 @@
-#include "app/NotificationCenter.h"
+#include "core/NotificationCenter.h"
 
 #include <algorithm>
 

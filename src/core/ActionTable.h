@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/KeepAwakeSwitch.h"
-#include "app/RecordingStatus.h"
+#include "core/KeepAwakeSwitch.h"
+#include "core/RecordingStatus.h"
 #include "platform/Workspace.h"
 
 #include <array>

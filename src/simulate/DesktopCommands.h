@@ -1,0 +1,9 @@
+#pragma once
+
+namespace quillon {
+
+class CommandTable;
+
+void addDesktopCommands(CommandTable& table);
+
+} // namespace quillon

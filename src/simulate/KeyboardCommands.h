@@ -1,0 +1,9 @@
+#pragma once
+
+namespace quillon {
+
+class CommandTable;
+
+void addKeyboardCommands(CommandTable& table);
+
+} // namespace quillon
