@@ -119,9 +119,13 @@ bool AutoSwitcher::handleKeyDown(const Event& event, KeyCode keyCode, EventFlags
     if (!endWord(std::nullopt, *sources)) {
       return false;
     }
-    // The key itself arrives after the retyped word.
-    services_.mainQueue.async(
-        lifetime_.guard([this, keyCode] { services_.synthesizer.postKey(keyCode, 0); }));
+    // The key itself arrives after the retyped word. It may send the line or
+    // move the focus to another field, so nothing typed before it can be
+    // erased safely: the switch leaves no undo behind.
+    services_.mainQueue.async(lifetime_.guard([this, keyCode] {
+      pendingUndo_.reset();
+      services_.synthesizer.postKey(keyCode, 0);
+    }));
     return true;
   }
   if (keyCode == keycode::Delete) {
