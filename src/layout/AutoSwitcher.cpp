@@ -87,6 +87,12 @@ std::optional<AutoSwitcher::Sources> AutoSwitcher::resolveSources() {
   return std::nullopt;
 }
 
+void AutoSwitcher::caretMayHaveMoved() {
+  clearBuffer();
+  inSlashCommand_ = false;
+  pendingUndo_.reset();
+}
+
 bool AutoSwitcher::handleKeyDown(const Event& event, KeyCode keyCode, EventFlags flags) {
   // The product's own keystrokes never change the word or the undo.
   if (event.isMarkedSynthetic()) {

@@ -64,6 +64,10 @@ public:
 
   // True when the event must be swallowed: its replacement is scheduled.
   bool handleKeyDown(const Event& event, KeyCode keyCode, EventFlags flags);
+  // A click or another application in front may have put the caret
+  // anywhere: the keys typed so far are no longer the word before it, and an
+  // undo would erase unrelated text.
+  void caretMayHaveMoved();
 
   bool decideAndSwitch(const std::optional<std::string>& terminator,
                        const std::string& currentSource, const std::string& altSource,
