@@ -162,8 +162,10 @@ bool AutoSwitcher::handleKeyDown(const Event& event, KeyCode keyCode, EventFlags
   const bool letter = isLetter(*character);
   const bool shift = hasFlag(flags, flag::Shift);
 
-  const bool endsWord = !letter && *character != "-" && (!alternativeIsLetter || shift);
-  const bool digitInsideWord = isAsciiDigit(*character) && !buffer_.empty();
+  // Keypad keys type the same in every language: never part of a word.
+  const bool keypad = LayoutTranslator::isKeypadKey(keyCode);
+  const bool endsWord = keypad || (!letter && *character != "-" && (!alternativeIsLetter || shift));
+  const bool digitInsideWord = !keypad && isAsciiDigit(*character) && !buffer_.empty();
   if (endsWord && !digitInsideWord) {
     return endWord(*character, *sources);
   }

@@ -44,6 +44,11 @@ public:
   // cluster.
   static bool isOneCharacter(std::string_view text);
 
+  // Keypad keys type the same whatever the language (the decimal key's "."
+  // or "," follows the language's number format, not its letters), so they
+  // tell nothing about the layout a text was typed in.
+  static bool isKeypadKey(KeyCode keyCode);
+
 private:
   const InputSources& sources_;
 };
