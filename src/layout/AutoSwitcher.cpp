@@ -63,13 +63,24 @@ void AutoSwitcher::clearBuffer() {
   shiftedLetterCount_ = 0;
 }
 
+// Said once for the sources the user has, not at every key press.
+void AutoSwitcher::reportMissingPair() {
+  std::vector<InputSourceInfo> enabled = services_.inputSources.keyboardSources(false);
+  if (enabled == sourcesWithoutPair_) {
+    return;
+  }
+  sourcesWithoutPair_ = std::move(enabled);
+  services_.log.write("Quillon autoswitch: EN+RU pair not found — buffer cleared");
+}
+
 std::optional<AutoSwitcher::Sources> AutoSwitcher::resolveSources() {
   const auto pair = services_.translator.enabledEnglishAndRussian();
   if (!pair) {
-    services_.log.write("Quillon autoswitch: EN+RU pair not found — buffer cleared");
+    reportMissingPair();
     clearBuffer();
     return std::nullopt;
   }
+  sourcesWithoutPair_.reset();
   const auto currentSource = services_.inputSources.currentKeyboardSource();
   if (!currentSource) {
     return std::nullopt;

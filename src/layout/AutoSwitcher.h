@@ -102,6 +102,7 @@ private:
   };
 
   std::optional<Sources> resolveSources();
+  void reportMissingPair();
   bool endWord(const std::optional<std::string>& terminator, const Sources& sources);
   void clearBuffer();
   Reading alternativeReading(std::size_t count, const std::string& source) const;
@@ -116,6 +117,9 @@ private:
   TimePoint lastInputTime_;
   int shiftedLetterCount_ = 0;
   bool inSlashCommand_ = false;
+  // The enabled sources when the missing pair was last reported; cleared
+  // once a pair is found.
+  std::optional<std::vector<InputSourceInfo>> sourcesWithoutPair_;
   Lifetime lifetime_;
 };
 
