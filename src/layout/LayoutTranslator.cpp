@@ -86,6 +86,15 @@ std::optional<std::string> LayoutTranslator::character(KeyCode keyCode,
   return typed;
 }
 
+std::optional<std::string>
+LayoutTranslator::shiftedCharacter(KeyCode keyCode, std::string_view sourceIdentifier) const {
+  std::optional<std::string> typed = sources_.translateShiftedKey(sourceIdentifier, keyCode);
+  if (!typed || !isOneCharacter(*typed)) {
+    return std::nullopt;
+  }
+  return typed;
+}
+
 bool LayoutTranslator::isKeypadKey(KeyCode keyCode) {
   return std::find(kKeypadKeys.begin(), kKeypadKeys.end(), keyCode) != kKeypadKeys.end();
 }

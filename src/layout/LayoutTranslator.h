@@ -39,6 +39,9 @@ public:
   // modifier held. Nothing for a dead key, for a key that types several
   // characters or none, and for a source without a keyboard layout.
   std::optional<std::string> character(KeyCode keyCode, std::string_view sourceIdentifier) const;
+  // The same with Shift held: what a key typed with Shift is retyped as.
+  std::optional<std::string> shiftedCharacter(KeyCode keyCode,
+                                              std::string_view sourceIdentifier) const;
 
   // Whether `text` is well-formed UTF-8 holding exactly one extended grapheme
   // cluster.
