@@ -1,6 +1,6 @@
 #include "app/AppDelegate.h"
 
-#include "app/Relaunch.h"
+#include "core/Relaunch.h"
 #include "platform/Accessibility.h"
 #include "platform/Bundle.h"
 #include "platform/Log.h"
@@ -37,6 +37,10 @@ AppDelegate::AppDelegate(Platform& platform)
       synthesizer_(platform.eventTaps, platform.clock), languageSwitcher_(platform.inputSources),
       hud_(platform.mainQueue, platform.userInterface, platform.screens),
       screenVideoOverlay_(synthesizer_, platform.log),
+      sleepBlocker_(SleepBlocker::Dependencies{platform.processes, platform.power,
+                                               platform.mainQueue, platform.backgroundQueue,
+                                               platform.log, settings_}),
+      lidMonitor_(platform.power, platform.log),
       loginItems_(platform.loginItems, platform.log),
       statusItem_(StatusItemController::Dependencies{
           .userInterface = platform.userInterface,
@@ -58,6 +62,10 @@ void AppDelegate::wireActions() {
   actions_.wire(Action::openAccessibilitySettings, [this] { openAccessibility(); });
   actions_.wire(Action::restartApp, [this] { restartApp(); });
   actions_.wire(Action::quit, [this] { quit(); });
+  actions_.keepAwake().requestToggle = [this](bool on, KeepAwakeSwitch::Completion completion) {
+    sleepBlocker_.requestToggle(on, std::move(completion));
+  };
+  actions_.keepAwake().currentPowerSource = [this] { return sleepBlocker_.currentPowerSource(); };
   // The hotkey asks without waiting for the answer; the menu's toggle waits.
   actions_.wire(Action::toggleKeepAwake, [this] {
     actions_.keepAwake().request(!settings_.sleepBlockerEnabled(), nullptr);
@@ -69,6 +77,8 @@ void AppDelegate::applicationDidFinishLaunching() {
       "Quillon: launched, pid=" + std::to_string(platform_.application.processIdentifier()) +
       ", accessibility=" + text(platform_.accessibility.isProcessTrusted()));
   applyAutoEnable();
+  reconcileKeepAwake();
+  startLidMonitor();
   // After every launch-time correction of the settings, so the menu is built
   // showing the state the services will run in.
   statusItem_.setupStatusItem();
@@ -94,6 +104,34 @@ void AppDelegate::applyAutoEnable() {
   for (const Settings::Key key : autoEnabledKeys) {
     settings_.set(true, key);
   }
+}
+
+// The system's switch wins over the stored one: it may have been changed
+// outside the product, and the menu must show what the machine will do.
+void AppDelegate::reconcileKeepAwake() {
+  const bool active = sleepBlocker_.isDisableSleepOnBatteryActive();
+  if (active != settings_.sleepBlockerEnabled()) {
+    settings_.set(active, Settings::Key::sleepBlockerEnabled);
+  }
+  sleepBlocker_.setAssertion(active);
+}
+
+void AppDelegate::startLidMonitor() {
+  lidMonitor_.setOnLidClose([this] { lidClosed(); });
+  lidMonitor_.start();
+}
+
+void AppDelegate::lidClosed() {
+  if (!settings_.sleepBlockerEnabled()) {
+    return;
+  }
+  if (sleepBlocker_.currentPowerSource() == SleepBlocker::BatteryPower) {
+    platform_.log.write(
+        "Quillon: lid closed on BATTERY — macOS will force sleep regardless of keep-awake");
+  } else {
+    platform_.log.write("Quillon: lid closed + sleep blocker on → sleeping display");
+  }
+  sleepBlocker_.sleepDisplayNow();
 }
 
 std::unique_ptr<EventTap> AppDelegate::makeEventTap() {

@@ -15,6 +15,8 @@
 #include "platform/MainQueue.h"
 #include "platform/Platform.h"
 #include "platform/Workspace.h"
+#include "power/LidStateMonitor.h"
+#include "power/SleepBlocker.h"
 
 #include <array>
 #include <memory>
@@ -48,12 +50,17 @@ public:
   HUDOverlay& hud() { return hud_; }
   LoginItemManager& loginItems() { return loginItems_; }
   StatusItemController& statusItem() { return statusItem_; }
+  SleepBlocker& sleepBlocker() { return sleepBlocker_; }
+  LidStateMonitor& lidMonitor() { return lidMonitor_; }
   EventTap* eventTap() { return eventTap_.get(); }
   const EventTap* eventTap() const { return eventTap_.get(); }
   bool isWaitingForAccessibility() const { return permissionTimer_.isScheduled(); }
 
 private:
   void applyAutoEnable();
+  void reconcileKeepAwake();
+  void startLidMonitor();
+  void lidClosed();
   void observeNotifications();
   void bootstrapEventTap();
   void retryEventTap();
@@ -68,6 +75,8 @@ private:
   LanguageSwitcher languageSwitcher_;
   HUDOverlay hud_;
   ScreenVideoOverlay screenVideoOverlay_;
+  SleepBlocker sleepBlocker_;
+  LidStateMonitor lidMonitor_;
   LoginItemManager loginItems_;
   StatusItemController statusItem_;
   std::unique_ptr<EventTap> eventTap_;

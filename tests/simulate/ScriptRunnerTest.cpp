@@ -126,8 +126,11 @@ TEST_F(ScriptRunnerTest, SettingsAndLogReadBackAsJson) {
   EXPECT_EQ(run("set autoEnableOnLaunch false\nset folderPeekEnabled false\nget folderPeekEnabled\n"
                 "get sleepBlockerEnabled\n"),
             (std::vector<std::string>{"false", "false"}));
-  EXPECT_EQ(runJson("log"), (nlohmann::json{"Quillon: launched, pid=4242, accessibility=true",
-                                            "Quillon: event tap started"}));
+  EXPECT_EQ(runJson("log"),
+            (nlohmann::json{"Quillon: launched, pid=4242, accessibility=true",
+                            "Quillon SleepBlocker: parsed pmset sleep-disabled = 0",
+                            "Quillon LidStateMonitor: started, initial closed=Optional(false)",
+                            "Quillon: event tap started"}));
   EXPECT_EQ(runJson("log"), nlohmann::json::array());
 }
 
@@ -136,6 +139,8 @@ TEST_F(ScriptRunnerTest, SetupCommandsComeBeforeTheLaunch) {
   EXPECT_FALSE(runner.hasLaunched());
   EXPECT_EQ(runJson("log"),
             (nlohmann::json{"Quillon: launched, pid=4242, accessibility=false",
+                            "Quillon SleepBlocker: parsed pmset sleep-disabled = 0",
+                            "Quillon LidStateMonitor: started, initial closed=Optional(false)",
                             "Quillon: event tap FAILED to start (likely no accessibility)"}));
   run("trust true\nwait 1.5\npress ctrl+cmd+t\n");
   // The tap came up on the retry tick and now swallows the hotkey.
