@@ -41,6 +41,16 @@ AppDelegate::AppDelegate(Platform& platform)
                                                platform.mainQueue, platform.backgroundQueue,
                                                platform.log, settings_}),
       lidMonitor_(platform.power, platform.log),
+      screenshot_({platform.processes, platform.directories, platform.images, platform.pasteboard,
+                   platform.mainQueue, platform.clock, platform.log}),
+      screenVideo_({platform.processes, platform.directories, platform.mainQueue, platform.clock,
+                    platform.log, notifications_}),
+      audioRecorder_({platform.audioRecorders, platform.directories, platform.mainQueue,
+                      platform.clock, platform.log, platform.sound, notifications_}),
+      captureLocation_(platform.directories, platform.defaults, platform.log),
+      screenRecordingMonitor_({platform.permissions, platform.processes, platform.bundle,
+                               platform.workspace, platform.mainQueue, platform.log, platform.sound,
+                               platform.application}),
       loginItems_(platform.loginItems, platform.log),
       statusItem_(StatusItemController::Dependencies{
           .userInterface = platform.userInterface,
@@ -58,6 +68,7 @@ AppDelegate::AppDelegate(Platform& platform)
 }
 
 void AppDelegate::wireActions() {
+  wireCaptureActions();
   actions_.wire(Action::openScreenVideoOverlay, [this] { screenVideoOverlay_.open(); });
   actions_.wire(Action::openAccessibilitySettings, [this] { openAccessibility(); });
   actions_.wire(Action::restartApp, [this] { restartApp(); });
@@ -72,6 +83,18 @@ void AppDelegate::wireActions() {
   });
 }
 
+void AppDelegate::wireCaptureActions() {
+  actions_.wire(Action::captureAreaScreenshot,
+                [this] { screenshot_.captureSelectionToClipboard(); });
+  actions_.wire(Action::recordFullScreenVideo,
+                [this] { screenVideo_.start(ScreenVideoCapture::Mode::FullScreen); });
+  actions_.wire(Action::interruptScreenVideo, [this] { screenVideo_.interrupt(); });
+  actions_.wire(Action::toggleAudioRecording, [this] { audioRecorder_.toggle(); });
+  actions_.wire(Action::stopAudioRecording, [this] { audioRecorder_.stop(); });
+  actions_.recordingStatus().audioRecording = [this] { return audioRecorder_.isRecording(); };
+  actions_.recordingStatus().screenVideoRunning = [this] { return screenVideo_.isRunning(); };
+}
+
 void AppDelegate::applicationDidFinishLaunching() {
   platform_.log.write(
       "Quillon: launched, pid=" + std::to_string(platform_.application.processIdentifier()) +
@@ -79,6 +102,8 @@ void AppDelegate::applicationDidFinishLaunching() {
   applyAutoEnable();
   reconcileKeepAwake();
   startLidMonitor();
+  screenRecordingMonitor_.start();
+  captureLocation_.ensureLocation();
   // After every launch-time correction of the settings, so the menu is built
   // showing the state the services will run in.
   statusItem_.setupStatusItem();

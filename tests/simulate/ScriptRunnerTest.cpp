@@ -11,6 +11,13 @@
 namespace quillon {
 namespace {
 
+// The launch points the system's capture location at a folder of the
+// simulated home, which is a fresh private folder each time.
+std::string captureLocationLine(SimDesktop& desktop) {
+  return "Quillon captureLoc: changing location from '<default ~/Desktop>' to '" +
+         (*desktop.directories().documents() / "Parlando Files" / "screen").string() + "'";
+}
+
 class ScriptRunnerTest : public ::testing::Test {
 protected:
   // Runs a script and answers the lines it printed.
@@ -130,7 +137,8 @@ TEST_F(ScriptRunnerTest, SettingsAndLogReadBackAsJson) {
             (nlohmann::json{"Quillon: launched, pid=4242, accessibility=true",
                             "Quillon SleepBlocker: parsed pmset sleep-disabled = 0",
                             "Quillon LidStateMonitor: started, initial closed=Optional(false)",
-                            "Quillon: event tap started"}));
+                            "Quillon TCC: screen recording already granted, monitor idle",
+                            captureLocationLine(desktop), "Quillon: event tap started"}));
   EXPECT_EQ(runJson("log"), nlohmann::json::array());
 }
 
@@ -141,6 +149,8 @@ TEST_F(ScriptRunnerTest, SetupCommandsComeBeforeTheLaunch) {
             (nlohmann::json{"Quillon: launched, pid=4242, accessibility=false",
                             "Quillon SleepBlocker: parsed pmset sleep-disabled = 0",
                             "Quillon LidStateMonitor: started, initial closed=Optional(false)",
+                            "Quillon TCC: screen recording already granted, monitor idle",
+                            captureLocationLine(desktop),
                             "Quillon: event tap FAILED to start (likely no accessibility)"}));
   run("trust true\nwait 1.5\npress ctrl+cmd+t\n");
   // The tap came up on the retry tick and now swallows the hotkey.
