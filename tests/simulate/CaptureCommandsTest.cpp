@@ -1,4 +1,5 @@
 // Capture and keep-awake driven by script, as a newcomer would try them.
+#include "capture/CaptureFiles.h"
 #include "simulate/ScriptRunner.h"
 
 #include <gtest/gtest.h>
@@ -44,6 +45,43 @@ TEST_F(CaptureCommandsTest, KeepAwakeFromTheScriptsPointOfView) {
   EXPECT_EQ(run("password cancel\npress ctrl+cmd+s\nget sleepBlockerEnabled\npassword accept\n"
                 "press ctrl+cmd+s\nget sleepBlockerEnabled\ntool /usr/bin/pmset\n"),
             (Lines{"true", "false", R"(["-b","disablesleep","0"])"}));
+}
+
+TEST_F(CaptureCommandsTest, CapturesLandInTheHomeFolder) {
+  // Named in the machine's own time zone.
+  const std::string shot = capturefiles::fileName("Screenshot ", desktop.clock().wallNow(), "jpg");
+  const std::string recording =
+      capturefiles::fileName("Recording ", desktop.clock().wallNow(), "m4a");
+  run("tool-result /usr/sbin/screencapture 1\nmicrophone deny\n");
+  EXPECT_EQ(
+      run("press alt+shift+s\nfiles Documents/Parlando Files/screenshots\nclipboard\n"
+          "press alt+shift+s\nfiles Documents/Parlando Files/screenshots\n"
+          "tool /usr/sbin/screencapture\n"),
+      (Lines{"[]", "null", "[\"" + shot + "\"]",
+             R"(["-i","-x","-t","jpg",")" +
+                 (*desktop.directories().documents() / "Parlando Files" / "screenshots" / shot)
+                     .string() +
+                 R"("])"}));
+  EXPECT_EQ(run("press ctrl+cmd+r\nstatus-item\nmicrophone grant\npress ctrl+cmd+r\nstatus-item\n"
+                "wait 2\nstatus-click left\nstatus-item\nsounds\nfiles Documents/Parlando "
+                "Files/audiorec\n"),
+            (Lines{R"({"title":"QL","color":"label","tooltip":null,"menuShowing":false,)"
+                   R"("menuShownCount":0})",
+                   R"({"title":"●","color":"systemRed","tooltip":"Recording — click to stop",)"
+                   R"("menuShowing":false,"menuShownCount":0})",
+                   R"({"title":"QL","color":"label","tooltip":null,"menuShowing":false,)"
+                   R"("menuShownCount":0})",
+                   R"(["Pop","Pop"])", "[\"" + recording + "\"]"}));
+}
+
+TEST_F(CaptureCommandsTest, AGrantOfScreenRecordingRestartsTheApplication) {
+  run("screen-permission false\n");
+  EXPECT_EQ(run("wait 3\ntool /bin/sh\nscreen-permission true\nwait 3\nsounds\n"
+                "tool /bin/sh\n"),
+            (Lines{"null", R"(["Submarine"])",
+                   R"(["-c","sleep 1; /usr/bin/open '/Applications/Quillon.app'"])"}));
+  run("wait 0.15\n");
+  EXPECT_TRUE(desktop.application().isTerminated());
 }
 
 TEST_F(CaptureCommandsTest, MalformedArgumentsAreRefusedWithoutEffect) {

@@ -1,9 +1,12 @@
 #include "platform/linux/PosixProcesses.h"
 
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
+#include <mutex>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -108,35 +111,53 @@ void drain(FileDescriptor& output, std::string& outputText, FileDescriptor& erro
   error.reset();
 }
 
-// Waits for the child's end without collecting it, so the handle can still
-// answer waitForExit(); the thread is detached because the child may outlive
-// both the handle and this process's interest in it.
-void watchForTermination(pid_t processIdentifier,
+// The end of a child that has a termination handler: a watcher thread
+// collects it and every other question waits for or reads what it found.
+struct Termination {
+  std::mutex mutex;
+  std::condition_variable ended;
+  std::optional<int> status; // the raw wait status, once collected
+  bool collected = false;
+};
+
+// Detached because the child may outlive both the handle and this process's
+// interest in it; it holds only the shared record and the handler.
+void watchForTermination(pid_t processIdentifier, std::shared_ptr<Termination> termination,
                          std::function<void(std::optional<int>)> terminationHandler) {
-  std::thread([processIdentifier, handler = std::move(terminationHandler)] {
-    siginfo_t information{};
-    int result = 0;
+  std::thread([processIdentifier, termination, handler = std::move(terminationHandler)] {
+    int status = 0;
+    pid_t result = 0;
     do {
-      result =
-          ::waitid(P_PID, static_cast<id_t>(processIdentifier), &information, WEXITED | WNOWAIT);
+      result = ::waitpid(processIdentifier, &status, 0);
     } while (result < 0 && errno == EINTR);
-    if (result == 0 && information.si_code == CLD_EXITED) {
-      handler(information.si_status);
-      return;
+    {
+      const std::lock_guard lock(termination->mutex);
+      if (result == processIdentifier) {
+        termination->status = status;
+      }
+      termination->collected = true;
     }
-    handler(std::nullopt);
+    termination->ended.notify_all();
+    handler(result == processIdentifier ? exitStatusOf(status) : std::nullopt);
   }).detach();
 }
 
 class PosixChild final : public ChildProcess {
 public:
-  PosixChild(pid_t processIdentifier, FileDescriptor output, FileDescriptor error)
-      : processIdentifier_(processIdentifier), output_(std::move(output)),
-        error_(std::move(error)) {}
+  PosixChild(pid_t processIdentifier, FileDescriptor output, FileDescriptor error,
+             std::shared_ptr<Termination> termination)
+      : processIdentifier_(processIdentifier), output_(std::move(output)), error_(std::move(error)),
+        termination_(std::move(termination)) {}
 
   int pid() const override { return processIdentifier_; }
 
   std::optional<int> waitForExit() override {
+    if (termination_) {
+      drain(output_, captured_, error_, capturedError_);
+      std::unique_lock lock(termination_->mutex);
+      termination_->ended.wait(lock, [this] { return termination_->collected; });
+      return termination_->status ? exitStatusOf(*termination_->status) : std::nullopt;
+    }
     if (!status_) {
       drain(output_, captured_, error_, capturedError_);
       int status = 0;
@@ -153,6 +174,10 @@ public:
   }
 
   bool isRunning() override {
+    if (termination_) {
+      const std::lock_guard lock(termination_->mutex);
+      return !termination_->collected;
+    }
     if (status_) {
       return false;
     }
@@ -166,7 +191,7 @@ public:
   }
 
   void interrupt() override {
-    if (!status_) {
+    if (isRunning()) {
       ::kill(processIdentifier_, SIGINT);
     }
   }
@@ -181,6 +206,7 @@ private:
   std::string captured_;
   std::string capturedError_;
   std::optional<int> status_;
+  std::shared_ptr<Termination> termination_;
 };
 
 std::optional<std::string> openPipe(bool wanted, int childDescriptor,
@@ -243,12 +269,14 @@ SpawnResult PosixProcesses::spawn(const SpawnRequest& request) {
   // forever.
   outputWrite.reset();
   errorWrite.reset();
+  std::shared_ptr<Termination> termination;
   if (request.terminationHandler) {
-    watchForTermination(processIdentifier, request.terminationHandler);
+    termination = std::make_shared<Termination>();
+    watchForTermination(processIdentifier, termination, request.terminationHandler);
   }
-  return {
-      std::make_unique<PosixChild>(processIdentifier, std::move(outputRead), std::move(errorRead)),
-      {}};
+  return {std::make_unique<PosixChild>(processIdentifier, std::move(outputRead),
+                                       std::move(errorRead), std::move(termination)),
+          {}};
 }
 
 } // namespace quillon
