@@ -1,6 +1,6 @@
 #include "app/AppDelegate.h"
 
-#include "app/Relaunch.h"
+#include "core/Relaunch.h"
 #include "platform/Accessibility.h"
 #include "platform/Bundle.h"
 #include "platform/Log.h"
@@ -37,6 +37,20 @@ AppDelegate::AppDelegate(Platform& platform)
       synthesizer_(platform.eventTaps, platform.clock), languageSwitcher_(platform.inputSources),
       hud_(platform.mainQueue, platform.userInterface, platform.screens),
       screenVideoOverlay_(synthesizer_, platform.log),
+      sleepBlocker_(SleepBlocker::Dependencies{platform.processes, platform.power,
+                                               platform.mainQueue, platform.backgroundQueue,
+                                               platform.log, settings_}),
+      lidMonitor_(platform.power, platform.log),
+      screenshot_({platform.processes, platform.directories, platform.images, platform.pasteboard,
+                   platform.mainQueue, platform.clock, platform.log}),
+      screenVideo_({platform.processes, platform.directories, platform.mainQueue, platform.clock,
+                    platform.log, notifications_}),
+      audioRecorder_({platform.audioRecorders, platform.directories, platform.mainQueue,
+                      platform.clock, platform.log, platform.sound, notifications_}),
+      captureLocation_(platform.directories, platform.defaults, platform.log),
+      screenRecordingMonitor_({platform.permissions, platform.processes, platform.bundle,
+                               platform.workspace, platform.mainQueue, platform.log, platform.sound,
+                               platform.application}),
       loginItems_(platform.loginItems, platform.log),
       statusItem_(StatusItemController::Dependencies{
           .userInterface = platform.userInterface,
@@ -54,14 +68,31 @@ AppDelegate::AppDelegate(Platform& platform)
 }
 
 void AppDelegate::wireActions() {
+  wireCaptureActions();
   actions_.wire(Action::openScreenVideoOverlay, [this] { screenVideoOverlay_.open(); });
   actions_.wire(Action::openAccessibilitySettings, [this] { openAccessibility(); });
   actions_.wire(Action::restartApp, [this] { restartApp(); });
   actions_.wire(Action::quit, [this] { quit(); });
+  actions_.keepAwake().requestToggle = [this](bool on, KeepAwakeSwitch::Completion completion) {
+    sleepBlocker_.requestToggle(on, std::move(completion));
+  };
+  actions_.keepAwake().currentPowerSource = [this] { return sleepBlocker_.currentPowerSource(); };
   // The hotkey asks without waiting for the answer; the menu's toggle waits.
   actions_.wire(Action::toggleKeepAwake, [this] {
     actions_.keepAwake().request(!settings_.sleepBlockerEnabled(), nullptr);
   });
+}
+
+void AppDelegate::wireCaptureActions() {
+  actions_.wire(Action::captureAreaScreenshot,
+                [this] { screenshot_.captureSelectionToClipboard(); });
+  actions_.wire(Action::recordFullScreenVideo,
+                [this] { screenVideo_.start(ScreenVideoCapture::Mode::FullScreen); });
+  actions_.wire(Action::interruptScreenVideo, [this] { screenVideo_.interrupt(); });
+  actions_.wire(Action::toggleAudioRecording, [this] { audioRecorder_.toggle(); });
+  actions_.wire(Action::stopAudioRecording, [this] { audioRecorder_.stop(); });
+  actions_.recordingStatus().audioRecording = [this] { return audioRecorder_.isRecording(); };
+  actions_.recordingStatus().screenVideoRunning = [this] { return screenVideo_.isRunning(); };
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
@@ -69,6 +100,10 @@ void AppDelegate::applicationDidFinishLaunching() {
       "Quillon: launched, pid=" + std::to_string(platform_.application.processIdentifier()) +
       ", accessibility=" + text(platform_.accessibility.isProcessTrusted()));
   applyAutoEnable();
+  reconcileKeepAwake();
+  startLidMonitor();
+  screenRecordingMonitor_.start();
+  captureLocation_.ensureLocation();
   // After every launch-time correction of the settings, so the menu is built
   // showing the state the services will run in.
   statusItem_.setupStatusItem();
@@ -94,6 +129,34 @@ void AppDelegate::applyAutoEnable() {
   for (const Settings::Key key : autoEnabledKeys) {
     settings_.set(true, key);
   }
+}
+
+// The system's switch wins over the stored one: it may have been changed
+// outside the product, and the menu must show what the machine will do.
+void AppDelegate::reconcileKeepAwake() {
+  const bool active = sleepBlocker_.isDisableSleepOnBatteryActive();
+  if (active != settings_.sleepBlockerEnabled()) {
+    settings_.set(active, Settings::Key::sleepBlockerEnabled);
+  }
+  sleepBlocker_.setAssertion(active);
+}
+
+void AppDelegate::startLidMonitor() {
+  lidMonitor_.setOnLidClose([this] { lidClosed(); });
+  lidMonitor_.start();
+}
+
+void AppDelegate::lidClosed() {
+  if (!settings_.sleepBlockerEnabled()) {
+    return;
+  }
+  if (sleepBlocker_.currentPowerSource() == SleepBlocker::BatteryPower) {
+    platform_.log.write(
+        "Quillon: lid closed on BATTERY — macOS will force sleep regardless of keep-awake");
+  } else {
+    platform_.log.write("Quillon: lid closed + sleep blocker on → sleeping display");
+  }
+  sleepBlocker_.sleepDisplayNow();
 }
 
 std::unique_ptr<EventTap> AppDelegate::makeEventTap() {

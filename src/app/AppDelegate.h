@@ -2,7 +2,12 @@
 
 #include "app/LoginItemManager.h"
 #include "app/StatusItemController.h"
+#include "capture/AudioRecorder.h"
+#include "capture/ScreenCaptureLocationSetup.h"
+#include "capture/ScreenRecordingMonitor.h"
+#include "capture/ScreenVideoCapture.h"
 #include "capture/ScreenVideoOverlay.h"
+#include "capture/ScreenshotCapture.h"
 #include "core/ActionTable.h"
 #include "core/HUDOverlay.h"
 #include "core/NotificationCenter.h"
@@ -15,6 +20,8 @@
 #include "platform/MainQueue.h"
 #include "platform/Platform.h"
 #include "platform/Workspace.h"
+#include "power/LidStateMonitor.h"
+#include "power/SleepBlocker.h"
 
 #include <array>
 #include <memory>
@@ -48,17 +55,26 @@ public:
   HUDOverlay& hud() { return hud_; }
   LoginItemManager& loginItems() { return loginItems_; }
   StatusItemController& statusItem() { return statusItem_; }
+  SleepBlocker& sleepBlocker() { return sleepBlocker_; }
+  LidStateMonitor& lidMonitor() { return lidMonitor_; }
+  ScreenVideoCapture& screenVideo() { return screenVideo_; }
+  AudioRecorder& audioRecorder() { return audioRecorder_; }
+  ScreenRecordingMonitor& screenRecordingMonitor() { return screenRecordingMonitor_; }
   EventTap* eventTap() { return eventTap_.get(); }
   const EventTap* eventTap() const { return eventTap_.get(); }
   bool isWaitingForAccessibility() const { return permissionTimer_.isScheduled(); }
 
 private:
   void applyAutoEnable();
+  void reconcileKeepAwake();
+  void startLidMonitor();
+  void lidClosed();
   void observeNotifications();
   void bootstrapEventTap();
   void retryEventTap();
   std::unique_ptr<EventTap> makeEventTap();
   void wireActions();
+  void wireCaptureActions();
 
   Platform& platform_;
   NotificationCenter notifications_;
@@ -68,6 +84,13 @@ private:
   LanguageSwitcher languageSwitcher_;
   HUDOverlay hud_;
   ScreenVideoOverlay screenVideoOverlay_;
+  SleepBlocker sleepBlocker_;
+  LidStateMonitor lidMonitor_;
+  ScreenshotCapture screenshot_;
+  ScreenVideoCapture screenVideo_;
+  AudioRecorder audioRecorder_;
+  ScreenCaptureLocationSetup captureLocation_;
+  ScreenRecordingMonitor screenRecordingMonitor_;
   LoginItemManager loginItems_;
   StatusItemController statusItem_;
   std::unique_ptr<EventTap> eventTap_;

@@ -5,11 +5,14 @@ namespace quillon {
 
 class Accessibility;
 class Application;
+class AudioRecorders;
 class BackgroundQueue;
 class Bundle;
 class Clock;
 class Defaults;
+class Directories;
 class EventTaps;
+class Images;
 class InputSources;
 class Localization;
 class LoginItems;
@@ -17,6 +20,7 @@ class Log;
 class MainQueue;
 class Pasteboard;
 class Permissions;
+class Power;
 class Processes;
 class Screens;
 class Sound;
@@ -45,6 +49,10 @@ struct Platform {
   Screens& screens;
   UserInterface& userInterface;
   LoginItems& loginItems;
+  Power& power;
+  Directories& directories;
+  Images& images;
+  AudioRecorders& audioRecorders;
 };
 
 } // namespace quillon

@@ -1,6 +1,7 @@
 // Platform boundary: this header stays free of OS and toolkit headers.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,6 +14,10 @@ struct SpawnRequest {
   std::string executable;
   std::vector<std::string> arguments;
   bool captureOutput = false;
+  bool captureError = false;
+  // Runs once the child has ended, on a thread of the platform's choosing,
+  // with what waitForExit() would answer.
+  std::function<void(std::optional<int> exitStatus)> terminationHandler;
 };
 
 // A started child. Destroying the handle does not stop the child: a relaunch
@@ -24,9 +29,12 @@ public:
   // Blocks until the child ends; its exit status, or nullopt if it was killed
   // by a signal or cannot be waited for.
   virtual std::optional<int> waitForExit() = 0;
+  virtual bool isRunning() = 0;
   virtual void interrupt() = 0;
-  // What the child wrote to standard output, once it has ended.
+  // What the child wrote to standard output and standard error, once it has
+  // been waited for.
   virtual std::string capturedOutput() const = 0;
+  virtual std::string capturedError() const = 0;
 };
 
 struct SpawnResult {

@@ -1,6 +1,8 @@
 // Platform boundary: this header stays free of OS and toolkit headers.
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,6 +29,16 @@ public:
   // False when the application is no longer running.
   virtual bool activate(const RunningApplication& application, ActivationOptions options) = 0;
   virtual bool openUrl(std::string_view url) = 0;
+
+  // Ends the observation it was returned from when destroyed.
+  class Observation {
+  public:
+    virtual ~Observation() = default;
+  };
+  // Calls onActivation on the main queue each time an application becomes
+  // the active one.
+  [[nodiscard]] virtual std::unique_ptr<Observation>
+  observeActivations(std::function<void()> onActivation) = 0;
 };
 
 } // namespace quillon

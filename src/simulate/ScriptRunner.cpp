@@ -1,6 +1,7 @@
 #include "simulate/ScriptRunner.h"
 
 #include "app/EntryPoint.h"
+#include "simulate/CaptureCommands.h"
 #include "simulate/DesktopCommands.h"
 #include "simulate/KeyboardCommands.h"
 #include "simulate/ScriptSyntax.h"
@@ -14,6 +15,7 @@ ScriptRunner::ScriptRunner(SimDesktop& desktop, std::ostream& out)
   addDesktopCommands(commands_);
   addKeyboardCommands(commands_);
   addShellCommands(commands_);
+  addCaptureCommands(commands_);
 }
 
 void ScriptRunner::run(std::istream& script) {

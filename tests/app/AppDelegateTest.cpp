@@ -10,6 +10,13 @@
 namespace quillon {
 namespace {
 
+// The launch points the system's capture location at a folder of the
+// simulated home, which is a fresh private folder each time.
+std::string captureLocationLine(SimDesktop& desktop) {
+  return "Quillon captureLoc: changing location from '<default ~/Desktop>' to '" +
+         (*desktop.directories().documents() / "Parlando Files" / "screen").string() + "'";
+}
+
 constexpr std::string_view domain = "com.quillon.Quillon";
 
 class AppDelegateTest : public ::testing::Test {
@@ -37,10 +44,15 @@ protected:
 
 TEST_F(AppDelegateTest, LaunchRunsItsStepsInOrder) {
   launch();
-  EXPECT_EQ(desktop.log().lines(),
-            (std::vector<std::string>{"Quillon: launched, pid=4242, accessibility=true",
-                                      "Quillon: event tap started"}));
+  EXPECT_EQ(
+      desktop.log().lines(),
+      (std::vector<std::string>{"Quillon: launched, pid=4242, accessibility=true",
+                                "Quillon SleepBlocker: parsed pmset sleep-disabled = 0",
+                                "Quillon LidStateMonitor: started, initial closed=Optional(false)",
+                                "Quillon TCC: screen recording already granted, monitor idle",
+                                captureLocationLine(desktop), "Quillon: event tap started"}));
   std::vector<std::string> expected(6, "settings changed");
+  expected.push_back("spawn /usr/bin/pmset");
   expected.push_back("create status item");
   expected.push_back("create event tap");
   EXPECT_EQ(desktop.journal().entries(), expected);
@@ -111,6 +123,10 @@ TEST_F(UntrustedLaunchTest, PromptsOnceThenStartsTheTapSilentlyOnceTrusted) {
   EXPECT_EQ(
       desktop.log().takeNewLines(),
       (std::vector<std::string>{"Quillon: launched, pid=4242, accessibility=false",
+                                "Quillon SleepBlocker: parsed pmset sleep-disabled = 0",
+                                "Quillon LidStateMonitor: started, initial closed=Optional(false)",
+                                "Quillon TCC: screen recording already granted, monitor idle",
+                                captureLocationLine(desktop),
                                 "Quillon: event tap FAILED to start (likely no accessibility)"}));
   EXPECT_EQ(desktop.accessibility().promptCount(), 1);
   EXPECT_EQ(app.eventTap(), nullptr);

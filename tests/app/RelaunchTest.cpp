@@ -1,4 +1,4 @@
-#include "app/Relaunch.h"
+#include "core/Relaunch.h"
 
 #include "platform/linux/PosixProcesses.h"
 #include "platform/shared/TemporaryDirectory.h"

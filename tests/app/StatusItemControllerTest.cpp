@@ -421,6 +421,7 @@ TEST_F(KeepAwakeTest, AnAnswerAfterTheApplicationHasGoneIsIgnored) {
 }
 
 TEST_F(StatusItemTest, WithoutAKeepAwakeServiceTheToggleChangesNothing) {
+  app.actions().keepAwake().requestToggle = nullptr;
   ASSERT_EQ(choose(MenuCommand::toggleSleepBlocker), MenuChoice::Chosen);
   desktop.runUntilIdle();
   EXPECT_TRUE(shown(MenuCommand::toggleSleepBlocker).enabled);

@@ -11,6 +11,13 @@
 namespace quillon {
 namespace {
 
+// The launch points the system's capture location at a folder of the
+// simulated home, which is a fresh private folder each time.
+std::string captureLocationLine(SimDesktop& desktop) {
+  return "Quillon captureLoc: changing location from '<default ~/Desktop>' to '" +
+         (*desktop.directories().documents() / "Parlando Files" / "screen").string() + "'";
+}
+
 class ScriptRunnerTest : public ::testing::Test {
 protected:
   // Runs a script and answers the lines it printed.
@@ -126,8 +133,12 @@ TEST_F(ScriptRunnerTest, SettingsAndLogReadBackAsJson) {
   EXPECT_EQ(run("set autoEnableOnLaunch false\nset folderPeekEnabled false\nget folderPeekEnabled\n"
                 "get sleepBlockerEnabled\n"),
             (std::vector<std::string>{"false", "false"}));
-  EXPECT_EQ(runJson("log"), (nlohmann::json{"Quillon: launched, pid=4242, accessibility=true",
-                                            "Quillon: event tap started"}));
+  EXPECT_EQ(runJson("log"),
+            (nlohmann::json{"Quillon: launched, pid=4242, accessibility=true",
+                            "Quillon SleepBlocker: parsed pmset sleep-disabled = 0",
+                            "Quillon LidStateMonitor: started, initial closed=Optional(false)",
+                            "Quillon TCC: screen recording already granted, monitor idle",
+                            captureLocationLine(desktop), "Quillon: event tap started"}));
   EXPECT_EQ(runJson("log"), nlohmann::json::array());
 }
 
@@ -136,6 +147,10 @@ TEST_F(ScriptRunnerTest, SetupCommandsComeBeforeTheLaunch) {
   EXPECT_FALSE(runner.hasLaunched());
   EXPECT_EQ(runJson("log"),
             (nlohmann::json{"Quillon: launched, pid=4242, accessibility=false",
+                            "Quillon SleepBlocker: parsed pmset sleep-disabled = 0",
+                            "Quillon LidStateMonitor: started, initial closed=Optional(false)",
+                            "Quillon TCC: screen recording already granted, monitor idle",
+                            captureLocationLine(desktop),
                             "Quillon: event tap FAILED to start (likely no accessibility)"}));
   run("trust true\nwait 1.5\npress ctrl+cmd+t\n");
   // The tap came up on the retry tick and now swallows the hotkey.

@@ -5,14 +5,19 @@
 #include "platform/shared/PlistDefaults.h"
 #include "platform/shared/TableLocalization.h"
 #include "platform/shared/TemporaryDirectory.h"
+#include "platform/sim/SimAudioRecorders.h"
+#include "platform/sim/SimDirectories.h"
 #include "platform/sim/SimEventTaps.h"
+#include "platform/sim/SimImages.h"
 #include "platform/sim/SimInputSources.h"
 #include "platform/sim/SimKeyboard.h"
 #include "platform/sim/SimLog.h"
 #include "platform/sim/SimLoginItems.h"
 #include "platform/sim/SimMouse.h"
+#include "platform/sim/SimPower.h"
 #include "platform/sim/SimProcesses.h"
 #include "platform/sim/SimServices.h"
+#include "platform/sim/SimSystemTools.h"
 #include "platform/sim/SimTextField.h"
 #include "platform/sim/SimTypist.h"
 #include "platform/sim/SimUserInterface.h"
@@ -83,6 +88,10 @@ public:
   SimLoginItems& loginItems() { return loginItems_; }
   SimTextField& textField() { return textField_; }
   XkbLayoutCache& layouts() { return layouts_; }
+  SimPower& power() { return power_; }
+  SimDirectories& directories() { return directories_; }
+  SimAudioRecorders& audioRecorders() { return audioRecorders_; }
+  SimSystemTools& systemTools() { return *systemTools_; }
 
 private:
   std::unique_ptr<TemporaryDirectory> privateFolder_;
@@ -98,7 +107,7 @@ private:
   SimEventTaps eventTaps_{journal_, accessibility_};
   XkbLayoutCache layouts_;
   SimInputSources inputSources_{journal_, layouts_};
-  SimProcesses processes_{journal_};
+  SimProcesses processes_{journal_, runLoop_.backgroundQueue()};
   SimWorkspace workspace_{journal_};
   SimPermissions permissions_;
   SimPasteboard pasteboard_;
@@ -112,6 +121,11 @@ private:
   SimScreens screens_;
   SimUserInterface userInterface_{clock_, runLoop_, journal_};
   SimLoginItems loginItems_{journal_};
+  SimPower power_{runLoop_};
+  SimDirectories directories_;
+  SimImages images_;
+  SimAudioRecorders audioRecorders_{runLoop_.backgroundQueue()};
+  std::unique_ptr<SimSystemTools> systemTools_;
   Platform platform_;
 };
 

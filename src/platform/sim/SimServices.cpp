@@ -1,6 +1,7 @@
 #include "platform/sim/SimServices.h"
 
 #include <algorithm>
+#include <map>
 
 namespace quillon {
 
@@ -61,10 +62,51 @@ void SimWorkspace::quit(int processIdentifier) {
   }
 }
 
+struct SimWorkspace::ActivationObservers {
+  std::map<int, std::function<void()>> callbacks;
+  int nextIdentifier = 0;
+};
+
 void SimWorkspace::setFrontmost(int processIdentifier) {
   if (find(processIdentifier) != nullptr) {
+    const bool activated = frontmost_ != processIdentifier;
     frontmost_ = processIdentifier;
+    if (activated && activationObservers_) {
+      // A copy: an observer may end its own observation.
+      const auto observers = activationObservers_->callbacks;
+      for (const auto& [identifier, callback] : observers) {
+        callback();
+      }
+    }
   }
+}
+
+namespace {
+
+class SimActivationObservation final : public Workspace::Observation {
+public:
+  explicit SimActivationObservation(std::function<void()> end) : end_(std::move(end)) {}
+  ~SimActivationObservation() override { end_(); }
+
+private:
+  std::function<void()> end_;
+};
+
+} // namespace
+
+std::unique_ptr<Workspace::Observation>
+SimWorkspace::observeActivations(std::function<void()> onActivation) {
+  if (!activationObservers_) {
+    activationObservers_ = std::make_shared<ActivationObservers>();
+  }
+  const int identifier = activationObservers_->nextIdentifier++;
+  activationObservers_->callbacks.emplace(identifier, std::move(onActivation));
+  return std::make_unique<SimActivationObservation>(
+      [observers = std::weak_ptr<ActivationObservers>(activationObservers_), identifier] {
+        if (const auto live = observers.lock()) {
+          live->callbacks.erase(identifier);
+        }
+      });
 }
 
 void SimPasteboard::clearContents() {

@@ -7,6 +7,7 @@
 #include "platform/Workspace.h"
 #include "platform/sim/SimLog.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,7 +34,7 @@ public:
   void setScreenCaptureAccess(bool granted) { screenCapture_ = granted; }
 
 private:
-  bool screenCapture_ = false;
+  bool screenCapture_ = true;
 };
 
 class SimWorkspace final : public Workspace {
@@ -43,6 +44,7 @@ public:
   std::optional<RunningApplication> frontmostApplication() const override;
   bool activate(const RunningApplication& application, ActivationOptions options) override;
   bool openUrl(std::string_view url) override;
+  std::unique_ptr<Observation> observeActivations(std::function<void()> onActivation) override;
 
   // Adds (or replaces, by process identifier) a running application.
   void launch(RunningApplication application);
@@ -58,6 +60,8 @@ private:
   std::vector<RunningApplication> running_;
   std::optional<int> frontmost_;
   std::vector<std::string> openedUrls_;
+  struct ActivationObservers;
+  std::shared_ptr<ActivationObservers> activationObservers_;
 };
 
 class SimPasteboard final : public Pasteboard {

@@ -1,4 +1,4 @@
-#include "app/Relaunch.h"
+#include "core/Relaunch.h"
 
 namespace quillon {
 

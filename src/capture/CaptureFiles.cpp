@@ -1,0 +1,65 @@
+#include "capture/CaptureFiles.h"
+
+#include "text/Unicode.h"
+
+#include <unicode/locid.h>
+#include <unicode/smpdtfmt.h>
+#include <unicode/timezone.h>
+
+#include <memory>
+
+namespace quillon::capturefiles {
+
+namespace {
+
+constexpr const char* timestampPattern = "yyyy-MM-dd 'at' HH.mm.ss";
+constexpr const char* timestampLocale = "en_US_POSIX";
+
+} // namespace
+
+std::string timestamp(WallTime time, std::optional<std::string_view> timeZone) {
+  UErrorCode status = U_ZERO_ERROR;
+  icu::SimpleDateFormat format(icu::UnicodeString(timestampPattern), icu::Locale(timestampLocale),
+                               status);
+  if (U_FAILURE(status)) {
+    return {};
+  }
+  if (timeZone) {
+    format.adoptTimeZone(icu::TimeZone::createTimeZone(toUnicode(*timeZone)));
+  }
+  const auto milliseconds =
+      std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch()).count();
+  icu::UnicodeString formatted;
+  format.format(static_cast<UDate>(milliseconds), formatted);
+  return toUtf8(formatted);
+}
+
+std::string fileName(std::string_view prefix, WallTime time, std::string_view extension,
+                     std::optional<std::string_view> timeZone) {
+  return std::string(prefix) + timestamp(time, timeZone) + "." + std::string(extension);
+}
+
+Folder ensureFolder(const Directories& directories, std::string_view relative) {
+  const auto documents = directories.documents();
+  if (!documents) {
+    return {};
+  }
+  Folder folder;
+  folder.documentsFound = true;
+  folder.attempted = *documents / relative;
+  std::error_code error;
+  std::filesystem::create_directories(folder.attempted, error);
+  if (error) {
+    folder.error = error.message();
+    return folder;
+  }
+  // create_directories answers no error when a file already stands there.
+  if (!std::filesystem::is_directory(folder.attempted, error)) {
+    folder.error = error ? error.message() : "File exists";
+    return folder;
+  }
+  folder.path = folder.attempted;
+  return folder;
+}
+
+} // namespace quillon::capturefiles

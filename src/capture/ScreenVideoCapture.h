@@ -1,0 +1,60 @@
+#pragma once
+
+#include "core/NotificationCenter.h"
+#include "platform/Clock.h"
+#include "platform/Directories.h"
+#include "platform/Lifetime.h"
+#include "platform/Log.h"
+#include "platform/MainQueue.h"
+#include "platform/Processes.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace quillon {
+
+// Full-screen video of the main display with sound from the default input,
+// recorded by the system's capture tool into ~/Documents until the tool is
+// stopped. One recording at a time.
+class ScreenVideoCapture {
+public:
+  static constexpr std::string_view Tool = "/usr/sbin/screencapture";
+
+  enum class Mode { FullScreen };
+
+  struct Dependencies {
+    Processes& processes;
+    Directories& directories;
+    MainQueue& mainQueue;
+    Clock& clock;
+    Log& log;
+    NotificationCenter& notifications;
+    // The time zone of file names; the system's when absent.
+    std::optional<std::string> timeZone = std::nullopt;
+  };
+
+  explicit ScreenVideoCapture(Dependencies dependencies) : services_(std::move(dependencies)) {}
+  ScreenVideoCapture(const ScreenVideoCapture&) = delete;
+  ScreenVideoCapture& operator=(const ScreenVideoCapture&) = delete;
+
+  void start(Mode mode = Mode::FullScreen);
+  bool isRunning() const { return task_ && task_->isRunning(); }
+  // The tool then finishes the file and exits, as on Ctrl+C in a terminal.
+  void interrupt();
+
+private:
+  void recordingEnded(std::uint64_t serial);
+
+  Dependencies services_;
+  std::unique_ptr<ChildProcess> task_;
+  // Which start the task came from, so the end of an older recording never
+  // clears a newer one.
+  std::uint64_t taskSerial_ = 0;
+  std::uint64_t recordingSerial_ = 0;
+  Lifetime lifetime_;
+};
+
+} // namespace quillon

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/Directories.h"
+#include "platform/Images.h"
+#include "platform/Log.h"
+#include "platform/MainQueue.h"
+#include "platform/Pasteboard.h"
+#include "platform/Processes.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace quillon {
+
+// An area screenshot: the system's interactive capture writes a JPEG under
+// ~/Documents, and the same picture goes to the clipboard. Captures keep no
+// state; each owns only its file until the tool has ended.
+class ScreenshotCapture {
+public:
+  static constexpr std::string_view Tool = "/usr/sbin/screencapture";
+
+  struct Dependencies {
+    Processes& processes;
+    Directories& directories;
+    Images& images;
+    Pasteboard& pasteboard;
+    MainQueue& mainQueue;
+    Clock& clock;
+    Log& log;
+    // The time zone of file names; the system's when absent.
+    std::optional<std::string> timeZone = std::nullopt;
+  };
+
+  explicit ScreenshotCapture(Dependencies dependencies) : services_(std::move(dependencies)) {}
+
+  // Returns as soon as the tool has started.
+  void captureSelectionToClipboard();
+
+private:
+  void toolEnded(const std::filesystem::path& file);
+
+  Dependencies services_;
+};
+
+} // namespace quillon
