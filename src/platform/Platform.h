@@ -21,6 +21,7 @@ class Processes;
 class Screens;
 class Sound;
 class UserInterface;
+class WindowLevels;
 class Workspace;
 
 // Every system service of one backend. Composition roots receive this and
@@ -45,6 +46,7 @@ struct Platform {
   Screens& screens;
   UserInterface& userInterface;
   LoginItems& loginItems;
+  WindowLevels& windowLevels;
 };
 
 } // namespace quillon

@@ -12,13 +12,13 @@ SimDesktop::SimDesktop(Options options)
       defaultsRoot_(options.defaultsRoot ? *options.defaultsRoot : privateFolder_->path()),
       bundle_(std::make_unique<FileBundle>(options.executablePath, log_)),
       defaults_(std::make_unique<PlistDefaults>(defaultsRoot_, log_)),
-      platform_{clock_,         runLoop_,    runLoop_.backgroundQueue(),
-                log_,           *bundle_,    localization_,
-                *defaults_,     eventTaps_,  inputSources_,
-                accessibility_, processes_,  workspace_,
-                permissions_,   pasteboard_, application_,
-                sound_,         screens_,    userInterface_,
-                loginItems_} {
+      platform_{clock_,         runLoop_,     runLoop_.backgroundQueue(),
+                log_,           *bundle_,     localization_,
+                *defaults_,     eventTaps_,   inputSources_,
+                accessibility_, processes_,   workspace_,
+                permissions_,   pasteboard_,  application_,
+                sound_,         screens_,     userInterface_,
+                loginItems_,    windowLevels_} {
   accessibility_.setTrusted(options.accessibilityTrusted);
   std::string error;
   if (!inputSources_.setEnabledLayouts(options.layouts, &error)) {
@@ -28,6 +28,9 @@ SimDesktop::SimDesktop(Options options)
   // The shell exists on every desktop; what it runs is recorded, not run.
   processes_.registerTool(
       "/bin/sh", [](const std::vector<std::string>&) { return SimProcesses::ToolResult{}; });
+  processes_.registerTool("/usr/bin/killall", [](const std::vector<std::string>&) {
+    return SimProcesses::ToolResult{};
+  });
 }
 
 int SimDesktop::bringToFront(std::string bundleIdentifier, std::optional<std::string> bundlePath,

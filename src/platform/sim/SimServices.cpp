@@ -4,14 +4,6 @@
 
 namespace quillon {
 
-bool SimAccessibility::isProcessTrustedWithOptions(bool prompt) {
-  if (prompt && !trusted_) {
-    ++promptCount_;
-    journal_.record("accessibility prompt");
-  }
-  return trusted_;
-}
-
 const RunningApplication* SimWorkspace::find(int processIdentifier) const {
   const auto found = std::find_if(running_.begin(), running_.end(), [&](const auto& application) {
     return application.processIdentifier == processIdentifier;
@@ -46,10 +38,14 @@ bool SimWorkspace::openUrl(std::string_view url) {
 }
 
 void SimWorkspace::launch(RunningApplication application) {
+  const bool isNew = find(application.processIdentifier) == nullptr;
   std::erase_if(running_, [&](const auto& existing) {
     return existing.processIdentifier == application.processIdentifier;
   });
   running_.push_back(std::move(application));
+  if (isNew) {
+    launched_.post(RunningApplication(running_.back()));
+  }
 }
 
 void SimWorkspace::quit(int processIdentifier) {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/Screens.h"
 #include "platform/Sound.h"
 #include "platform/UserInterface.h"
 #include "platform/sim/SimLog.h"
+#include "platform/sim/SimScreens.h"
 #include "platform/sim/VirtualClock.h"
 #include "platform/sim/VirtualRunLoop.h"
 
@@ -24,17 +24,6 @@ public:
 private:
   std::vector<std::string> played_;
   std::size_t readUpTo_ = 0;
-};
-
-class SimScreens final : public Screens {
-public:
-  SimScreens();
-  std::vector<ScreenInfo> screens() const override { return screens_; }
-  std::optional<ScreenInfo> mainScreen() const override;
-  void setScreens(std::vector<ScreenInfo> screens) { screens_ = std::move(screens); }
-
-private:
-  std::vector<ScreenInfo> screens_;
 };
 
 // What became of one window: kept after the window is gone, so tests can
