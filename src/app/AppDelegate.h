@@ -15,6 +15,9 @@
 #include "platform/MainQueue.h"
 #include "platform/Platform.h"
 #include "platform/Workspace.h"
+#include "windows/AlwaysOnTop.h"
+#include "windows/WindowPositionManager.h"
+#include "windows/WindowSnapper.h"
 
 #include <array>
 #include <memory>
@@ -48,6 +51,9 @@ public:
   HUDOverlay& hud() { return hud_; }
   LoginItemManager& loginItems() { return loginItems_; }
   StatusItemController& statusItem() { return statusItem_; }
+  WindowSnapper& windowSnapper() { return windowSnapper_; }
+  AlwaysOnTop& alwaysOnTop() { return alwaysOnTop_; }
+  WindowPositionManager& windowPositions() { return windowPositions_; }
   EventTap* eventTap() { return eventTap_.get(); }
   const EventTap* eventTap() const { return eventTap_.get(); }
   bool isWaitingForAccessibility() const { return permissionTimer_.isScheduled(); }
@@ -59,6 +65,8 @@ private:
   void retryEventTap();
   std::unique_ptr<EventTap> makeEventTap();
   void wireActions();
+  void wireWindowActions();
+  void startWindowPositions();
 
   Platform& platform_;
   NotificationCenter notifications_;
@@ -70,6 +78,9 @@ private:
   ScreenVideoOverlay screenVideoOverlay_;
   LoginItemManager loginItems_;
   StatusItemController statusItem_;
+  WindowSnapper windowSnapper_;
+  AlwaysOnTop alwaysOnTop_;
+  WindowPositionManager windowPositions_;
   std::unique_ptr<EventTap> eventTap_;
   ScheduledTask permissionTimer_;
   std::array<NotificationCenter::Observation, 3> observations_;

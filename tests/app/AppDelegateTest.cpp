@@ -39,10 +39,13 @@ TEST_F(AppDelegateTest, LaunchRunsItsStepsInOrder) {
   launch();
   EXPECT_EQ(desktop.log().lines(),
             (std::vector<std::string>{"Quillon: launched, pid=4242, accessibility=true",
-                                      "Quillon: event tap started"}));
+                                      "Quillon: event tap started",
+                                      "Quillon WindowPositionManager: started",
+                                      "Quillon: EnableTiledWindowMargins nil → false"}));
   std::vector<std::string> expected(6, "settings changed");
   expected.push_back("create status item");
   expected.push_back("create event tap");
+  expected.push_back("spawn /usr/bin/killall");
   EXPECT_EQ(desktop.journal().entries(), expected);
   ASSERT_NE(app.eventTap(), nullptr);
   EXPECT_TRUE(app.eventTap()->isRunning());
@@ -111,7 +114,9 @@ TEST_F(UntrustedLaunchTest, PromptsOnceThenStartsTheTapSilentlyOnceTrusted) {
   EXPECT_EQ(
       desktop.log().takeNewLines(),
       (std::vector<std::string>{"Quillon: launched, pid=4242, accessibility=false",
-                                "Quillon: event tap FAILED to start (likely no accessibility)"}));
+                                "Quillon: event tap FAILED to start (likely no accessibility)",
+                                "Quillon WindowPositionManager: started",
+                                "Quillon: EnableTiledWindowMargins nil → false"}));
   EXPECT_EQ(desktop.accessibility().promptCount(), 1);
   EXPECT_EQ(app.eventTap(), nullptr);
   EXPECT_TRUE(app.isWaitingForAccessibility());

@@ -126,8 +126,10 @@ TEST_F(ScriptRunnerTest, SettingsAndLogReadBackAsJson) {
   EXPECT_EQ(run("set autoEnableOnLaunch false\nset folderPeekEnabled false\nget folderPeekEnabled\n"
                 "get sleepBlockerEnabled\n"),
             (std::vector<std::string>{"false", "false"}));
-  EXPECT_EQ(runJson("log"), (nlohmann::json{"Quillon: launched, pid=4242, accessibility=true",
-                                            "Quillon: event tap started"}));
+  EXPECT_EQ(runJson("log"),
+            (nlohmann::json{"Quillon: launched, pid=4242, accessibility=true",
+                            "Quillon: event tap started", "Quillon WindowPositionManager: started",
+                            "Quillon: EnableTiledWindowMargins nil → false"}));
   EXPECT_EQ(runJson("log"), nlohmann::json::array());
 }
 
@@ -136,7 +138,9 @@ TEST_F(ScriptRunnerTest, SetupCommandsComeBeforeTheLaunch) {
   EXPECT_FALSE(runner.hasLaunched());
   EXPECT_EQ(runJson("log"),
             (nlohmann::json{"Quillon: launched, pid=4242, accessibility=false",
-                            "Quillon: event tap FAILED to start (likely no accessibility)"}));
+                            "Quillon: event tap FAILED to start (likely no accessibility)",
+                            "Quillon WindowPositionManager: started",
+                            "Quillon: EnableTiledWindowMargins nil → false"}));
   run("trust true\nwait 1.5\npress ctrl+cmd+t\n");
   // The tap came up on the retry tick and now swallows the hotkey.
   for (const auto& event : runJson("events")) {
