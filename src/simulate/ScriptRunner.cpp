@@ -5,6 +5,7 @@
 #include "simulate/KeyboardCommands.h"
 #include "simulate/ScriptSyntax.h"
 #include "simulate/ShellCommands.h"
+#include "simulate/WindowCommands.h"
 
 namespace quillon {
 
@@ -14,6 +15,7 @@ ScriptRunner::ScriptRunner(SimDesktop& desktop, std::ostream& out)
   addDesktopCommands(commands_);
   addKeyboardCommands(commands_);
   addShellCommands(commands_);
+  addWindowCommands(commands_);
 }
 
 void ScriptRunner::run(std::istream& script) {
