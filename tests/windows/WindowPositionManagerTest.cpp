@@ -192,6 +192,18 @@ TEST_F(WindowPositionManagerTest, PollsDoNothingWithBothSwitchesOffOrThisProgram
                 2, "Quillon snap: app exposes neither AXFocusedWindow nor AXWindows"));
 }
 
+TEST_F(WindowPositionManagerTest, AnApplicationWithoutIdentifierIsSnappedButNeverSaved) {
+  RunningApplication anonymous;
+  anonymous.processIdentifier = 920;
+  desktop.workspace().launch(anonymous);
+  desktop.workspace().setFrontmost(920);
+  const std::uint32_t window = desktop.applications().openWindow(920, {{10, 5}, {700, 860}});
+  manager.start();
+  desktop.advance(Duration(2));
+  EXPECT_EQ(frameOf(window), (Rect{{0, 0}, {720, 875}}));
+  EXPECT_FALSE(storedPositions());
+}
+
 TEST_F(WindowPositionManagerTest, StartAndStopAreIdempotentAndStopEndsPollingAndObserving) {
   manager.start();
   manager.start();
