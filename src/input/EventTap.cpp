@@ -73,6 +73,7 @@ void EventTap::handleFlagsChanged(EventFlags flags) {
 }
 
 TapVerdict EventTap::handleKeyDown(Event& event) {
+  noticeFrontmostApplication();
   // Typing while holding modifiers never counts as a tap.
   modifierDetector_.contaminate();
   shiftDetector_.contaminateIfShiftDown();
@@ -148,8 +149,22 @@ bool EventTap::remapToCommand(Event& event) {
 }
 
 void EventTap::handleLeftMouseDown(const Event& event) {
+  autoSwitcher_.caretMayHaveMoved();
   if (services_.settings.oneCDoubleClickToF2Enabled()) {
     oneCDoubleClick_.leftMouseDown(event);
+  }
+}
+
+// Keys go to the frontmost application, so a different one in front since the
+// last key means the typing continues somewhere else. Asked at each key
+// rather than told: nothing the word or the undo holds matters until a key.
+void EventTap::noticeFrontmostApplication() {
+  const auto frontmost = services_.workspace.frontmostApplication();
+  const std::optional<int> process =
+      frontmost ? std::optional<int>(frontmost->processIdentifier) : std::nullopt;
+  if (process != frontmostProcess_) {
+    frontmostProcess_ = process;
+    autoSwitcher_.caretMayHaveMoved();
   }
 }
 

@@ -25,6 +25,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace quillon {
 
@@ -83,6 +84,7 @@ private:
   bool correctLayout(const Event& event);
   void convertSelection();
   void handleLeftMouseDown(const Event& event);
+  void noticeFrontmostApplication();
   void handleScrollWheel(Event& event);
 
   // What the gestures do.
@@ -104,6 +106,8 @@ private:
   LayoutTranslator translator_;
   AutoSwitcher autoSwitcher_;
   SelectionConverter selectionConverter_;
+  // The application the last key press went to.
+  std::optional<int> frontmostProcess_;
   Lifetime lifetime_;
 };
 

@@ -63,13 +63,24 @@ void AutoSwitcher::clearBuffer() {
   shiftedLetterCount_ = 0;
 }
 
+// Said once for the sources the user has, not at every key press.
+void AutoSwitcher::reportMissingPair() {
+  std::vector<InputSourceInfo> enabled = services_.inputSources.keyboardSources(false);
+  if (enabled == sourcesWithoutPair_) {
+    return;
+  }
+  sourcesWithoutPair_ = std::move(enabled);
+  services_.log.write("Quillon autoswitch: EN+RU pair not found — buffer cleared");
+}
+
 std::optional<AutoSwitcher::Sources> AutoSwitcher::resolveSources() {
   const auto pair = services_.translator.enabledEnglishAndRussian();
   if (!pair) {
-    services_.log.write("Quillon autoswitch: EN+RU pair not found — buffer cleared");
+    reportMissingPair();
     clearBuffer();
     return std::nullopt;
   }
+  sourcesWithoutPair_.reset();
   const auto currentSource = services_.inputSources.currentKeyboardSource();
   if (!currentSource) {
     return std::nullopt;
@@ -85,6 +96,12 @@ std::optional<AutoSwitcher::Sources> AutoSwitcher::resolveSources() {
                       " matches neither EN (" + pair->en + ") nor RU (" + pair->ru + ")");
   clearBuffer();
   return std::nullopt;
+}
+
+void AutoSwitcher::caretMayHaveMoved() {
+  clearBuffer();
+  inSlashCommand_ = false;
+  pendingUndo_.reset();
 }
 
 bool AutoSwitcher::handleKeyDown(const Event& event, KeyCode keyCode, EventFlags flags) {
@@ -119,9 +136,13 @@ bool AutoSwitcher::handleKeyDown(const Event& event, KeyCode keyCode, EventFlags
     if (!endWord(std::nullopt, *sources)) {
       return false;
     }
-    // The key itself arrives after the retyped word.
-    services_.mainQueue.async(
-        lifetime_.guard([this, keyCode] { services_.synthesizer.postKey(keyCode, 0); }));
+    // The key itself arrives after the retyped word. It may send the line or
+    // move the focus to another field, so nothing typed before it can be
+    // erased safely: the switch leaves no undo behind.
+    services_.mainQueue.async(lifetime_.guard([this, keyCode] {
+      pendingUndo_.reset();
+      services_.synthesizer.postKey(keyCode, 0);
+    }));
     return true;
   }
   if (keyCode == keycode::Delete) {
@@ -143,26 +164,36 @@ bool AutoSwitcher::handleKeyDown(const Event& event, KeyCode keyCode, EventFlags
     inSlashCommand_ = false;
     return false;
   }
-  if (*character == "/" && sources->currentLang == Bigrams::Language::russian && buffer_.empty()) {
+  const bool shift = hasFlag(flags, flag::Shift);
+  // With Shift the slash key types "?" on the Russian layout: a question, not
+  // a command.
+  if (*character == "/" && !shift && sources->currentLang == Bigrams::Language::russian &&
+      buffer_.empty()) {
     inSlashCommand_ = true;
     return false;
   }
   const auto alternative = services_.translator.character(keyCode, sources->alternative);
   const bool alternativeIsLetter = alternative && isLetter(*alternative);
   const bool letter = isLetter(*character);
-  const bool shift = hasFlag(flags, flag::Shift);
 
-  const bool endsWord = !letter && *character != "-" && (!alternativeIsLetter || shift);
-  const bool digitInsideWord = isAsciiDigit(*character) && !buffer_.empty();
+  // Keypad keys type the same in every language: never part of a word.
+  const bool keypad = LayoutTranslator::isKeypadKey(keyCode);
+  const bool endsWord = keypad || (!letter && *character != "-" && (!alternativeIsLetter || shift));
+  const bool digitInsideWord = !keypad && isAsciiDigit(*character) && !buffer_.empty();
   if (endsWord && !digitInsideWord) {
-    return endWord(*character, *sources);
+    // Retyped after the word just as it was typed, Shift included.
+    const std::string terminator =
+        shift
+            ? services_.translator.shiftedCharacter(keyCode, sources->current).value_or(*character)
+            : *character;
+    return endWord(terminator, *sources);
   }
 
   const bool shifted = letter && shift;
   if (shifted) {
     ++shiftedLetterCount_;
   }
-  buffer_.push_back({keyCode, *character, shifted});
+  buffer_.push_back({keyCode, *character, shifted, shift});
   return false;
 }
 
@@ -222,13 +253,27 @@ std::vector<std::string> AutoSwitcher::typedCharacters(std::size_t begin, std::s
   return characters;
 }
 
-std::string AutoSwitcher::caseRestored(const std::vector<std::string>& characters) const {
+std::string AutoSwitcher::caseRestored(const std::vector<std::string>& characters,
+                                       std::string_view source) const {
   std::string text;
   for (std::size_t index = 0; index < characters.size(); ++index) {
-    const bool shifted = index < buffer_.size() && buffer_[index].shifted;
-    text += shifted ? uppercased(characters[index]) : characters[index];
+    text += index < buffer_.size() ? withShiftState(buffer_[index], characters[index], source)
+                                   : characters[index];
   }
   return text;
+}
+
+std::string AutoSwitcher::withShiftState(const BufferEntry& entry, const std::string& character,
+                                         std::string_view source) const {
+  if (!entry.shiftHeld) {
+    return character;
+  }
+  if (isLetter(character)) {
+    return uppercased(character);
+  }
+  // Shift+6 types "^" on the English layout and "," on the Russian one: only
+  // the layout knows what a key types with Shift.
+  return services_.translator.shiftedCharacter(entry.keyCode, source).value_or(character);
 }
 
 bool AutoSwitcher::decideAndSwitch(const std::optional<std::string>& terminator,
@@ -254,8 +299,8 @@ bool AutoSwitcher::decideAndSwitch(const std::optional<std::string>& terminator,
         (altWords.contains(altWord) || (altIsEnglish && englishTechWords().contains(altWord)))) {
       services_.log.write("Quillon autoswitch: dictionary match alt=\"" + altWord +
                           "\" (trailing punct as letter) — switching");
-      performSwitch(buffer_.size(), altSource, caseRestored(whole.characters) + ending,
-                    caseRestored(typed) + ending, currentSource);
+      performSwitch(buffer_.size(), altSource, caseRestored(whole.characters, altSource) + ending,
+                    caseRestored(typed, currentSource) + ending, currentSource);
       return true;
     }
   }
@@ -302,8 +347,8 @@ bool AutoSwitcher::decideAndSwitch(const std::optional<std::string>& terminator,
   if (!switchWord) {
     return false;
   }
-  performSwitch(buffer_.size(), altSource, caseRestored(core.characters) + tail + ending,
-                caseRestored(coreTyped) + tail + ending, currentSource);
+  performSwitch(buffer_.size(), altSource, caseRestored(core.characters, altSource) + tail + ending,
+                caseRestored(coreTyped, currentSource) + tail + ending, currentSource);
   return true;
 }
 
@@ -319,8 +364,8 @@ bool AutoSwitcher::forceFlipSlashCommand(const std::optional<std::string>& termi
                                         [](const std::string& c) { return isAsciiLetter(c); })) {
     return false;
   }
-  const std::string oldText = caseRestored(typedCharacters(0, buffer_.size()));
-  const std::string newText = caseRestored(reading.characters);
+  const std::string oldText = caseRestored(typedCharacters(0, buffer_.size()), currentSource);
+  const std::string newText = caseRestored(reading.characters, altSource);
   services_.log.write("Quillon autoswitch: slash-command flip \"" + oldText + "\"→\"" + newText +
                       "\"");
   const std::string ending = terminator.value_or("");
@@ -399,8 +444,8 @@ bool AutoSwitcher::forceConvertBuffer() {
   if (!reading.complete) {
     return false;
   }
-  const std::string oldText = caseRestored(typedCharacters(0, buffer_.size()));
-  const std::string newText = caseRestored(reading.characters);
+  const std::string oldText = caseRestored(typedCharacters(0, buffer_.size()), *current);
+  const std::string newText = caseRestored(reading.characters, target);
   services_.log.write("Quillon autoswitch: FORCE convert \"" + oldText + "\"→\"" + newText + "\"");
   performSwitch(buffer_.size(), target, newText, oldText, *current);
   clearBuffer();

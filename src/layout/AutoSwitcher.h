@@ -24,6 +24,9 @@ struct BufferEntry {
   std::string character;
   // A letter typed with Shift.
   bool shifted;
+  // Shift was held, whatever the key: retyped in either layout, the key
+  // types what it types there with Shift.
+  bool shiftHeld;
 };
 
 // What the last switch replaced, so Command+Backslash can put it back.
@@ -64,6 +67,10 @@ public:
 
   // True when the event must be swallowed: its replacement is scheduled.
   bool handleKeyDown(const Event& event, KeyCode keyCode, EventFlags flags);
+  // A click or another application in front may have put the caret
+  // anywhere: the keys typed so far are no longer the word before it, and an
+  // undo would erase unrelated text.
+  void caretMayHaveMoved();
 
   bool decideAndSwitch(const std::optional<std::string>& terminator,
                        const std::string& currentSource, const std::string& altSource,
@@ -98,12 +105,18 @@ private:
   };
 
   std::optional<Sources> resolveSources();
+  void reportMissingPair();
   bool endWord(const std::optional<std::string>& terminator, const Sources& sources);
   void clearBuffer();
   Reading alternativeReading(std::size_t count, const std::string& source) const;
   // What the keys from begin to end typed, unshifted.
   std::vector<std::string> typedCharacters(std::size_t begin, std::size_t end) const;
-  std::string caseRestored(const std::vector<std::string>& characters) const;
+  // The entries' characters in a source, from the first entry on, as their
+  // keys type there with the Shift state they were typed with.
+  std::string caseRestored(const std::vector<std::string>& characters,
+                           std::string_view source) const;
+  std::string withShiftState(const BufferEntry& entry, const std::string& character,
+                             std::string_view source) const;
   void eraseCharacters(std::size_t count);
 
   Dependencies services_;
@@ -112,6 +125,9 @@ private:
   TimePoint lastInputTime_;
   int shiftedLetterCount_ = 0;
   bool inSlashCommand_ = false;
+  // The enabled sources when the missing pair was last reported; cleared
+  // once a pair is found.
+  std::optional<std::vector<InputSourceInfo>> sourcesWithoutPair_;
   Lifetime lifetime_;
 };
 

@@ -7,6 +7,8 @@
 #include <unicode/utext.h>
 #include <unicode/utf8.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -15,6 +17,11 @@ namespace {
 
 constexpr std::string_view kEnglish = "en";
 constexpr std::string_view kRussian = "ru";
+
+// The keypad's key codes: decimal, multiply, plus, clear, divide, enter,
+// minus, equals, then the digits 0 to 9.
+constexpr std::array<KeyCode, 18> kKeypadKeys{65, 67, 69, 71, 75, 76, 78, 81, 82,
+                                              83, 84, 85, 86, 87, 88, 89, 91, 92};
 
 // Palettes and input methods that are not keyboard modes cannot stand in for
 // a layout: their keys do not type through layout data.
@@ -77,6 +84,19 @@ std::optional<std::string> LayoutTranslator::character(KeyCode keyCode,
     return std::nullopt;
   }
   return typed;
+}
+
+std::optional<std::string>
+LayoutTranslator::shiftedCharacter(KeyCode keyCode, std::string_view sourceIdentifier) const {
+  std::optional<std::string> typed = sources_.translateShiftedKey(sourceIdentifier, keyCode);
+  if (!typed || !isOneCharacter(*typed)) {
+    return std::nullopt;
+  }
+  return typed;
+}
+
+bool LayoutTranslator::isKeypadKey(KeyCode keyCode) {
+  return std::find(kKeypadKeys.begin(), kKeypadKeys.end(), keyCode) != kKeypadKeys.end();
 }
 
 bool LayoutTranslator::isOneCharacter(std::string_view text) {

@@ -39,10 +39,18 @@ public:
   // modifier held. Nothing for a dead key, for a key that types several
   // characters or none, and for a source without a keyboard layout.
   std::optional<std::string> character(KeyCode keyCode, std::string_view sourceIdentifier) const;
+  // The same with Shift held: what a key typed with Shift is retyped as.
+  std::optional<std::string> shiftedCharacter(KeyCode keyCode,
+                                              std::string_view sourceIdentifier) const;
 
   // Whether `text` is well-formed UTF-8 holding exactly one extended grapheme
   // cluster.
   static bool isOneCharacter(std::string_view text);
+
+  // Keypad keys type the same whatever the language (the decimal key's "."
+  // or "," follows the language's number format, not its letters), so they
+  // tell nothing about the layout a text was typed in.
+  static bool isKeypadKey(KeyCode keyCode);
 
 private:
   const InputSources& sources_;

@@ -113,6 +113,12 @@ SelectionConverter::CharMaps SelectionConverter::buildCharMaps(const LayoutTrans
                                                                std::string_view ru) {
   CharMaps maps;
   for (KeyCode key = 0; key <= kLastMappedKey; ++key) {
+    // The keypad's decimal key types "," on the Russian layout and "." on
+    // the English one; mapping those would turn every Russian comma into a
+    // period.
+    if (LayoutTranslator::isKeypadKey(key)) {
+      continue;
+    }
     const std::optional<std::string> english = translator.character(key, en);
     const std::optional<std::string> russian = translator.character(key, ru);
     if (!english || !russian) {

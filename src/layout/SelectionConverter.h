@@ -66,7 +66,8 @@ public:
   };
 
   // What each key from 0 to 127 types unmodified in one layout against the
-  // other. Keys that type nothing in either layout are left out; when several
+  // other. Keys that type nothing in either layout, and keypad keys, which
+  // type the same whatever the language, are left out; when several
   // keys type the same character, the lowest key code wins in each map on its
   // own. Built fresh each time: the layouts may have changed since.
   static CharMaps buildCharMaps(const LayoutTranslator& translator, std::string_view en,

@@ -11,4 +11,8 @@ std::vector<InputSourceInfo> InputSources::keyboardSources(bool includeAllInstal
   return sources;
 }
 
+std::optional<std::string> InputSources::translateShiftedKey(std::string_view, KeyCode) const {
+  return std::nullopt;
+}
+
 } // namespace quillon

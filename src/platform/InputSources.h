@@ -51,6 +51,9 @@ public:
   // the key cannot be translated.
   virtual std::optional<std::string> translateKey(std::string_view sourceIdentifier,
                                                   KeyCode keyCode) const = 0;
+  // The same with Shift held; absent where the backend cannot tell.
+  virtual std::optional<std::string> translateShiftedKey(std::string_view sourceIdentifier,
+                                                         KeyCode keyCode) const;
 
   std::vector<InputSourceInfo> keyboardSources(bool includeAllInstalled) const;
 };

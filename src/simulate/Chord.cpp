@@ -1,5 +1,7 @@
 #include "simulate/Chord.h"
 
+#include "simulate/ScriptSyntax.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -131,28 +133,28 @@ std::optional<Chord> parseChord(std::string_view text, std::string* error) {
   for (std::size_t index = 0; index < parts.size(); ++index) {
     const std::string_view part = parts[index];
     if (part.empty()) {
-      return fail("empty part in chord " + std::string(text));
+      return fail("empty part in chord " + quotedArgument(text));
     }
     if (const auto modifier = lookUp(modifierNames, part)) {
       if (chord.key) {
-        return fail("modifier after the key in chord " + std::string(text));
+        return fail("modifier after the key in chord " + quotedArgument(text));
       }
       chord.modifiers.push_back(*modifier);
       continue;
     }
     if (index + 1 != parts.size()) {
-      return fail("unknown modifier " + std::string(part));
+      return fail("unknown modifier " + quotedArgument(part));
     }
     if (const auto named = lookUp(keyNames, part)) {
       chord.key = *named;
       continue;
     }
     if (part.size() != 1) {
-      return fail("unknown key " + std::string(part));
+      return fail("unknown key " + quotedArgument(part));
     }
     const auto usKey = usKeyFor(part.front());
     if (!usKey) {
-      return fail("no US key types " + std::string(part));
+      return fail("no US key types " + quotedArgument(part));
     }
     chord.key = usKey->key;
     const bool hasShift = std::find(chord.modifiers.begin(), chord.modifiers.end(),

@@ -4,6 +4,7 @@
 #include "simulate/CommandTable.h"
 #include "simulate/ScriptSyntax.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace quillon {
@@ -88,11 +89,12 @@ void scroll(ScriptContext& context, std::string_view arguments) {
     return;
   }
   SimTextField& field = context.desktop().textField();
-  const std::size_t before = field.deliveredEvents().size();
+  const std::size_t before = field.deliveredCount();
   context.desktop().mouse().scroll(*deltaY, *deltaX, continuous);
-  const auto& delivered = field.deliveredEvents();
-  for (std::size_t index = before; index < delivered.size(); ++index) {
-    if (const auto& deltas = delivered[index].scroll) {
+  const auto& unread = field.deliveredEvents();
+  const std::size_t fresh = std::min(field.deliveredCount() - before, unread.size());
+  for (std::size_t index = unread.size() - fresh; index < unread.size(); ++index) {
+    if (const auto& deltas = unread[index].scroll) {
       context.print(toJson({{"axis1", deltas->axis1},
                             {"axis2", deltas->axis2},
                             {"fixedPtAxis1", deltas->fixedPtAxis1},

@@ -1,9 +1,11 @@
 #include "simulate/KeyboardCommands.h"
 
 #include "platform/sim/SimDesktop.h"
+#include "platform/sim/SimInputSources.h"
 #include "simulate/Chord.h"
 #include "simulate/CommandTable.h"
 #include "simulate/ScriptSyntax.h"
+#include "text/Unicode.h"
 
 namespace quillon {
 
@@ -25,6 +27,13 @@ void layouts(ScriptContext& context, std::string_view arguments) {
     context.error("layouts: expected ID,ID,...");
     return;
   }
+  // Named here, quoted, rather than by the desktop, which echoes what it is given as is.
+  for (const std::string& identifier : identifiers) {
+    if (!SimInputSources::describeKnownLayout(identifier)) {
+      context.error("layouts: unknown keyboard layout " + quotedArgument(identifier));
+      return;
+    }
+  }
   std::string problem;
   if (!context.desktop().inputSources().setEnabledLayouts(identifiers, &problem)) {
     context.error("layouts: " + problem);
@@ -43,14 +52,40 @@ void select(ScriptContext& context, std::string_view arguments) {
   }
 }
 
+// Why the typist would refuse to type `text` in `layoutName`, with every echoed argument
+// quoted: the typist's own answers carry them as they came.
+std::optional<std::string> typingProblem(SimDesktop& desktop, std::string_view layoutName,
+                                         std::string_view text) {
+  const XkbLayout* layout = desktop.layouts().layout(layoutName);
+  if (layout == nullptr) {
+    return "unknown layout " + quotedArgument(layoutName);
+  }
+  const auto characters = decodeUtf8(text);
+  if (!characters) {
+    return "text is not valid UTF-8";
+  }
+  for (const char32_t character : *characters) {
+    if (!layout->strokeFor(character)) {
+      return "no key of " + quotedArgument(layoutName) + " types " +
+             quotedArgument(encodeUtf8(character));
+    }
+  }
+  return std::nullopt;
+}
+
 void keys(ScriptContext& context, std::string_view arguments) {
   const std::size_t space = arguments.find(' ');
   if (space == std::string_view::npos || space == 0) {
     context.error("keys: expected LAYOUT TEXT");
     return;
   }
-  if (const auto problem = context.desktop().typist().type(arguments.substr(0, space),
-                                                           arguments.substr(space + 1))) {
+  const std::string_view layoutName = arguments.substr(0, space);
+  const std::string_view text = arguments.substr(space + 1);
+  if (const auto problem = typingProblem(context.desktop(), layoutName, text)) {
+    context.error("keys: " + *problem);
+    return;
+  }
+  if (const auto problem = context.desktop().typist().type(layoutName, text)) {
     context.error("keys: " + *problem);
   }
 }

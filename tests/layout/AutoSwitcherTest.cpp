@@ -1,46 +1,11 @@
-#include "support/TapWorld.h"
-
-#include <gtest/gtest.h>
+#include "support/TypingTest.h"
 
 #include <algorithm>
 
 namespace quillon {
 namespace {
 
-constexpr std::string_view US = "com.apple.keylayout.US";
-constexpr std::string_view Russian = "com.apple.keylayout.Russian";
-
-// Layout correction as the user meets it: keys typed on the simulated
-// keyboard, the focused field and the current source read afterwards.
-class AutoSwitcherTest : public ::testing::Test, protected TapWorld {
-protected:
-  void SetUp() override { ASSERT_TRUE(tap->start()); }
-
-  // Types on the physical keys of the xkb layout, then lets the main queue
-  // catch up, as it would while the user pauses.
-  void type(std::string_view layout, std::string_view text) {
-    const auto problem = desktop.typist().type(layout, text);
-    ASSERT_FALSE(problem) << *problem;
-    desktop.advance(Duration(0.5));
-  }
-  void press(std::vector<KeyCode> modifiers, KeyCode key) {
-    pressChord(modifiers, key);
-    desktop.advance(Duration(0.5));
-  }
-  std::string text() { return desktop.textField().text(); }
-  std::string source() {
-    return desktop.inputSources().currentKeyboardSourceIdentifier().value_or("none");
-  }
-  bool logged(std::string_view line) { return desktop.log().contains(line); }
-  bool loggedContaining(std::string_view part) {
-    const auto& lines = desktop.log().lines();
-    return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
-      return line.find(part) != std::string::npos;
-    });
-  }
-
-  std::unique_ptr<EventTap> tap = makeTap();
-};
+class AutoSwitcherTest : public TypingTest {};
 
 TEST_F(AutoSwitcherTest, WrongLayoutKnownWordIsRetypedWithTheSourceSwitched) {
   type("us", "xnj ");

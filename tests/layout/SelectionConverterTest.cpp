@@ -78,16 +78,6 @@ TEST_F(SelectionConverterMaps, EveryLetterOfEitherAlphabetHasAKey) {
   EXPECT_EQ(SelectionConverter::transliterate(english, maps.enToRu), kRussianAlphabet);
 }
 
-// The keypad's decimal key types "." on the US layout and "," on the Russian
-// one. "." is typed by the main Period key first, whose pair wins; "," has no
-// other unshifted key on the Russian layout, so the keypad's pair stands.
-TEST_F(SelectionConverterMaps, TheLowestKeyWinsInEachMapOnItsOwn) {
-  const auto maps = build(kUs, kRussian);
-  EXPECT_EQ(lookUp(maps.enToRu, "."), "ю");
-  EXPECT_EQ(lookUp(maps.ruToEn, "ю"), ".");
-  EXPECT_EQ(lookUp(maps.ruToEn, ","), ".");
-}
-
 TEST_F(SelectionConverterMaps, DeadKeysStayOut) {
   const auto maps = build(kGerman, kRussian);
   // The German grave key is a dead circumflex; "]" is typed by nothing else
@@ -142,6 +132,30 @@ TEST(SelectionConverterMapsFromAnyLayout, AreLowerCaseAndSkipKeysWithoutACharact
   EXPECT_FALSE(maps.enToRu.contains("b"));
   EXPECT_EQ(lookUp(maps.enToRu, "z"), "я");
   EXPECT_FALSE(maps.enToRu.contains("y")) << "beyond the character keys";
+}
+
+// Each map keeps the first pair of its own character, so a character typed by
+// several keys maps as the lowest of them, in each direction on its own.
+// Keypad keys type the same whatever the language and never count.
+TEST(SelectionConverterMapsFromAnyLayout, TheLowestKeyWinsInEachMapOnItsOwn) {
+  const ScriptedKeys platform({
+      {{"en", 3}, "x"},
+      {{"ru", 3}, "a"},
+      {{"en", 4}, "y"},
+      {{"ru", 4}, "a"},
+      {{"en", 5}, "x"},
+      {{"ru", 5}, "b"},
+      {{"en", 65}, "."}, // the keypad's decimal key
+      {{"ru", 65}, ","},
+  });
+  const LayoutTranslator translator(platform);
+  const auto maps = SelectionConverter::buildCharMaps(translator, "en", "ru");
+  EXPECT_EQ(lookUp(maps.enToRu, "x"), "a");
+  EXPECT_EQ(lookUp(maps.enToRu, "y"), "a");
+  EXPECT_EQ(lookUp(maps.ruToEn, "a"), "x");
+  EXPECT_EQ(lookUp(maps.ruToEn, "b"), "x");
+  EXPECT_FALSE(maps.enToRu.contains("."));
+  EXPECT_FALSE(maps.ruToEn.contains(","));
 }
 
 // --- Direction ---------------------------------------------------------------

@@ -86,6 +86,15 @@ std::optional<std::string> SimInputSources::translateKey(std::string_view source
   return source->layout->text(keyCode, KeyModifiers{});
 }
 
+std::optional<std::string> SimInputSources::translateShiftedKey(std::string_view sourceIdentifier,
+                                                                KeyCode keyCode) const {
+  const Source* source = find(sourceIdentifier);
+  if (source == nullptr || source->layout == nullptr) {
+    return std::nullopt;
+  }
+  return source->layout->text(keyCode, KeyModifiers{.shift = true});
+}
+
 std::optional<InputSourceInfo> SimInputSources::currentKeyboardSource() const {
   if (!current_) {
     return std::nullopt;

@@ -23,6 +23,8 @@ public:
   bool select(std::string_view identifier) override;
   std::optional<std::string> translateKey(std::string_view sourceIdentifier,
                                           KeyCode keyCode) const override;
+  std::optional<std::string> translateShiftedKey(std::string_view sourceIdentifier,
+                                                 KeyCode keyCode) const override;
 
   // A known layout identifier ("com.apple.keylayout.US", …), enabled and
   // select-capable, backed by its xkb layout.

@@ -4,15 +4,9 @@
 
 namespace quillon {
 
-std::vector<std::string> SimLog::takeNewLines() {
-  std::vector<std::string> fresh(lines_.begin() + static_cast<std::ptrdiff_t>(readUpTo_),
-                                 lines_.end());
-  readUpTo_ = lines_.size();
-  return fresh;
-}
-
 bool SimLog::contains(std::string_view line) const {
-  return std::find(lines_.begin(), lines_.end(), line) != lines_.end();
+  const auto& lines = lines_.items();
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 } // namespace quillon

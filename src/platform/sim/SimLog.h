@@ -1,37 +1,45 @@
 #pragma once
 
 #include "platform/Log.h"
+#include "platform/sim/UnreadRecord.h"
 
 #include <string>
 #include <vector>
 
 namespace quillon {
 
-// Keeps every line so tests and scripts can read what the product said.
+// Keeps the lines nobody has read yet so tests and scripts can read what the
+// product said.
 class SimLog final : public Log {
 public:
-  void write(std::string_view line) override { lines_.emplace_back(line); }
+  // Lines beyond this many unread ones push out the oldest.
+  static constexpr std::size_t maximumUnreadLines = 10'000;
 
-  const std::vector<std::string>& lines() const { return lines_; }
-  // The lines written since the previous call.
-  std::vector<std::string> takeNewLines();
+  void write(std::string_view line) override { lines_.push(std::string(line)); }
+
+  // The unread lines, oldest first.
+  std::vector<std::string> lines() const { return lines_.copy(); }
+  // The unread lines, which are then released.
+  std::vector<std::string> takeNewLines() { return lines_.take(); }
   bool contains(std::string_view line) const;
 
 private:
-  std::vector<std::string> lines_;
-  std::size_t readUpTo_ = 0;
+  UnreadRecord<std::string> lines_{maximumUnreadLines};
 };
 
 // The order in which the product called notable platform services, so a
 // test can check the order of a sequence that spans many services.
 class SimJournal {
 public:
-  void record(std::string entry) { entries_.push_back(std::move(entry)); }
-  const std::vector<std::string>& entries() const { return entries_; }
+  // The most recent entries kept; a long run drops the oldest.
+  static constexpr std::size_t maximumEntries = 10'000;
+
+  void record(std::string entry) { entries_.push(std::move(entry)); }
+  std::vector<std::string> entries() const { return entries_.copy(); }
   void clear() { entries_.clear(); }
 
 private:
-  std::vector<std::string> entries_;
+  UnreadRecord<std::string> entries_{maximumEntries};
 };
 
 } // namespace quillon

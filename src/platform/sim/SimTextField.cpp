@@ -47,8 +47,8 @@ void SimTextField::receive(const Event& event) {
                           event.doubleField(EventField::ScrollWheelPointDeltaAxis2),
                           event.integerField(EventField::ScrollWheelIsContinuous) != 0};
   }
-  delivered_.push_back({event.type(), event.keyCode(), event.flags(), event.isMarkedSynthetic(),
-                        toUtf8(event.unicodeString()), scroll, event.location()});
+  delivered_.push({event.type(), event.keyCode(), event.flags(), event.isMarkedSynthetic(),
+                   toUtf8(event.unicodeString()), scroll, event.location()});
   if (event.type() == EventType::KeyDown) {
     handleKeyDown(event);
   }
@@ -157,13 +157,6 @@ void SimTextField::selectAll() {
 
 std::string SimTextField::selectedText() const {
   return text_.substr(selectionStart_, selectionEnd_ - selectionStart_);
-}
-
-std::vector<DeliveredEvent> SimTextField::takeDeliveredEvents() {
-  std::vector<DeliveredEvent> fresh(delivered_.begin() + static_cast<std::ptrdiff_t>(readUpTo_),
-                                    delivered_.end());
-  readUpTo_ = delivered_.size();
-  return fresh;
 }
 
 } // namespace quillon

@@ -3,6 +3,7 @@
 #include "platform/Event.h"
 #include "platform/Pasteboard.h"
 #include "platform/sim/SimInputSources.h"
+#include "platform/sim/UnreadRecord.h"
 
 #include <optional>
 #include <string>
@@ -36,6 +37,9 @@ struct DeliveredEvent {
 // and handles Delete, a selection and the clipboard shortcuts.
 class SimTextField {
 public:
+  // Events beyond this many unread ones push out the oldest.
+  static constexpr std::size_t maximumUnreadEvents = 10'000;
+
   SimTextField(SimInputSources& sources, Pasteboard& pasteboard)
       : sources_(sources), pasteboard_(pasteboard) {}
 
@@ -46,9 +50,12 @@ public:
   void setText(std::string text);
   void selectAll();
   std::string selectedText() const;
-  // The events received since the previous call.
-  std::vector<DeliveredEvent> takeDeliveredEvents();
-  const std::vector<DeliveredEvent>& deliveredEvents() const { return delivered_; }
+  // The unread events, which are then released.
+  std::vector<DeliveredEvent> takeDeliveredEvents() { return delivered_.take(); }
+  // The unread events, oldest first.
+  const std::deque<DeliveredEvent>& deliveredEvents() const { return delivered_.items(); }
+  // Every event ever received, read or not.
+  std::size_t deliveredCount() const { return delivered_.recordedCount(); }
 
 private:
   void handleKeyDown(const Event& event);
@@ -64,8 +71,7 @@ private:
   // selectionEnd_.
   std::size_t selectionStart_ = 0;
   std::size_t selectionEnd_ = 0;
-  std::vector<DeliveredEvent> delivered_;
-  std::size_t readUpTo_ = 0;
+  UnreadRecord<DeliveredEvent> delivered_{maximumUnreadEvents};
 };
 
 } // namespace quillon

@@ -6,16 +6,10 @@ namespace quillon {
 
 namespace {
 
-template <typename T> std::vector<T> takeSince(const std::vector<T>& items, std::size_t& readUpTo) {
-  std::vector<T> fresh(items.begin() + static_cast<std::ptrdiff_t>(readUpTo), items.end());
-  readUpTo = items.size();
-  return fresh;
-}
-
 class SimHudWindow final : public OverlayWindow {
 public:
   SimHudWindow(std::shared_ptr<SimWindowRecord> record, VirtualClock& clock,
-               VirtualRunLoop& runLoop, std::vector<std::string>& shownMessages)
+               VirtualRunLoop& runLoop, UnreadRecord<std::string>& shownMessages)
       : record_(std::move(record)), clock_(clock), runLoop_(runLoop),
         shownMessages_(shownMessages) {}
   ~SimHudWindow() override {
@@ -40,7 +34,7 @@ public:
 
   void orderFrontRegardless() override {
     if (!record_->visible) {
-      shownMessages_.push_back(record_->style.message);
+      shownMessages_.push(record_->style.message);
     }
     record_->visible = true;
     record_->orderedFrontAt = clock_.now();
@@ -57,7 +51,7 @@ private:
   std::shared_ptr<SimWindowRecord> record_;
   VirtualClock& clock_;
   VirtualRunLoop& runLoop_;
-  std::vector<std::string>& shownMessages_;
+  UnreadRecord<std::string>& shownMessages_;
 };
 
 class SimStatusItem final : public StatusItem {
@@ -102,10 +96,6 @@ const MenuItem* findTitled(const std::vector<MenuItem>& items, const std::string
 
 } // namespace
 
-std::vector<std::string> SimSound::takePlayed() {
-  return takeSince(played_, readUpTo_);
-}
-
 double SimWindowRecord::alphaAt(TimePoint time) const {
   if (animationDuration <= Duration::zero() ||
       time >= animationStart + toNanoseconds(animationDuration)) {
@@ -121,7 +111,7 @@ double SimWindowRecord::alphaAt(TimePoint time) const {
 std::shared_ptr<OverlayWindow> SimUserInterface::makeHudWindow(const HudWindowStyle& style) {
   auto record = std::make_shared<SimWindowRecord>();
   record->style = style;
-  hudWindows_.push_back(record);
+  hudWindows_.push(record);
   return std::make_shared<SimHudWindow>(std::move(record), clock_, runLoop_, shownMessages_);
 }
 
@@ -214,10 +204,6 @@ void SimUserInterface::dismissMenu() {
   if (const auto item = liveStatusItem()) {
     item->menuShowing = false;
   }
-}
-
-std::vector<std::string> SimUserInterface::takeHudMessages() {
-  return takeSince(shownMessages_, readUpTo_);
 }
 
 } // namespace quillon

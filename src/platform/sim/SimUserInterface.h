@@ -4,9 +4,11 @@
 #include "platform/UserInterface.h"
 #include "platform/sim/SimLog.h"
 #include "platform/sim/SimScreens.h"
+#include "platform/sim/UnreadRecord.h"
 #include "platform/sim/VirtualClock.h"
 #include "platform/sim/VirtualRunLoop.h"
 
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -16,14 +18,17 @@ namespace quillon {
 
 class SimSound final : public Sound {
 public:
-  void play(std::string_view name) override { played_.emplace_back(name); }
-  const std::vector<std::string>& played() const { return played_; }
-  // The sounds played since the previous call.
-  std::vector<std::string> takePlayed();
+  // Sounds beyond this many unread ones push out the oldest.
+  static constexpr std::size_t maximumUnreadSounds = 10'000;
+
+  void play(std::string_view name) override { played_.push(std::string(name)); }
+  // The unread sounds, oldest first.
+  std::vector<std::string> played() const { return played_.copy(); }
+  // The unread sounds, which are then released.
+  std::vector<std::string> takePlayed() { return played_.take(); }
 
 private:
-  std::vector<std::string> played_;
-  std::size_t readUpTo_ = 0;
+  UnreadRecord<std::string> played_{maximumUnreadSounds};
 };
 
 // What became of one window: kept after the window is gone, so tests can
@@ -67,6 +72,10 @@ enum class MenuChoice {
 
 class SimUserInterface final : public UserInterface {
 public:
+  // Beyond these, the oldest window record and the oldest unread message go.
+  static constexpr std::size_t maximumHudWindowRecords = 10'000;
+  static constexpr std::size_t maximumUnreadHudMessages = 10'000;
+
   SimUserInterface(VirtualClock& clock, VirtualRunLoop& runLoop, SimJournal& journal)
       : clock_(clock), runLoop_(runLoop), journal_(journal) {}
 
@@ -89,9 +98,13 @@ public:
   // Closes the showing menu without choosing, as Escape does.
   void dismissMenu();
 
-  const std::vector<std::shared_ptr<SimWindowRecord>>& hudWindows() const { return hudWindows_; }
-  // The messages of HUD windows brought on screen since the previous call.
-  std::vector<std::string> takeHudMessages();
+  // The most recent HUD windows, oldest first, open or closed.
+  const std::deque<std::shared_ptr<SimWindowRecord>>& hudWindows() const {
+    return hudWindows_.items();
+  }
+  // The unread messages of HUD windows brought on screen, which are then
+  // released.
+  std::vector<std::string> takeHudMessages() { return shownMessages_.take(); }
   double alphaOf(const SimWindowRecord& window) const { return window.alphaAt(clock_.now()); }
 
 private:
@@ -100,10 +113,9 @@ private:
   VirtualClock& clock_;
   VirtualRunLoop& runLoop_;
   SimJournal& journal_;
-  std::vector<std::shared_ptr<SimWindowRecord>> hudWindows_;
+  UnreadRecord<std::shared_ptr<SimWindowRecord>> hudWindows_{maximumHudWindowRecords};
   std::vector<std::shared_ptr<SimStatusItemRecord>> statusItems_;
-  std::vector<std::string> shownMessages_;
-  std::size_t readUpTo_ = 0;
+  UnreadRecord<std::string> shownMessages_{maximumUnreadHudMessages};
 };
 
 } // namespace quillon
