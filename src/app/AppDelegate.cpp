@@ -63,8 +63,25 @@ AppDelegate::AppDelegate(Platform& platform)
           .hud = hud_,
           .loginItems = loginItems_,
           .ownBundleIdentifier = applicationDomain(platform.bundle),
+      }),
+      windowSnapper_(platform.accessibility, platform.workspace, platform.screens, platform.log),
+      alwaysOnTop_(platform.accessibility, platform.windowLevels, platform.sound, platform.log),
+      windowPositions_(WindowPositionManager::Dependencies{
+          .accessibility = platform.accessibility,
+          .workspace = platform.workspace,
+          .screens = platform.screens,
+          .mainQueue = platform.mainQueue,
+          .clock = platform.clock,
+          .defaults = platform.defaults,
+          .processes = platform.processes,
+          .log = platform.log,
+          .settings = settings_,
+          .snapper = windowSnapper_,
+          .ownDomain = applicationDomain(platform.bundle),
+          .ownBundleIdentifier = platform.bundle.bundleIdentifier(),
       }) {
   wireActions();
+  wireWindowActions();
 }
 
 void AppDelegate::wireActions() {
@@ -95,6 +112,41 @@ void AppDelegate::wireCaptureActions() {
   actions_.recordingStatus().screenVideoRunning = [this] { return screenVideo_.isRunning(); };
 }
 
+void AppDelegate::wireWindowActions() {
+  using Position = WindowSnapper::Position;
+  const std::array<std::pair<Action, Position>, 8> snaps{{
+      {Action::snapLeftHalf, Position::leftHalf},
+      {Action::snapRightHalf, Position::rightHalf},
+      {Action::snapMaximize, Position::maximize},
+      {Action::snapCenter, Position::center},
+      {Action::snapTopLeft, Position::topLeft},
+      {Action::snapTopRight, Position::topRight},
+      {Action::snapBottomLeft, Position::bottomLeft},
+      {Action::snapBottomRight, Position::bottomRight},
+  }};
+  for (const auto& [action, position] : snaps) {
+    actions_.wire(action, [this, position] { windowSnapper_.snapFocusedWindow(position); });
+  }
+  actions_.wire(Action::togglePinFocusedWindow, [this] { alwaysOnTop_.toggleFocusedWindow(); });
+  actions_.wire(Action::startWindowPositionManager, [this] { windowPositions_.start(); });
+  actions_.wire(Action::stopWindowPositionManager, [this] { windowPositions_.stop(); });
+  actions_.wire(Action::enableTileMargins,
+                [this] { windowPositions_.applyTileMarginPreference(false); });
+  actions_.wire(Action::disableTileMargins,
+                [this] { windowPositions_.applyTileMarginPreference(true); });
+}
+
+// The manager serves both window switches, so it runs while either is on;
+// the tiling margins follow edge snapping alone.
+void AppDelegate::startWindowPositions() {
+  if (settings_.autoSnapMouseDragEnabled() || settings_.restoreWindowPositionsEnabled()) {
+    windowPositions_.start();
+  } else {
+    windowPositions_.stop();
+  }
+  windowPositions_.applyTileMarginPreference(settings_.autoSnapMouseDragEnabled());
+}
+
 void AppDelegate::applicationDidFinishLaunching() {
   platform_.log.write(
       "Quillon: launched, pid=" + std::to_string(platform_.application.processIdentifier()) +
@@ -108,6 +160,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   // showing the state the services will run in.
   statusItem_.setupStatusItem();
   bootstrapEventTap();
+  startWindowPositions();
   observeNotifications();
 }
 

@@ -22,6 +22,9 @@
 #include "platform/Workspace.h"
 #include "power/LidStateMonitor.h"
 #include "power/SleepBlocker.h"
+#include "windows/AlwaysOnTop.h"
+#include "windows/WindowPositionManager.h"
+#include "windows/WindowSnapper.h"
 
 #include <array>
 #include <memory>
@@ -60,6 +63,9 @@ public:
   ScreenVideoCapture& screenVideo() { return screenVideo_; }
   AudioRecorder& audioRecorder() { return audioRecorder_; }
   ScreenRecordingMonitor& screenRecordingMonitor() { return screenRecordingMonitor_; }
+  WindowSnapper& windowSnapper() { return windowSnapper_; }
+  AlwaysOnTop& alwaysOnTop() { return alwaysOnTop_; }
+  WindowPositionManager& windowPositions() { return windowPositions_; }
   EventTap* eventTap() { return eventTap_.get(); }
   const EventTap* eventTap() const { return eventTap_.get(); }
   bool isWaitingForAccessibility() const { return permissionTimer_.isScheduled(); }
@@ -75,6 +81,8 @@ private:
   std::unique_ptr<EventTap> makeEventTap();
   void wireActions();
   void wireCaptureActions();
+  void wireWindowActions();
+  void startWindowPositions();
 
   Platform& platform_;
   NotificationCenter notifications_;
@@ -93,6 +101,9 @@ private:
   ScreenRecordingMonitor screenRecordingMonitor_;
   LoginItemManager loginItems_;
   StatusItemController statusItem_;
+  WindowSnapper windowSnapper_;
+  AlwaysOnTop alwaysOnTop_;
+  WindowPositionManager windowPositions_;
   std::unique_ptr<EventTap> eventTap_;
   ScheduledTask permissionTimer_;
   std::array<NotificationCenter::Observation, 3> observations_;

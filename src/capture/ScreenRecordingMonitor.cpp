@@ -25,7 +25,7 @@ void ScreenRecordingMonitor::tick() {
   }
   stopped_ = true;
   timer_.cancel();
-  activationObserver_.reset();
+  activationObserver_.stop();
   services_.log.write("Quillon TCC: screen recording just granted → auto-restarting");
   relaunchSelf();
 }

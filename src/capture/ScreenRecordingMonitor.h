@@ -40,7 +40,7 @@ public:
   ScreenRecordingMonitor& operator=(const ScreenRecordingMonitor&) = delete;
 
   void start();
-  bool isWatching() const { return timer_.isScheduled() || activationObserver_ != nullptr; }
+  bool isWatching() const { return timer_.isScheduled() || activationObserver_.isActive(); }
   bool hasStopped() const { return stopped_; }
 
 private:
@@ -50,7 +50,7 @@ private:
 
   Dependencies services_;
   ScheduledTask timer_;
-  std::unique_ptr<Workspace::Observation> activationObserver_;
+  Observation activationObserver_;
   bool stopped_ = false;
   Lifetime lifetime_;
 };

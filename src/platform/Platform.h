@@ -25,6 +25,7 @@ class Processes;
 class Screens;
 class Sound;
 class UserInterface;
+class WindowLevels;
 class Workspace;
 
 // Every system service of one backend. Composition roots receive this and
@@ -53,6 +54,7 @@ struct Platform {
   Directories& directories;
   Images& images;
   AudioRecorders& audioRecorders;
+  WindowLevels& windowLevels;
 };
 
 } // namespace quillon

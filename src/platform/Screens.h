@@ -2,7 +2,9 @@
 #pragma once
 
 #include "platform/Geometry.h"
+#include "platform/Observation.h"
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -22,6 +24,8 @@ public:
   virtual std::vector<ScreenInfo> screens() const = 0;
   // The screen with the keyboard focus, if any screen is connected.
   virtual std::optional<ScreenInfo> mainScreen() const = 0;
+  // A display connected, removed or rearranged; calls back on the main queue.
+  virtual Observation observeParametersChanged(std::function<void()> callback) = 0;
 };
 
 } // namespace quillon

@@ -1,11 +1,14 @@
 // Platform boundary: this header stays free of OS and toolkit headers.
 #pragma once
 
+#include "platform/Application.h"
+#include "platform/Observation.h"
+
 #include <functional>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillon {
 
@@ -17,6 +20,7 @@ struct RunningApplication {
   std::optional<std::string> bundlePath;
   std::optional<std::string> executablePath;
   std::string localizedName;
+  ActivationPolicy activationPolicy = ActivationPolicy::Regular;
   friend bool operator==(const RunningApplication&, const RunningApplication&) = default;
 };
 
@@ -29,16 +33,15 @@ public:
   // False when the application is no longer running.
   virtual bool activate(const RunningApplication& application, ActivationOptions options) = 0;
   virtual bool openUrl(std::string_view url) = 0;
-
-  // Ends the observation it was returned from when destroyed.
-  class Observation {
-  public:
-    virtual ~Observation() = default;
-  };
-  // Calls onActivation on the main queue each time an application becomes
-  // the active one.
-  [[nodiscard]] virtual std::unique_ptr<Observation>
-  observeActivations(std::function<void()> onActivation) = 0;
+  // In the workspace's own order.
+  virtual std::vector<RunningApplication> runningApplications() const = 0;
+  virtual bool isTerminated(const RunningApplication& application) const = 0;
+  // Both call back on the main queue.
+  virtual Observation observeLaunches(std::function<void(const RunningApplication&)> callback) = 0;
+  virtual Observation observeWake(std::function<void()> callback) = 0;
+  // Calls back on the main queue each time another application becomes the
+  // active one.
+  virtual Observation observeActivations(std::function<void()> callback) = 0;
 };
 
 } // namespace quillon

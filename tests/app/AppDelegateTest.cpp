@@ -50,11 +50,14 @@ TEST_F(AppDelegateTest, LaunchRunsItsStepsInOrder) {
                                 "Quillon SleepBlocker: parsed pmset sleep-disabled = 0",
                                 "Quillon LidStateMonitor: started, initial closed=Optional(false)",
                                 "Quillon TCC: screen recording already granted, monitor idle",
-                                captureLocationLine(desktop), "Quillon: event tap started"}));
+                                captureLocationLine(desktop), "Quillon: event tap started",
+                                "Quillon WindowPositionManager: started",
+                                "Quillon: EnableTiledWindowMargins nil → false"}));
   std::vector<std::string> expected(6, "settings changed");
   expected.push_back("spawn /usr/bin/pmset");
   expected.push_back("create status item");
   expected.push_back("create event tap");
+  expected.push_back("spawn /usr/bin/killall");
   EXPECT_EQ(desktop.journal().entries(), expected);
   ASSERT_NE(app.eventTap(), nullptr);
   EXPECT_TRUE(app.eventTap()->isRunning());
@@ -127,7 +130,9 @@ TEST_F(UntrustedLaunchTest, PromptsOnceThenStartsTheTapSilentlyOnceTrusted) {
                                 "Quillon LidStateMonitor: started, initial closed=Optional(false)",
                                 "Quillon TCC: screen recording already granted, monitor idle",
                                 captureLocationLine(desktop),
-                                "Quillon: event tap FAILED to start (likely no accessibility)"}));
+                                "Quillon: event tap FAILED to start (likely no accessibility)",
+                                "Quillon WindowPositionManager: started",
+                                "Quillon: EnableTiledWindowMargins nil → false"}));
   EXPECT_EQ(desktop.accessibility().promptCount(), 1);
   EXPECT_EQ(app.eventTap(), nullptr);
   EXPECT_TRUE(app.isWaitingForAccessibility());

@@ -138,7 +138,9 @@ TEST_F(ScriptRunnerTest, SettingsAndLogReadBackAsJson) {
                             "Quillon SleepBlocker: parsed pmset sleep-disabled = 0",
                             "Quillon LidStateMonitor: started, initial closed=Optional(false)",
                             "Quillon TCC: screen recording already granted, monitor idle",
-                            captureLocationLine(desktop), "Quillon: event tap started"}));
+                            captureLocationLine(desktop), "Quillon: event tap started",
+                            "Quillon WindowPositionManager: started",
+                            "Quillon: EnableTiledWindowMargins nil → false"}));
   EXPECT_EQ(runJson("log"), nlohmann::json::array());
 }
 
@@ -151,7 +153,9 @@ TEST_F(ScriptRunnerTest, SetupCommandsComeBeforeTheLaunch) {
                             "Quillon LidStateMonitor: started, initial closed=Optional(false)",
                             "Quillon TCC: screen recording already granted, monitor idle",
                             captureLocationLine(desktop),
-                            "Quillon: event tap FAILED to start (likely no accessibility)"}));
+                            "Quillon: event tap FAILED to start (likely no accessibility)",
+                            "Quillon WindowPositionManager: started",
+                            "Quillon: EnableTiledWindowMargins nil → false"}));
   run("trust true\nwait 1.5\npress ctrl+cmd+t\n");
   // The tap came up on the retry tick and now swallows the hotkey.
   for (const auto& event : runJson("events")) {

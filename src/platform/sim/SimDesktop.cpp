@@ -12,14 +12,14 @@ SimDesktop::SimDesktop(Options options)
       defaultsRoot_(options.defaultsRoot ? *options.defaultsRoot : privateFolder_->path()),
       bundle_(std::make_unique<FileBundle>(options.executablePath, log_)),
       defaults_(std::make_unique<PlistDefaults>(defaultsRoot_, log_)),
-      platform_{clock_,         runLoop_,       runLoop_.backgroundQueue(),
-                log_,           *bundle_,       localization_,
-                *defaults_,     eventTaps_,     inputSources_,
-                accessibility_, processes_,     workspace_,
-                permissions_,   pasteboard_,    application_,
-                sound_,         screens_,       userInterface_,
-                loginItems_,    power_,         directories_,
-                images_,        audioRecorders_} {
+      platform_{clock_,         runLoop_,        runLoop_.backgroundQueue(),
+                log_,           *bundle_,        localization_,
+                *defaults_,     eventTaps_,      inputSources_,
+                accessibility_, processes_,      workspace_,
+                permissions_,   pasteboard_,     application_,
+                sound_,         screens_,        userInterface_,
+                loginItems_,    power_,          directories_,
+                images_,        audioRecorders_, windowLevels_} {
   accessibility_.setTrusted(options.accessibilityTrusted);
   systemTools_ =
       std::make_unique<SimSystemTools>(processes_, power_, permissions_, options.executablePath);
@@ -31,6 +31,9 @@ SimDesktop::SimDesktop(Options options)
   // The shell exists on every desktop; what it runs is recorded, not run.
   processes_.registerTool(
       "/bin/sh", [](const std::vector<std::string>&) { return SimProcesses::ToolResult{}; });
+  processes_.registerTool("/usr/bin/killall", [](const std::vector<std::string>&) {
+    return SimProcesses::ToolResult{};
+  });
 }
 
 int SimDesktop::bringToFront(std::string bundleIdentifier, std::optional<std::string> bundlePath,

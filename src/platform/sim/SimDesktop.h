@@ -5,6 +5,8 @@
 #include "platform/shared/PlistDefaults.h"
 #include "platform/shared/TableLocalization.h"
 #include "platform/shared/TemporaryDirectory.h"
+#include "platform/sim/SimAccessibility.h"
+#include "platform/sim/SimApplications.h"
 #include "platform/sim/SimAudioRecorders.h"
 #include "platform/sim/SimDirectories.h"
 #include "platform/sim/SimEventTaps.h"
@@ -21,6 +23,7 @@
 #include "platform/sim/SimTextField.h"
 #include "platform/sim/SimTypist.h"
 #include "platform/sim/SimUserInterface.h"
+#include "platform/sim/SimWindowLevels.h"
 #include "platform/sim/VirtualClock.h"
 #include "platform/sim/VirtualRunLoop.h"
 #include "platform/sim/XkbLayoutCache.h"
@@ -84,6 +87,8 @@ public:
                    std::optional<std::string> executablePath = std::nullopt);
   SimSound& sound() { return sound_; }
   SimScreens& screens() { return screens_; }
+  SimApplications& applications() { return applications_; }
+  SimWindowLevels& windowLevels() { return windowLevels_; }
   SimUserInterface& userInterface() { return userInterface_; }
   SimLoginItems& loginItems() { return loginItems_; }
   SimTextField& textField() { return textField_; }
@@ -103,12 +108,15 @@ private:
   std::unique_ptr<FileBundle> bundle_;
   TableLocalization localization_;
   std::unique_ptr<PlistDefaults> defaults_;
-  SimAccessibility accessibility_{journal_};
+  SimWorkspace workspace_{journal_};
+  SimScreens screens_;
+  SimApplications applications_{runLoop_, screens_};
+  SimWindowLevels windowLevels_{applications_};
+  SimAccessibility accessibility_{journal_, workspace_, applications_};
   SimEventTaps eventTaps_{journal_, accessibility_};
   XkbLayoutCache layouts_;
   SimInputSources inputSources_{journal_, layouts_};
   SimProcesses processes_{journal_, runLoop_.backgroundQueue()};
-  SimWorkspace workspace_{journal_};
   SimPermissions permissions_;
   SimPasteboard pasteboard_;
   SimApplication application_{journal_};
@@ -118,7 +126,6 @@ private:
   int nextProcessIdentifier_ = 600;
   SimTextField textField_{inputSources_, pasteboard_};
   SimSound sound_;
-  SimScreens screens_;
   SimUserInterface userInterface_{clock_, runLoop_, journal_};
   SimLoginItems loginItems_{journal_};
   SimPower power_{runLoop_};

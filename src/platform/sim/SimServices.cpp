@@ -5,14 +5,6 @@
 
 namespace quillon {
 
-bool SimAccessibility::isProcessTrustedWithOptions(bool prompt) {
-  if (prompt && !trusted_) {
-    ++promptCount_;
-    journal_.record("accessibility prompt");
-  }
-  return trusted_;
-}
-
 const RunningApplication* SimWorkspace::find(int processIdentifier) const {
   const auto found = std::find_if(running_.begin(), running_.end(), [&](const auto& application) {
     return application.processIdentifier == processIdentifier;
@@ -47,10 +39,14 @@ bool SimWorkspace::openUrl(std::string_view url) {
 }
 
 void SimWorkspace::launch(RunningApplication application) {
+  const bool isNew = find(application.processIdentifier) == nullptr;
   std::erase_if(running_, [&](const auto& existing) {
     return existing.processIdentifier == application.processIdentifier;
   });
   running_.push_back(std::move(application));
+  if (isNew) {
+    launched_.post(RunningApplication(running_.back()));
+  }
 }
 
 void SimWorkspace::quit(int processIdentifier) {
@@ -62,51 +58,14 @@ void SimWorkspace::quit(int processIdentifier) {
   }
 }
 
-struct SimWorkspace::ActivationObservers {
-  std::map<int, std::function<void()>> callbacks;
-  int nextIdentifier = 0;
-};
-
 void SimWorkspace::setFrontmost(int processIdentifier) {
   if (find(processIdentifier) != nullptr) {
     const bool activated = frontmost_ != processIdentifier;
     frontmost_ = processIdentifier;
-    if (activated && activationObservers_) {
-      // A copy: an observer may end its own observation.
-      const auto observers = activationObservers_->callbacks;
-      for (const auto& [identifier, callback] : observers) {
-        callback();
-      }
+    if (activated) {
+      activated_.post();
     }
   }
-}
-
-namespace {
-
-class SimActivationObservation final : public Workspace::Observation {
-public:
-  explicit SimActivationObservation(std::function<void()> end) : end_(std::move(end)) {}
-  ~SimActivationObservation() override { end_(); }
-
-private:
-  std::function<void()> end_;
-};
-
-} // namespace
-
-std::unique_ptr<Workspace::Observation>
-SimWorkspace::observeActivations(std::function<void()> onActivation) {
-  if (!activationObservers_) {
-    activationObservers_ = std::make_shared<ActivationObservers>();
-  }
-  const int identifier = activationObservers_->nextIdentifier++;
-  activationObservers_->callbacks.emplace(identifier, std::move(onActivation));
-  return std::make_unique<SimActivationObservation>(
-      [observers = std::weak_ptr<ActivationObservers>(activationObservers_), identifier] {
-        if (const auto live = observers.lock()) {
-          live->callbacks.erase(identifier);
-        }
-      });
 }
 
 void SimPasteboard::clearContents() {

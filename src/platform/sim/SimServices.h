@@ -1,32 +1,17 @@
 #pragma once
 
-#include "platform/Accessibility.h"
 #include "platform/Application.h"
 #include "platform/Pasteboard.h"
 #include "platform/Permissions.h"
 #include "platform/Workspace.h"
+#include "platform/sim/SimAccessibility.h"
 #include "platform/sim/SimLog.h"
+#include "platform/sim/SimObservers.h"
 
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace quillon {
-
-class SimAccessibility final : public Accessibility {
-public:
-  explicit SimAccessibility(SimJournal& journal) : journal_(journal) {}
-  bool isProcessTrusted() const override { return trusted_; }
-  bool isProcessTrustedWithOptions(bool prompt) override;
-
-  void setTrusted(bool trusted) { trusted_ = trusted; }
-  int promptCount() const { return promptCount_; }
-
-private:
-  SimJournal& journal_;
-  bool trusted_ = true;
-  int promptCount_ = 0;
-};
 
 class SimPermissions final : public Permissions {
 public:
@@ -44,14 +29,27 @@ public:
   std::optional<RunningApplication> frontmostApplication() const override;
   bool activate(const RunningApplication& application, ActivationOptions options) override;
   bool openUrl(std::string_view url) override;
-  std::unique_ptr<Observation> observeActivations(std::function<void()> onActivation) override;
+  std::vector<RunningApplication> runningApplications() const override { return running_; }
+  bool isTerminated(const RunningApplication& application) const override {
+    return find(application.processIdentifier) == nullptr;
+  }
+  Observation observeLaunches(std::function<void(const RunningApplication&)> callback) override {
+    return launched_.add(std::move(callback));
+  }
+  Observation observeWake(std::function<void()> callback) override {
+    return woke_.add(std::move(callback));
+  }
+  Observation observeActivations(std::function<void()> callback) override {
+    return activated_.add(std::move(callback));
+  }
 
-  // Adds (or replaces, by process identifier) a running application.
+  // Adds (or replaces, by process identifier) a running application; a new
+  // one is announced to the launch observers.
   void launch(RunningApplication application);
+  void postWake() const { woke_.post(); }
   void quit(int processIdentifier);
   void setFrontmost(int processIdentifier);
   const std::vector<std::string>& openedUrls() const { return openedUrls_; }
-  const std::vector<RunningApplication>& runningApplications() const { return running_; }
 
 private:
   const RunningApplication* find(int processIdentifier) const;
@@ -60,8 +58,9 @@ private:
   std::vector<RunningApplication> running_;
   std::optional<int> frontmost_;
   std::vector<std::string> openedUrls_;
-  struct ActivationObservers;
-  std::shared_ptr<ActivationObservers> activationObservers_;
+  SimObservers<RunningApplication> launched_;
+  SimObservers<> woke_;
+  SimObservers<> activated_;
 };
 
 class SimPasteboard final : public Pasteboard {

@@ -96,19 +96,6 @@ const MenuItem* findTitled(const std::vector<MenuItem>& items, const std::string
 
 } // namespace
 
-SimScreens::SimScreens() {
-  // One 1440 × 900 display with a 25-point menu bar.
-  const Rect frame{{0, 0}, {1440, 900}};
-  screens_.push_back({frame, Rect{{0, 0}, {1440, 875}}});
-}
-
-std::optional<ScreenInfo> SimScreens::mainScreen() const {
-  if (screens_.empty()) {
-    return std::nullopt;
-  }
-  return screens_.front();
-}
-
 double SimWindowRecord::alphaAt(TimePoint time) const {
   if (animationDuration <= Duration::zero() ||
       time >= animationStart + toNanoseconds(animationDuration)) {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "platform/Screens.h"
 #include "platform/Sound.h"
 #include "platform/UserInterface.h"
 #include "platform/sim/SimLog.h"
+#include "platform/sim/SimScreens.h"
 #include "platform/sim/UnreadRecord.h"
 #include "platform/sim/VirtualClock.h"
 #include "platform/sim/VirtualRunLoop.h"
@@ -29,17 +29,6 @@ public:
 
 private:
   UnreadRecord<std::string> played_{maximumUnreadSounds};
-};
-
-class SimScreens final : public Screens {
-public:
-  SimScreens();
-  std::vector<ScreenInfo> screens() const override { return screens_; }
-  std::optional<ScreenInfo> mainScreen() const override;
-  void setScreens(std::vector<ScreenInfo> screens) { screens_ = std::move(screens); }
-
-private:
-  std::vector<ScreenInfo> screens_;
 };
 
 // What became of one window: kept after the window is gone, so tests can

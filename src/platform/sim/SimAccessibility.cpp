@@ -1,0 +1,239 @@
+#include "platform/sim/SimAccessibility.h"
+
+#include "platform/sim/SimServices.h"
+
+#include <algorithm>
+
+namespace quillon {
+
+struct SimAccessibility::Element final : AXElement::Reference {
+  enum class Kind { SystemWide, Application, Window };
+  Element(Kind kind_, int processIdentifier_, std::uint32_t windowNumber_ = 0)
+      : kind(kind_), processIdentifier(processIdentifier_), windowNumber(windowNumber_) {}
+  Kind kind;
+  int processIdentifier;
+  std::uint32_t windowNumber;
+};
+
+namespace {
+constexpr int systemWideProcess = 0;
+
+bool contains(const Rect& frame, Point point) {
+  return point.x >= frame.origin.x && point.x < frame.origin.x + frame.size.width &&
+         point.y >= frame.origin.y && point.y < frame.origin.y + frame.size.height;
+}
+} // namespace
+
+bool SimAccessibility::isProcessTrustedWithOptions(bool prompt) {
+  if (prompt && !trusted_) {
+    ++promptCount_;
+    journal_.record("accessibility prompt");
+  }
+  return trusted_;
+}
+
+const SimAccessibility::Element* SimAccessibility::simElement(const AXElement& element) {
+  return dynamic_cast<const Element*>(&element.reference());
+}
+
+AXElement SimAccessibility::systemWideElement() {
+  return AXElement(std::make_shared<Element>(Element::Kind::SystemWide, systemWideProcess));
+}
+
+AXElement SimAccessibility::applicationElement(int processIdentifier) {
+  return AXElement(std::make_shared<Element>(Element::Kind::Application, processIdentifier));
+}
+
+AXElement SimAccessibility::windowElement(int processIdentifier, std::uint32_t number) {
+  return AXElement(std::make_shared<Element>(Element::Kind::Window, processIdentifier, number));
+}
+
+void SimAccessibility::setMessagingTimeout(const AXElement& element, Duration timeout) {
+  if (const Element* sim = simElement(element)) {
+    timeouts_[sim->processIdentifier] = timeout;
+  }
+}
+
+std::optional<Duration> SimAccessibility::messagingTimeout(int processIdentifier) const {
+  const auto found = timeouts_.find(processIdentifier);
+  return found == timeouts_.end() ? std::nullopt : std::optional<Duration>(found->second);
+}
+
+bool SimAccessibility::refuses(int processIdentifier, std::string_view attribute) const {
+  const SimApplicationWindows* application = applications_.find(processIdentifier);
+  return application != nullptr && application->refusedAttributes.contains(attribute);
+}
+
+std::optional<AXValue> SimAccessibility::copyAttributeValue(const AXElement& element,
+                                                            std::string_view attribute) {
+  const Element* sim = simElement(element);
+  if (!trusted_ || sim == nullptr) {
+    return std::nullopt;
+  }
+  switch (sim->kind) {
+  case Element::Kind::SystemWide: {
+    const auto frontmost = workspace_.frontmostApplication();
+    if (attribute != ax::FocusedApplication || !frontmost) {
+      return std::nullopt;
+    }
+    return applicationElement(frontmost->processIdentifier);
+  }
+  case Element::Kind::Application:
+    return applicationAttribute(sim->processIdentifier, attribute);
+  case Element::Kind::Window:
+    return windowAttribute(*sim, attribute);
+  }
+  return std::nullopt;
+}
+
+std::optional<AXValue> SimAccessibility::applicationAttribute(int processIdentifier,
+                                                              std::string_view attribute) {
+  const SimApplicationWindows* application = applications_.find(processIdentifier);
+  if (application == nullptr || refuses(processIdentifier, attribute)) {
+    return std::nullopt;
+  }
+  if (attribute == ax::FocusedWindow && !application->windows.empty()) {
+    return windowElement(processIdentifier, application->windows.front().number);
+  }
+  if (attribute == ax::Windows) {
+    std::vector<AXElement> windows;
+    for (const SimWindow& window : application->windows) {
+      windows.push_back(windowElement(processIdentifier, window.number));
+    }
+    return windows;
+  }
+  if (attribute == ax::ManualAccessibility) {
+    return application->manualAccessibility;
+  }
+  if (attribute == ax::EnhancedUserInterface) {
+    return application->enhancedUserInterface;
+  }
+  return std::nullopt;
+}
+
+std::optional<AXValue> SimAccessibility::windowAttribute(const Element& element,
+                                                         std::string_view attribute) {
+  const SimWindow* window = applications_.window(element.windowNumber);
+  if (window == nullptr || refuses(element.processIdentifier, attribute)) {
+    return std::nullopt;
+  }
+  if (attribute == ax::Position) {
+    return window->position;
+  }
+  if (attribute == ax::Size) {
+    return window->size;
+  }
+  if (attribute == ax::Parent) {
+    return applicationElement(element.processIdentifier);
+  }
+  if (attribute == ax::Title) {
+    return window->title;
+  }
+  return std::nullopt;
+}
+
+bool SimAccessibility::setAttributeValue(const AXElement& element, std::string_view attribute,
+                                         const AXValue& value) {
+  const Element* sim = simElement(element);
+  if (sim == nullptr || sim->kind == Element::Kind::SystemWide) {
+    return false;
+  }
+  SimApplicationWindows& application = applications_.application(sim->processIdentifier);
+  application.writes.emplace_back(attribute);
+  if (!trusted_ || application.refusesWrites || refuses(sim->processIdentifier, attribute)) {
+    return false;
+  }
+  if (sim->kind == Element::Kind::Application) {
+    const auto flag = std::get_if<bool>(&value);
+    if (flag == nullptr) {
+      return false;
+    }
+    if (attribute == ax::ManualAccessibility) {
+      application.manualAccessibility = *flag;
+      return true;
+    }
+    if (attribute == ax::EnhancedUserInterface) {
+      application.enhancedUserInterface = *flag;
+      return true;
+    }
+    return false;
+  }
+  SimWindow* window = applications_.window(sim->windowNumber);
+  if (window == nullptr) {
+    return false;
+  }
+  if (const auto* position = std::get_if<Point>(&value); position && attribute == ax::Position) {
+    window->position = *position;
+    return true;
+  }
+  // Resizing keeps the top-left corner where it is, as the window server does.
+  if (const auto* size = std::get_if<Size>(&value); size && attribute == ax::Size) {
+    window->size = *size;
+    return true;
+  }
+  return false;
+}
+
+bool SimAccessibility::performAction(const AXElement&, std::string_view) {
+  return false;
+}
+
+std::optional<AXElement> SimAccessibility::elementAtPosition(const AXElement& element,
+                                                             Point point) {
+  const Element* sim = simElement(element);
+  const auto frontmost = workspace_.frontmostApplication();
+  if (!trusted_ || sim == nullptr || sim->kind == Element::Kind::Window) {
+    return std::nullopt;
+  }
+  // The frontmost application's windows lie above the others'.
+  std::vector<int> order;
+  if (sim->kind == Element::Kind::Application) {
+    order.push_back(sim->processIdentifier);
+  } else {
+    if (frontmost) {
+      order.push_back(frontmost->processIdentifier);
+    }
+    for (const RunningApplication& running : workspace_.runningApplications()) {
+      if (!frontmost || running.processIdentifier != frontmost->processIdentifier) {
+        order.push_back(running.processIdentifier);
+      }
+    }
+  }
+  for (const int processIdentifier : order) {
+    const SimApplicationWindows* application = applications_.find(processIdentifier);
+    if (application == nullptr) {
+      continue;
+    }
+    for (const SimWindow& window : application->windows) {
+      if (contains({window.position, window.size}, point)) {
+        return windowElement(processIdentifier, window.number);
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<std::uint32_t> SimAccessibility::windowNumber(const AXElement& window) {
+  const Element* sim = simElement(window);
+  if (!trusted_ || sim == nullptr || sim->kind != Element::Kind::Window ||
+      applications_.window(sim->windowNumber) == nullptr) {
+    return std::nullopt;
+  }
+  return sim->windowNumber;
+}
+
+Observation SimAccessibility::observe(int processIdentifier, std::string_view notification,
+                                      std::function<void(const AXElement& element)> callback) {
+  if (!trusted_ || notification != ax::WindowCreated) {
+    return Observation();
+  }
+  return applications_.observeWindowOpened(
+      [this, processIdentifier, callback = std::move(callback)](const int& owner,
+                                                                const std::uint32_t& number) {
+        if (owner == processIdentifier) {
+          callback(windowElement(owner, number));
+        }
+      });
+}
+
+} // namespace quillon

@@ -1,0 +1,24 @@
+#include "windows/RectDescription.h"
+
+#include <array>
+#include <charconv>
+#include <string_view>
+
+namespace quillon {
+
+std::string describeNumber(double value) {
+  std::array<char, 32> buffer{};
+  const auto [end, problem] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+  std::string text(buffer.data(), problem == std::errc() ? end : buffer.data());
+  if (text.find_first_not_of("-0123456789") == std::string::npos) {
+    text += ".0";
+  }
+  return text;
+}
+
+std::string describeRect(const Rect& rect) {
+  return "(" + describeNumber(rect.origin.x) + ", " + describeNumber(rect.origin.y) + ", " +
+         describeNumber(rect.size.width) + ", " + describeNumber(rect.size.height) + ")";
+}
+
+} // namespace quillon
