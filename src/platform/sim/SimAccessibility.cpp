@@ -129,6 +129,9 @@ std::optional<AXValue> SimAccessibility::windowAttribute(const Element& element,
   if (attribute == ax::Title) {
     return window->title;
   }
+  if ((attribute == ax::Document || attribute == ax::Url) && window->document) {
+    return *window->document;
+  }
   return std::nullopt;
 }
 

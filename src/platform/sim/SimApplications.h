@@ -23,6 +23,8 @@ struct SimWindow {
   Size size;
   std::int32_t level = 0;
   std::string title;
+  // The file or folder the window shows, as "AXDocument" and "AXURL" give it.
+  std::optional<std::string> document;
 };
 
 // One application's windows and how its accessibility answers.

@@ -28,6 +28,13 @@ TEST_F(SimAccessibilityTest, WindowsAnswerInAccessibilityCoordinatesOfTheCurrent
             (Point{100, 50}));
   EXPECT_EQ(axValueAs<Size>(accessibility().copyAttributeValue(*window, ax::Size)),
             (Size{800, 600}));
+  EXPECT_FALSE(accessibility().copyAttributeValue(*window, ax::Document));
+  desktop.applications().application(editor).windows.front().document = "file:///tmp/notes/";
+  EXPECT_EQ(axValueAs<std::string>(accessibility().copyAttributeValue(*window, ax::Url)),
+            "file:///tmp/notes/");
+  const auto parent = axValueAs<AXElement>(accessibility().copyAttributeValue(*window, ax::Parent));
+  ASSERT_TRUE(parent);
+  EXPECT_TRUE(accessibility().copyAttributeValue(*parent, ax::Windows));
 
   // The window server keeps the top-left; a taller primary display moves
   // the same window up in screen coordinates.
