@@ -53,7 +53,9 @@ TEST_F(CaptureAppTest, TheLaunchPointsTheSystemCaptureLocationAtTheScreenFolder)
                        "Quillon TCC: screen recording NOT granted — will auto-restart on grant",
                        "Quillon captureLoc: changing location from '<default ~/Desktop>' to '" +
                            screen + "'",
-                       "Quillon: event tap started"};
+                       "Quillon: event tap started",
+                       "Quillon WindowPositionManager: started",
+                       "Quillon: EnableTiledWindowMargins nil → false"};
   EXPECT_EQ(Lines(lines.begin() + 2, lines.end()), expected);
   EXPECT_EQ(fresh.defaults().object("com.apple.screencapture", "location"), PropertyValue(screen));
   EXPECT_TRUE(launched.screenRecordingMonitor().isWatching());
@@ -65,7 +67,8 @@ TEST_F(CaptureAppTest, OptionShiftSPutsTheSelectionOnTheClipboard) {
   EXPECT_TRUE(desktop.pasteboard().items().front().representations.contains("public.jpeg"));
   EXPECT_TRUE(desktop.log().takeNewLines().front().starts_with("Quillon screenshot: saved "));
   ASSERT_EQ(choose("Capture screen area to clipboard (⌥⇧S)"), MenuChoice::Chosen);
-  EXPECT_EQ(desktop.processes().spawns().size(), 3u); // pmset at launch, two captures
+  // pmset and killall at launch, then the two captures.
+  EXPECT_EQ(desktop.processes().spawns().size(), 4u);
 }
 
 TEST_F(CaptureAppTest, AFullScreenRecordingTurnsTheItemIntoItsStopButton) {
