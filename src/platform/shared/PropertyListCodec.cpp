@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
@@ -276,6 +277,84 @@ bool xmlNestingWithinLimit(std::string_view text) {
   return true;
 }
 
+// libplist decodes base64 leniently: a block with a character outside the alphabet, or
+// without its padding, reads as no bytes at all. Only blocks it reads faithfully pass:
+// the alphabet and white space, whole groups of four, padding only at the end.
+bool isStrictBase64(std::string_view block) {
+  std::size_t symbols = 0;
+  std::size_t padding = 0;
+  for (const char c : block) {
+    if (isXmlSpace(c)) {
+      continue;
+    }
+    const bool inAlphabet =
+        std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '+' || c == '/';
+    if (c == '=') {
+      ++padding;
+    } else if (!inAlphabet || padding > 0) {
+      return false;
+    }
+    ++symbols;
+  }
+  return padding <= 2 && symbols % 4 == 0;
+}
+
+bool dataBlocksAreStrictBase64(std::string_view text) {
+  constexpr std::string_view kOpen = "<data>";
+  constexpr std::string_view kClose = "</data>";
+  for (std::size_t at = text.find(kOpen); at != std::string_view::npos; at = text.find(kOpen, at)) {
+    at += kOpen.size();
+    const std::size_t end = text.find(kClose, at);
+    if (end == std::string_view::npos || !isStrictBase64(text.substr(at, end - at))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Every string object of a binary list (ASCII, 0x5n, or UTF-16, 0x6n) free of NUL
+// characters: libplist cuts dictionary keys at the first one, and writes every string
+// only up to it.
+bool binaryStringsHoldNoNul(std::span<const std::uint8_t> bytes, const BinaryTrailer& trailer) {
+  for (std::uint64_t index = 0; index < trailer.objectCount; ++index) {
+    const std::optional<std::uint64_t> offset = readBigEndian(
+        bytes, trailer.offsetTableStart + index * trailer.offsetSize, trailer.offsetSize);
+    if (!offset || *offset >= trailer.offsetTableStart) {
+      return false;
+    }
+    const std::uint8_t marker = bytes[*offset];
+    const unsigned kind = marker >> 4U;
+    if (kind != 0x5 && kind != 0x6) {
+      continue;
+    }
+    std::uint64_t count = marker & 0x0FU;
+    std::uint64_t at = *offset + 1;
+    if (count == 0x0F) {
+      const std::optional<std::uint64_t> intMarker = readBigEndian(bytes, at, 1);
+      if (!intMarker || (*intMarker >> 4U) != 0x1 || (*intMarker & 0x0FU) > 3) {
+        return false;
+      }
+      const std::uint64_t width = std::uint64_t{1} << (*intMarker & 0x0FU);
+      const std::optional<std::uint64_t> wide = readBigEndian(bytes, at + 1, width);
+      if (!wide) {
+        return false;
+      }
+      count = *wide;
+      at += 1 + width;
+    }
+    const std::uint64_t unit = kind == 0x5 ? 1 : 2;
+    if (at > trailer.offsetTableStart || count > (trailer.offsetTableStart - at) / unit) {
+      return false;
+    }
+    for (std::uint64_t i = 0; i < count; ++i) {
+      if (readBigEndian(bytes, at + i * unit, unit).value_or(0) == 0) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 // ---------------------------------------------------------------------------------------
 // Reading libplist nodes.
 
@@ -408,7 +487,8 @@ std::optional<PropertyValue> fromNode(plist_t node, std::size_t depth) {
 
 PlistPtr parseBinary(std::span<const std::uint8_t> bytes) {
   const std::optional<BinaryTrailer> trailer = readTrailer(bytes);
-  if (!trailer || !BinaryShapeCheck(bytes, *trailer).acceptable()) {
+  if (!trailer || !BinaryShapeCheck(bytes, *trailer).acceptable() ||
+      !binaryStringsHoldNoNul(bytes, *trailer)) {
     return nullptr;
   }
   plist_t root = nullptr;
@@ -423,7 +503,9 @@ PlistPtr parseXml(std::span<const std::uint8_t> bytes) {
   // A std::string keeps a terminating NUL past the end, whatever libplist's scanner
   // expects of the buffer.
   const std::string text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  if (!endsWithPlistClose(text) || !xmlNestingWithinLimit(text)) {
+  // XML has no NUL character; libplist would cut a key or string short at one.
+  if (text.find('\0') != std::string::npos || !endsWithPlistClose(text) ||
+      !xmlNestingWithinLimit(text) || !dataBlocksAreStrictBase64(text)) {
     return nullptr;
   }
   plist_t root = nullptr;

@@ -20,9 +20,11 @@ inline constexpr std::size_t kMaxPropertyListBytes = 64 * 1024 * 1024;
 inline constexpr std::size_t kMaxPropertyListDepth = 512;
 
 // Reads an XML or binary property list. Answers nullopt for anything malformed, empty, too
-// large or too deep, and for a document holding any value PropertyValue has no kind for
-// (a keyed-archive UID, an integer above INT64_MAX, a date WallTime cannot hold): reading
-// only the rest of such a document would let the next save silently drop what was left out.
+// large or too deep, for a document holding any value PropertyValue has no kind for
+// (a keyed-archive UID, an integer above INT64_MAX, a date WallTime cannot hold), and for
+// one that cannot be read faithfully (a NUL character, a data block that is not strict
+// base64): reading only part of such a document would let the next save silently change
+// or drop what was left out.
 std::optional<PropertyValue> parsePropertyList(std::span<const std::uint8_t> bytes);
 std::optional<PropertyValue> parsePropertyList(std::string_view bytes);
 

@@ -181,6 +181,32 @@ std::string binaryArrayPlist() {
       "\x00\x00\x00\x00\x0b"sv);
 }
 
+std::string xmlDictionary(std::string_view entries) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>" +
+         std::string(entries) + "</dict>\n</plist>\n";
+}
+
+// A binary property list holding one dictionary of one key and one string, both ASCII
+// strings of fewer than 15 bytes.
+std::string binaryDictionary(std::string_view key, std::string_view value) {
+  std::string bytes = "bplist00\xd1\x01\x02";
+  const std::size_t keyAt = bytes.size();
+  bytes += static_cast<char>(0x50 + key.size());
+  bytes += key;
+  const std::size_t valueAt = bytes.size();
+  bytes += static_cast<char>(0x50 + value.size());
+  bytes += value;
+  const std::size_t offsetTable = bytes.size();
+  bytes += '\x08';
+  bytes += static_cast<char>(keyAt);
+  bytes += static_cast<char>(valueAt);
+  bytes += std::string(6, '\0') + "\x01\x01";
+  bytes += std::string(7, '\0') + "\x03";
+  bytes += std::string(8, '\0');
+  bytes += std::string(7, '\0') + static_cast<char>(offsetTable);
+  return bytes;
+}
+
 struct UnreadableCase {
   const char* name;
   std::string bytes;
@@ -221,6 +247,13 @@ INSTANTIATE_TEST_SUITE_P(
         UnreadableCase{"BinaryArrayAtTopLevel", binaryArrayPlist()},
         UnreadableCase{"XmlStringAtTopLevel",
                        "<?xml version=\"1.0\"?><plist version=\"1.0\"><string>x</string></plist>"},
+        // Values the reader would change: libplist reads these blocks as no bytes at all,
+        // and cuts keys at a NUL.
+        UnreadableCase{"DataThatIsNotBase64", xmlDictionary("<key>Blob</key><data>!!!!</data>")},
+        UnreadableCase{"DataWithoutPadding", xmlDictionary("<key>Blob</key><data>QQ</data>")},
+        UnreadableCase{"XmlKeyHoldingNul", xmlDictionary("<key>a\0b</key><integer>1</integer>"sv)},
+        UnreadableCase{"BinaryKeyHoldingNul", binaryDictionary("a\0b"sv, "value")},
+        UnreadableCase{"BinaryStringHoldingNul", binaryDictionary("Key", "a\0b"sv)},
         UnreadableCase{"Empty", ""}),
     [](const testing::TestParamInfo<UnreadableCase>& shape) { return shape.param.name; });
 

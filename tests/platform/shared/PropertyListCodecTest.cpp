@@ -190,6 +190,19 @@ TEST(PropertyListCodecTest, WritesDatesToTheWholeSecondWithinLibplistsRange) {
   }
 }
 
+TEST(PropertyListCodecTest, RefusesDocumentsItWouldNotReadFaithfully) {
+  EXPECT_EQ(parsePropertyList(xmlDocument("<data>QUJD\n RA==</data>")),
+            PropertyValue(PropertyData{'A', 'B', 'C', 'D'}));
+  EXPECT_EQ(parsePropertyList(xmlDocument("<data></data>")), PropertyValue(PropertyData{}));
+  for (const std::string_view body :
+       {"<data>!!!!</data>"sv, "<data>QQ</data>"sv, "<data>QQ=</data>"sv, "<data>Q=Q=</data>"sv,
+        "<data>QQ===</data>"sv, "<array><data>QUJD</data><data>QUJ</data></array>"sv,
+        "<dict><key>a\0b</key><true/></dict>"sv, "<string>a\0b</string>"sv}) {
+    SCOPED_TRACE(testing::PrintToString(body));
+    EXPECT_FALSE(parsePropertyList(xmlDocument(body)).has_value());
+  }
+}
+
 TEST(PropertyListCodecTest, RefusesToWriteTextXmlCannotCarry) {
   const std::vector<std::string> unwritable = {
       std::string("nul\0inside", 10),
