@@ -4,39 +4,45 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
+#include <charconv>
 #include <fcntl.h>
-#include <memory>
 #include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace quillon {
 namespace {
 
 namespace fs = std::filesystem;
 
-// A file descriptor owned through unique_ptr: the handle type stands in for a pointer.
-struct FdCloser {
-  struct pointer {
-    int fd = -1;
-    pointer() = default;
-    pointer(std::nullptr_t) {}
-    explicit pointer(int value) : fd(value) {}
-    explicit operator bool() const { return fd >= 0; }
-    friend bool operator==(pointer, pointer) = default;
-  };
-  void operator()(pointer handle) const { ::close(handle.fd); }
-};
-using UniqueFd = std::unique_ptr<int, FdCloser>;
+// A descriptor opened through the store's file system, closed through it too.
+class OpenFile {
+public:
+  OpenFile(DefaultsFileSystem& files, int fd) : files_(files), fd_(fd) {}
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  ~OpenFile() {
+    if (fd_ >= 0) {
+      files_.close(fd_);
+    }
+  }
+  explicit operator bool() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
+  // Closes now, so that a failure can be reported.
+  bool close() { return files_.close(std::exchange(fd_, -1)) == 0; }
 
-UniqueFd openFd(const fs::path& path, int flags, mode_t mode = 0) {
+private:
+  DefaultsFileSystem& files_;
+  int fd_;
+};
+
+OpenFile openFile(DefaultsFileSystem& files, const fs::path& path, int flags, mode_t mode = 0) {
   int fd = -1;
   do {
-    fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+    fd = files.open(path, flags | O_CLOEXEC, mode);
   } while (fd < 0 && errno == EINTR);
-  return UniqueFd(FdCloser::pointer(fd));
+  return OpenFile(files, fd);
 }
 
 std::string errnoText() {
@@ -50,18 +56,19 @@ std::string failure(std::string_view doing, const fs::path& path) {
 // Removes a temporary file unless it was renamed into place.
 class TemporaryFile {
 public:
-  explicit TemporaryFile(fs::path path) : path_(std::move(path)) {}
+  TemporaryFile(DefaultsFileSystem& files, fs::path path) : files_(files), path_(std::move(path)) {}
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
   ~TemporaryFile() {
     if (!kept_) {
-      ::unlink(path_.c_str());
+      files_.unlink(path_);
     }
   }
   const fs::path& path() const { return path_; }
   void keep() { kept_ = true; }
 
 private:
+  DefaultsFileSystem& files_;
   fs::path path_;
   bool kept_ = false;
 };
@@ -81,10 +88,10 @@ FileRead unreadable(std::string problem) {
   return FileRead{ReadOutcome::Unreadable, {}, std::move(problem)};
 }
 
-bool readAll(int fd, std::string& into) {
-  char buffer[64 * 1024];
+bool readAll(DefaultsFileSystem& files, int fd, std::string& into) {
+  std::vector<char> buffer(64 * 1024);
   while (into.size() <= kMaxPropertyListBytes) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    const ssize_t got = files.read(fd, buffer.data(), buffer.size());
     if (got == 0) {
       return true;
     }
@@ -92,16 +99,16 @@ bool readAll(int fd, std::string& into) {
       return false;
     }
     if (got > 0) {
-      into.append(buffer, static_cast<std::size_t>(got));
+      into.append(buffer.data(), static_cast<std::size_t>(got));
     }
   }
   return true;
 }
 
-FileRead readDomainFile(const fs::path& file) {
+FileRead readDomainFile(DefaultsFileSystem& files, const fs::path& file) {
   // Non-blocking, so that a FIFO planted at the path cannot hang the first read.
-  const UniqueFd fd = openFd(file, O_RDONLY | O_NONBLOCK | O_NOCTTY);
-  if (!fd) {
+  const OpenFile opened = openFile(files, file, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+  if (!opened) {
     // A missing folder, or a regular file where the folder should be, both mean the domain
     // has never been saved; the first save reports why it cannot create the folder.
     if (errno == ENOENT || errno == ENOTDIR) {
@@ -110,7 +117,7 @@ FileRead readDomainFile(const fs::path& file) {
     return unreadable(failure("could not open", file));
   }
   struct stat info {};
-  if (::fstat(fd.get().fd, &info) != 0) {
+  if (files.fstat(opened.fd(), &info) != 0) {
     return unreadable(failure("could not examine", file));
   }
   if (!S_ISREG(info.st_mode)) {
@@ -121,7 +128,7 @@ FileRead readDomainFile(const fs::path& file) {
   }
   FileRead contents{ReadOutcome::Contents, {}, {}};
   contents.bytes.reserve(static_cast<std::size_t>(info.st_size));
-  if (!readAll(fd.get().fd, contents.bytes)) {
+  if (!readAll(files, opened.fd(), contents.bytes)) {
     return unreadable(failure("could not read", file));
   }
   if (contents.bytes.size() > kMaxPropertyListBytes) {
@@ -146,8 +153,9 @@ std::optional<PropertyDictionary> dictionaryFrom(const FileRead& file) {
 
 enum class MoveResult { Moved, Taken, Failed };
 
-MoveResult moveWithoutReplacing(const fs::path& from, const fs::path& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+MoveResult moveWithoutReplacing(DefaultsFileSystem& files, const fs::path& from,
+                                const fs::path& to) {
+  if (files.renameNoReplace(from, to) == 0) {
     return MoveResult::Moved;
   }
   if (errno == EEXIST) {
@@ -157,12 +165,12 @@ MoveResult moveWithoutReplacing(const fs::path& from, const fs::path& to) {
     return MoveResult::Failed;
   }
   // The file system cannot rename without replacing; a hard link cannot replace either.
-  if (::link(from.c_str(), to.c_str()) != 0) {
+  if (files.link(from, to) != 0) {
     return errno == EEXIST ? MoveResult::Taken : MoveResult::Failed;
   }
-  if (::unlink(from.c_str()) != 0) {
+  if (files.unlink(from) != 0) {
     const int cause = errno;
-    ::unlink(to.c_str());
+    files.unlink(to);
     errno = cause;
     return MoveResult::Failed;
   }
@@ -174,13 +182,13 @@ struct AsideResult {
   std::string problem;
 };
 
-AsideResult moveAside(const fs::path& file) {
+AsideResult moveAside(DefaultsFileSystem& files, const fs::path& file) {
   // Bounded, so that a folder full of earlier set-aside copies cannot stall the load.
   constexpr int kMaxAsideCopies = 10000;
   for (int copy = 1; copy <= kMaxAsideCopies; ++copy) {
     fs::path target = file;
     target += ".corrupt-" + std::to_string(copy);
-    switch (moveWithoutReplacing(file, target)) {
+    switch (moveWithoutReplacing(files, file, target)) {
     case MoveResult::Moved:
       return AsideResult{std::move(target), {}};
     case MoveResult::Taken:
@@ -196,9 +204,9 @@ AsideResult moveAside(const fs::path& file) {
 // ---------------------------------------------------------------------------------------
 // Writing a domain file.
 
-bool writeAll(int fd, std::string_view bytes) {
+bool writeAll(DefaultsFileSystem& files, int fd, std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    const ssize_t written = files.write(fd, bytes.data(), bytes.size());
     if (written < 0 && errno != EINTR) {
       return false;
     }
@@ -209,18 +217,29 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
-bool fsyncRetrying(int fd) {
+bool fsyncRetrying(DefaultsFileSystem& files, int fd) {
   int result = 0;
   do {
-    result = ::fsync(fd);
+    result = files.fsync(fd);
   } while (result != 0 && errno == EINTR);
   return result == 0;
 }
 
-std::optional<std::string> syncFolder(const fs::path& folder) {
-  const UniqueFd fd = openFd(folder, O_RDONLY | O_DIRECTORY);
-  if (!fd || !fsyncRetrying(fd.get().fd)) {
+std::optional<std::string> syncFolder(DefaultsFileSystem& files, const fs::path& folder) {
+  OpenFile opened = openFile(files, folder, O_RDONLY | O_DIRECTORY);
+  if (!opened || !fsyncRetrying(files, opened.fd())) {
     return failure("saved, but could not flush the folder", folder);
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> createFolders(DefaultsFileSystem& files, const fs::path& folder) {
+  fs::path partial;
+  for (const fs::path& part : folder) {
+    partial /= part;
+    if (files.mkdir(partial, 0700) != 0 && errno != EEXIST) {
+      return failure("could not create", partial);
+    }
   }
   return std::nullopt;
 }
@@ -280,8 +299,8 @@ bool isSafeDefaultsDomainName(std::string_view domain) {
          domain.find("..") == std::string_view::npos && !hasControl;
 }
 
-PlistDefaults::PlistDefaults(std::filesystem::path root, Log& log)
-    : root_(std::move(root)), log_(log) {}
+PlistDefaults::PlistDefaults(std::filesystem::path root, Log& log, DefaultsFileSystem& files)
+    : root_(std::move(root)), log_(log), files_(files) {}
 
 std::optional<PropertyValue> PlistDefaults::object(std::string_view domain,
                                                    std::string_view key) const {
@@ -350,28 +369,28 @@ PlistDefaults::Domain* PlistDefaults::domainFor(std::string_view name) const {
 }
 
 PlistDefaults::Domain PlistDefaults::loadDomain(const std::string& name) const {
-  const FileRead file = readDomainFile(domainFile(name));
+  const FileRead file = readDomainFile(files_, domainFile(name));
   if (file.outcome == ReadOutcome::Absent) {
     return Domain{};
   }
   if (file.outcome == ReadOutcome::Unreadable) {
     log_.write("Quillon: could not read defaults domain " + name + ": " + file.problem +
                "; keeping its changes in memory only");
-    return Domain{{}, false};
+    return Domain{.mayWrite = false};
   }
   if (std::optional<PropertyDictionary> values = dictionaryFrom(file)) {
-    return Domain{std::move(*values)};
+    return Domain{.values = std::move(*values)};
   }
   return setAside(name);
 }
 
 PlistDefaults::Domain PlistDefaults::setAside(const std::string& name) const {
-  const AsideResult aside = moveAside(domainFile(name));
+  const AsideResult aside = moveAside(files_, domainFile(name));
   if (!aside.movedTo) {
     log_.write("Quillon: defaults domain " + name +
                " was unreadable and could not be moved aside (" + aside.problem +
                "); keeping its changes in memory only");
-    return Domain{{}, false};
+    return Domain{.mayWrite = false};
   }
   log_.write("Quillon: defaults domain " + name + " was unreadable; moved it aside to " +
              aside.movedTo->string());
@@ -402,44 +421,44 @@ bool PlistDefaults::persist(std::string_view name, Domain& domain,
   return true;
 }
 
-// Writes the whole domain beside its file and renames it into place, so that a crash or a
-// full disk leaves either the old file or the new one, never a mixture.
+// Writes the whole domain beside its file, makes it durable, and only then
+// renames it into place and flushes the folder that records the rename: a crash or a full
+// disk leaves either the old file or the new one, never a mixture or an empty file.
 std::optional<std::string> PlistDefaults::writeFile(std::string_view name,
                                                     const PropertyDictionary& values) {
-  const std::optional<std::string> text = serializePropertyList(values);
-  if (!text) {
+  const std::optional<std::string> bytes = serializePropertyList(values);
+  if (!bytes) {
     return unwritableReason(values);
   }
-  std::error_code error;
-  fs::create_directories(root_, error);
-  if (error) {
-    return "could not create " + root_.string() + ": " + error.message();
+  if (std::optional<std::string> problem = createFolders(files_, root_)) {
+    return problem;
   }
+  const fs::path target = domainFile(name);
+  const fs::path folder = root_;
   std::string temporaryName = ".";
-  temporaryName.append(name).append(".plist.tmp-");
-  temporaryName.append(std::to_string(::getpid())).append("-");
+  temporaryName.append(target.filename().string()).append(".tmp-");
+  temporaryName.append(std::to_string(files_.processId())).append("-");
   temporaryName.append(std::to_string(++temporaryCounter_));
-  TemporaryFile temporary(root_ / temporaryName);
-  UniqueFd fd = openFd(temporary.path(), O_WRONLY | O_CREAT | O_EXCL, 0600);
-  if (!fd) {
+  TemporaryFile temporary(files_, folder / temporaryName);
+  OpenFile opened = openFile(files_, temporary.path(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+  if (!opened) {
     temporary.keep(); // Not ours: O_EXCL refused to create it.
     return failure("could not create", temporary.path());
   }
-  if (!writeAll(fd.get().fd, *text)) {
+  if (!writeAll(files_, opened.fd(), *bytes)) {
     return failure("could not write", temporary.path());
   }
-  if (!fsyncRetrying(fd.get().fd)) {
+  if (!fsyncRetrying(files_, opened.fd())) {
     return failure("could not flush", temporary.path());
   }
-  if (::close(fd.release().fd) != 0) {
+  if (!opened.close()) {
     return failure("could not close", temporary.path());
   }
-  const fs::path target = domainFile(name);
-  if (::rename(temporary.path().c_str(), target.c_str()) != 0) {
+  if (files_.rename(temporary.path(), target) != 0) {
     return failure("could not replace", target);
   }
   temporary.keep();
-  return syncFolder(root_);
+  return syncFolder(files_, folder);
 }
 
 std::filesystem::path PlistDefaults::domainFile(std::string_view name) const {

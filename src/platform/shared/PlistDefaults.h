@@ -3,6 +3,7 @@
 #include "platform/Defaults.h"
 #include "platform/Log.h"
 #include "platform/PropertyValue.h"
+#include "platform/shared/DefaultsFileSystem.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -27,12 +28,13 @@ bool isSafeDefaultsDomainName(std::string_view domain);
 // Defaults kept as one XML property-list file per domain, <root>/<domain>.plist, holding a
 // dictionary. A domain is read from disk once, on first use, and then served from memory:
 // the keyboard event tap reads settings on every key press. Each change rewrites the whole
-// file atomically. A file that cannot be parsed is moved aside rather than overwritten; a
-// file that can be neither read nor moved aside is left alone, and that domain's changes
-// live in memory only. Safe to use from several threads.
+// file atomically, durably before it replaces the old one. A file that cannot be parsed is moved
+// aside rather than overwritten; a file that can be neither read nor moved aside is left alone, and
+// that domain's changes live in memory only. Safe to use from several threads.
 class PlistDefaults final : public Defaults {
 public:
-  PlistDefaults(std::filesystem::path root, Log& log);
+  PlistDefaults(std::filesystem::path root, Log& log,
+                DefaultsFileSystem& files = PosixDefaultsFileSystem::shared());
 
   PlistDefaults(const PlistDefaults&) = delete;
   PlistDefaults& operator=(const PlistDefaults&) = delete;
@@ -61,6 +63,7 @@ private:
 
   const std::filesystem::path root_;
   Log& log_;
+  DefaultsFileSystem& files_;
   // Orders whole saves, so the file always ends up with the latest state; held across
   // disk writes, which readers never wait for.
   std::mutex saveMutex_;

@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -371,6 +373,101 @@ TEST_F(PlistDefaultsTest, AValueWithNoFileFormKeepsTheOldFileAndNamesTheKey) {
   EXPECT_TRUE(defaults.remove("app", "Bad"));
   EXPECT_EQ(parsePropertyList(readBytes(file("app"))),
             PropertyValue(PropertyDictionary{{"Good", 1}}));
+}
+
+// The real calls, recorded in order, with chosen ones made to fail and a chosen set of
+// processes reported as running.
+class RecordingFileSystem final : public DefaultsFileSystem {
+public:
+  int open(const fs::path& path, int flags, mode_t mode) override {
+    const int fd = real().open(path, flags, mode);
+    if (fd >= 0) {
+      openPaths_[fd] = path;
+    }
+    return fd;
+  }
+  ssize_t read(int fd, void* buffer, std::size_t size) override {
+    return real().read(fd, buffer, size);
+  }
+  ssize_t write(int fd, const void* bytes, std::size_t size) override {
+    return real().write(fd, bytes, size);
+  }
+  int fstat(int fd, struct stat* info) override { return real().fstat(fd, info); }
+  int fsync(int fd) override {
+    const fs::path& path = openPaths_.at(fd);
+    calls.push_back("fsync " + path.filename().string());
+    if (failFsyncOf && path.filename() == *failFsyncOf) {
+      errno = EIO;
+      return -1;
+    }
+    return real().fsync(fd);
+  }
+  int close(int fd) override {
+    openPaths_.erase(fd);
+    return real().close(fd);
+  }
+  int rename(const fs::path& from, const fs::path& to) override {
+    calls.push_back("rename " + from.filename().string() + " " + to.filename().string());
+    return real().rename(from, to);
+  }
+  int renameNoReplace(const fs::path& from, const fs::path& to) override {
+    return real().renameNoReplace(from, to);
+  }
+  int link(const fs::path& from, const fs::path& to) override { return real().link(from, to); }
+  int unlink(const fs::path& path) override {
+    calls.push_back("unlink " + path.filename().string());
+    return real().unlink(path);
+  }
+  int mkdir(const fs::path& path, mode_t mode) override { return real().mkdir(path, mode); }
+  std::optional<fs::path> readLink(const fs::path& path) override { return real().readLink(path); }
+  std::optional<std::vector<std::string>> list(const fs::path& folder) override {
+    return real().list(folder);
+  }
+  pid_t processId() override { return 4242; }
+  bool processExists(pid_t process) override { return runningProcesses.contains(process); }
+
+  std::vector<std::string> calls;
+  std::optional<std::string> failFsyncOf;
+  std::set<pid_t> runningProcesses{4242};
+
+private:
+  static PosixDefaultsFileSystem& real() { return PosixDefaultsFileSystem::shared(); }
+  std::map<int, fs::path> openPaths_;
+};
+
+TEST_F(PlistDefaultsTest, ASaveIsDurableBeforeItIsRenamedAndTheRenameIsFlushed) {
+  RecordingFileSystem files;
+  PlistDefaults defaults(root(), log_, files);
+  ASSERT_TRUE(defaults.set("app", "Speed", 1));
+  EXPECT_EQ(files.calls, (std::vector<std::string>{"fsync .app.plist.tmp-4242-1",
+                                                   "rename .app.plist.tmp-4242-1 app.plist",
+                                                   "fsync Preferences"}));
+
+  // A file that cannot be made durable never replaces the old one.
+  files.calls.clear();
+  files.failFsyncOf = ".app.plist.tmp-4242-2";
+  EXPECT_FALSE(defaults.set("app", "Speed", 2));
+  EXPECT_EQ(files.calls, (std::vector<std::string>{"fsync .app.plist.tmp-4242-2",
+                                                   "unlink .app.plist.tmp-4242-2"}));
+  ASSERT_EQ(log_.lines.size(), 1U);
+  EXPECT_TRUE(log_.lines[0].starts_with("Quillon: could not save defaults domain app: could not "
+                                        "flush "))
+      << log_.lines[0];
+  EXPECT_EQ(parsePropertyList(readBytes(file("app"))),
+            PropertyValue(PropertyDictionary{{"Speed", 1}}));
+  EXPECT_EQ(entries(root()), std::set<std::string>{"app.plist"});
+
+  // A rename the folder does not record durably is a failed save, tried again next time.
+  files.calls.clear();
+  files.failFsyncOf = "Preferences";
+  EXPECT_FALSE(defaults.set("app", "Speed", 3));
+  ASSERT_EQ(log_.lines.size(), 2U);
+  EXPECT_TRUE(log_.lines[1].starts_with(
+      "Quillon: could not save defaults domain app: saved, but could not flush the folder "));
+  files.failFsyncOf.reset();
+  files.calls.clear();
+  EXPECT_TRUE(defaults.set("app", "Speed", 3));
+  EXPECT_EQ(files.calls.size(), 3U);
 }
 
 } // namespace
