@@ -244,6 +244,26 @@ std::optional<std::string> createFolders(DefaultsFileSystem& files, const fs::pa
   return std::nullopt;
 }
 
+// The file a save replaces: the domain file itself or, when that is a symbolic link (a
+// settings file kept in a dotfiles repository, say), the file its links lead to, so that
+// the link survives and its target holds the new settings.
+std::optional<fs::path> saveTarget(DefaultsFileSystem& files, fs::path file, std::string& problem) {
+  constexpr int kMaxLinks = 40;
+  for (int hop = 0; hop < kMaxLinks; ++hop) {
+    const std::optional<fs::path> target = files.readLink(file);
+    if (!target) {
+      if (errno == EINVAL || errno == ENOENT || errno == ENOTDIR) {
+        return file;
+      }
+      problem = failure("could not examine", file);
+      return std::nullopt;
+    }
+    file = target->is_absolute() ? *target : file.parent_path() / *target;
+  }
+  problem = file.string() + " is behind more than " + std::to_string(kMaxLinks) + " symbolic links";
+  return std::nullopt;
+}
+
 // ---------------------------------------------------------------------------------------
 // Log lines.
 
@@ -421,7 +441,7 @@ bool PlistDefaults::persist(std::string_view name, Domain& domain,
   return true;
 }
 
-// Writes the whole domain beside its file, makes it durable, and only then
+// Writes the whole domain beside the file it replaces, makes it durable, and only then
 // renames it into place and flushes the folder that records the rename: a crash or a full
 // disk leaves either the old file or the new one, never a mixture or an empty file.
 std::optional<std::string> PlistDefaults::writeFile(std::string_view name,
@@ -433,10 +453,14 @@ std::optional<std::string> PlistDefaults::writeFile(std::string_view name,
   if (std::optional<std::string> problem = createFolders(files_, root_)) {
     return problem;
   }
-  const fs::path target = domainFile(name);
-  const fs::path folder = root_;
+  std::string problem;
+  const std::optional<fs::path> target = saveTarget(files_, domainFile(name), problem);
+  if (!target) {
+    return problem;
+  }
+  const fs::path folder = target->parent_path();
   std::string temporaryName = ".";
-  temporaryName.append(target.filename().string()).append(".tmp-");
+  temporaryName.append(target->filename().string()).append(".tmp-");
   temporaryName.append(std::to_string(files_.processId())).append("-");
   temporaryName.append(std::to_string(++temporaryCounter_));
   TemporaryFile temporary(files_, folder / temporaryName);
@@ -454,8 +478,8 @@ std::optional<std::string> PlistDefaults::writeFile(std::string_view name,
   if (!opened.close()) {
     return failure("could not close", temporary.path());
   }
-  if (files_.rename(temporary.path(), target) != 0) {
-    return failure("could not replace", target);
+  if (files_.rename(temporary.path(), *target) != 0) {
+    return failure("could not replace", *target);
   }
   temporary.keep();
   return syncFolder(files_, folder);

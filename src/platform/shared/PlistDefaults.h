@@ -26,11 +26,12 @@ inline constexpr std::size_t kMaxDefaultsDomainNameBytes = 200;
 bool isSafeDefaultsDomainName(std::string_view domain);
 
 // Defaults kept as one XML property-list file per domain, <root>/<domain>.plist, holding a
-// dictionary. A domain is read from disk once, on first use, and then served from memory:
-// the keyboard event tap reads settings on every key press. Each change rewrites the whole
-// file atomically, durably before it replaces the old one. A file that cannot be parsed is moved
-// aside rather than overwritten; a file that can be neither read nor moved aside is left alone, and
-// that domain's changes live in memory only. Safe to use from several threads.
+// dictionary. A domain is read from disk once, on first use, and then served from memory: the
+// keyboard event tap reads settings on every key press. Each change rewrites the whole file
+// atomically, durably before it replaces the old one, and through a symbolic link rather than
+// over it. A file that cannot be parsed is moved aside rather than overwritten; a file that can
+// be neither read nor moved aside is left alone, and that domain's changes live in memory only.
+// Safe to use from several threads.
 class PlistDefaults final : public Defaults {
 public:
   PlistDefaults(std::filesystem::path root, Log& log,

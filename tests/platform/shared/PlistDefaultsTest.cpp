@@ -375,6 +375,42 @@ TEST_F(PlistDefaultsTest, AValueWithNoFileFormKeepsTheOldFileAndNamesTheKey) {
             PropertyValue(PropertyDictionary{{"Good", 1}}));
 }
 
+TEST_F(PlistDefaultsTest, WritesThroughASymbolicLinkAndKeepsIt) {
+  const fs::path dotfiles = folder_.path() / "dotfiles";
+  fs::create_directories(dotfiles);
+  fs::create_directories(root());
+  writeBytes(dotfiles / "quillon.plist", *serializePropertyList(PropertyDictionary{{"Speed", 1}}));
+  // A relative link to an absolute one, as a dotfiles manager might leave them.
+  fs::create_symlink(dotfiles / "quillon.plist", dotfiles / "current.plist");
+  fs::create_symlink("../dotfiles/current.plist", file("app"));
+
+  PlistDefaults defaults(root(), log_);
+  EXPECT_EQ(defaults.object("app", "Speed"), PropertyValue(1));
+  EXPECT_TRUE(defaults.set("app", "Speed", 2));
+
+  EXPECT_TRUE(fs::is_symlink(file("app")));
+  EXPECT_EQ(fs::read_symlink(file("app")), "../dotfiles/current.plist");
+  EXPECT_TRUE(fs::is_symlink(dotfiles / "current.plist"));
+  EXPECT_EQ(parsePropertyList(readBytes(dotfiles / "quillon.plist")),
+            PropertyValue(PropertyDictionary{{"Speed", 2}}));
+  EXPECT_EQ(entries(root()), std::set<std::string>{"app.plist"});
+  EXPECT_EQ(entries(dotfiles), (std::set<std::string>{"current.plist", "quillon.plist"}));
+  EXPECT_TRUE(log_.lines.empty());
+
+  // A link whose target does not exist yet gets it created.
+  fs::create_symlink(dotfiles / "new.plist", file("fresh"));
+  EXPECT_TRUE(defaults.set("fresh", "On", true));
+  EXPECT_TRUE(fs::is_symlink(file("fresh")));
+  EXPECT_EQ(parsePropertyList(readBytes(dotfiles / "new.plist")),
+            PropertyValue(PropertyDictionary{{"On", true}}));
+
+  // A loop of links is reported, not followed forever.
+  fs::create_symlink("loop-b.plist", root() / "loop-a.plist");
+  fs::create_symlink("loop-a.plist", root() / "loop-b.plist");
+  EXPECT_FALSE(defaults.set("loop-a", "On", true));
+  EXPECT_TRUE(fs::is_symlink(root() / "loop-a.plist"));
+}
+
 // The real calls, recorded in order, with chosen ones made to fail and a chosen set of
 // processes reported as running.
 class RecordingFileSystem final : public DefaultsFileSystem {
