@@ -264,6 +264,32 @@ std::optional<fs::path> saveTarget(DefaultsFileSystem& files, fs::path file, std
   return std::nullopt;
 }
 
+// Names a save leaves beside its file while writing: ".NAME.plist.tmp-PID-N". Answers the
+// process that wrote it.
+std::optional<pid_t> temporaryFileWriter(std::string_view name) {
+  constexpr std::string_view kMarker = ".plist.tmp-";
+  const std::size_t marker = name.rfind(kMarker);
+  if (!name.starts_with('.') || marker == std::string_view::npos || marker < 2) {
+    return std::nullopt;
+  }
+  const std::string_view numbers = name.substr(marker + kMarker.size());
+  const std::size_t dash = numbers.find('-');
+  if (dash == std::string_view::npos) {
+    return std::nullopt;
+  }
+  const std::string_view counter = numbers.substr(dash + 1);
+  const bool counterIsNumber =
+      !counter.empty() &&
+      std::all_of(counter.begin(), counter.end(), [](char c) { return c >= '0' && c <= '9'; });
+  pid_t writer = 0;
+  const std::string_view pid = numbers.substr(0, dash);
+  const auto [end, error] = std::from_chars(pid.data(), pid.data() + pid.size(), writer);
+  if (!counterIsNumber || error != std::errc() || end != pid.data() + pid.size() || writer <= 0) {
+    return std::nullopt;
+  }
+  return writer;
+}
+
 // ---------------------------------------------------------------------------------------
 // Log lines.
 
@@ -320,7 +346,9 @@ bool isSafeDefaultsDomainName(std::string_view domain) {
 }
 
 PlistDefaults::PlistDefaults(std::filesystem::path root, Log& log, DefaultsFileSystem& files)
-    : root_(std::move(root)), log_(log), files_(files) {}
+    : root_(std::move(root)), log_(log), files_(files) {
+  removeAbandonedTemporaryFiles();
+}
 
 std::optional<PropertyValue> PlistDefaults::object(std::string_view domain,
                                                    std::string_view key) const {
@@ -483,6 +511,32 @@ std::optional<std::string> PlistDefaults::writeFile(std::string_view name,
   }
   temporary.keep();
   return syncFolder(files_, folder);
+}
+
+// A save cut short by a crash or a kill leaves its temporary file behind; the process
+// that wrote it is gone, so nothing will ever rename it. Files of running processes may
+// be saves in progress, and stay.
+void PlistDefaults::removeAbandonedTemporaryFiles() {
+  const std::optional<std::vector<std::string>> names = files_.list(root_);
+  if (!names) {
+    return;
+  }
+  std::size_t removed = 0;
+  for (const std::string& name : *names) {
+    const std::optional<pid_t> writer = temporaryFileWriter(name);
+    if (!writer || files_.processExists(*writer)) {
+      continue;
+    }
+    if (files_.unlink(root_ / name) == 0) {
+      ++removed;
+    } else if (errno != ENOENT) {
+      log_.write("Quillon: " + failure("could not remove abandoned temporary file", root_ / name));
+    }
+  }
+  if (removed > 0) {
+    log_.write("Quillon: removed " + std::to_string(removed) +
+               " temporary defaults files left by interrupted saves in " + root_.string());
+  }
 }
 
 std::filesystem::path PlistDefaults::domainFile(std::string_view name) const {

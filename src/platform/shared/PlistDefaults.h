@@ -31,7 +31,8 @@ bool isSafeDefaultsDomainName(std::string_view domain);
 // atomically, durably before it replaces the old one, and through a symbolic link rather than
 // over it. A file that cannot be parsed is moved aside rather than overwritten; a file that can
 // be neither read nor moved aside is left alone, and that domain's changes live in memory only.
-// Safe to use from several threads.
+// Temporary files of saves whose process has died are removed on construction. Safe to use from
+// several threads.
 class PlistDefaults final : public Defaults {
 public:
   PlistDefaults(std::filesystem::path root, Log& log,
@@ -60,6 +61,7 @@ private:
   Domain setAside(const std::string& name) const;
   bool persist(std::string_view name, Domain& domain, std::unique_lock<std::mutex>& lock);
   std::optional<std::string> writeFile(std::string_view name, const PropertyDictionary& values);
+  void removeAbandonedTemporaryFiles();
   std::filesystem::path domainFile(std::string_view name) const;
 
   const std::filesystem::path root_;

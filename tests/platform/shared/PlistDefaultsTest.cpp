@@ -506,5 +506,36 @@ TEST_F(PlistDefaultsTest, ASaveIsDurableBeforeItIsRenamedAndTheRenameIsFlushed) 
   EXPECT_EQ(files.calls.size(), 3U);
 }
 
+TEST_F(PlistDefaultsTest, RemovesTemporaryFilesOfSavesWhoseProcessIsGone) {
+  fs::create_directories(root());
+  const std::vector<std::string> abandoned = {".app.plist.tmp-17-1", ".app.plist.tmp-17-2",
+                                              ".com.example.x.plist.tmp-99999-40"};
+  const std::vector<std::string> kept = {
+      ".app.plist.tmp-4242-1", // this process
+      ".app.plist.tmp-300-9",  // another running process, perhaps mid-save
+      ".app.plist.tmp--5-1",   ".app.plist.tmp-x-1", ".app.plist.tmp-17-", ".plist.tmp-17-1",
+      "app.plist.tmp-17-1",    "app.plist",          "app.plist.corrupt-1"};
+  for (const std::string& name : abandoned) {
+    writeBytes(root() / name, name == abandoned[0] ? "" : "<?xml partial");
+  }
+  for (const std::string& name : kept) {
+    writeBytes(root() / name, "x");
+  }
+  RecordingFileSystem files;
+  files.runningProcesses.insert(300);
+  PlistDefaults defaults(root(), log_, files);
+
+  EXPECT_EQ(entries(root()), std::set<std::string>(kept.begin(), kept.end()));
+  EXPECT_EQ(log_.lines, std::vector<std::string>{"Quillon: removed 3 temporary defaults files "
+                                                 "left by interrupted saves in " +
+                                                 root().string()});
+
+  // Nothing to remove, or no folder yet: nothing said.
+  log_.lines.clear();
+  { PlistDefaults again(root(), log_, files); }
+  { PlistDefaults none(folder_.path() / "missing", log_, files); }
+  EXPECT_TRUE(log_.lines.empty());
+}
+
 } // namespace
 } // namespace quillon
