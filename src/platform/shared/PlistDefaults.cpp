@@ -137,12 +137,14 @@ FileRead readDomainFile(DefaultsFileSystem& files, const fs::path& file) {
   return contents;
 }
 
+// Only a dictionary that some file form would carry back unchanged counts as read: one
+// that cannot be saved again is set aside now rather than changed by the next save.
 std::optional<PropertyDictionary> dictionaryFrom(const FileRead& file) {
   if (file.outcome != ReadOutcome::Contents) {
     return std::nullopt;
   }
   std::optional<PropertyValue> parsed = parsePropertyList(std::string_view(file.bytes));
-  if (!parsed || !parsed->is<PropertyDictionary>()) {
+  if (!parsed || !parsed->is<PropertyDictionary>() || !encodePropertyListFile(*parsed)) {
     return std::nullopt;
   }
   return std::move(*parsed->get<PropertyDictionary>());
@@ -319,18 +321,15 @@ std::string quotedForLog(std::string_view name) {
   return out;
 }
 
-// Names the top-level key whose value cannot be stored, so the log says what to fix.
-std::string unwritableReason(const PropertyDictionary& values) {
-  for (const auto& [key, value] : values) {
-    std::optional<std::string> problem = propertyListWriteProblem(PropertyValue(key));
-    if (!problem) {
-      problem = propertyListWriteProblem(value);
-    }
-    if (problem) {
-      return "cannot store key " + quotedForLog(key) + ": " + *problem;
-    }
+// Says what keeps a key's new value out of the file, so the log says what to fix.
+std::string unstorableReason(std::string_view key, const PropertyValue* value) {
+  std::optional<std::string> problem = propertyListWriteProblem(PropertyValue(std::string(key)));
+  if (!problem && value != nullptr) {
+    problem = propertyListWriteProblem(*value);
   }
-  return propertyListWriteProblem(values).value_or("the values could not be encoded");
+  return "cannot store key " + quotedForLog(key) + ": " +
+         problem.value_or("no property list file would read it back the same") +
+         "; keeping it in memory only";
 }
 
 } // namespace
@@ -365,37 +364,70 @@ std::optional<PropertyValue> PlistDefaults::object(std::string_view domain,
 }
 
 bool PlistDefaults::set(std::string_view domain, std::string_view key, PropertyValue value) {
-  const std::lock_guard saving(saveMutex_);
-  std::unique_lock lock(mutex_);
-  Domain* loaded = domainFor(domain);
-  if (!loaded) {
-    return false;
-  }
-  const auto found = loaded->values.find(key);
-  if (found == loaded->values.end()) {
-    loaded->values.emplace(std::string(key), std::move(value));
-  } else if (found->second == value && loaded->fileCurrent && loaded->mayWrite) {
-    return true;
-  } else {
-    found->second = std::move(value);
-  }
-  return persist(domain, *loaded, lock);
+  return change(domain, key, std::move(value));
 }
 
 bool PlistDefaults::remove(std::string_view domain, std::string_view key) {
+  return change(domain, key, std::nullopt);
+}
+
+bool PlistDefaults::change(std::string_view name, std::string_view key,
+                           std::optional<PropertyValue> value) {
   const std::lock_guard saving(saveMutex_);
   std::unique_lock lock(mutex_);
-  Domain* loaded = domainFor(domain);
+  Domain* loaded = domainFor(name);
   if (!loaded) {
     return false;
   }
   const auto found = loaded->values.find(key);
-  if (found != loaded->values.end()) {
-    loaded->values.erase(found);
-  } else if (loaded->fileCurrent && loaded->mayWrite) {
+  const bool unchanged = value ? found != loaded->values.end() && found->second == *value
+                               : found == loaded->values.end();
+  if (unchanged && loaded->fileCurrent && loaded->mayWrite && !loaded->heldBack.contains(key)) {
     return true;
   }
-  return persist(domain, *loaded, lock);
+  PropertyDictionary fileValues = fileContents(*loaded);
+  std::optional<PropertyValue> inFile;
+  if (const auto previous = fileValues.find(key); previous != fileValues.end()) {
+    inFile = std::move(previous->second);
+    fileValues.erase(previous);
+  }
+  if (value) {
+    fileValues.emplace(std::string(key), *value);
+    loaded->values.insert_or_assign(std::string(key), std::move(*value));
+  } else if (found != loaded->values.end()) {
+    loaded->values.erase(found);
+  }
+  lock.unlock();
+  std::optional<std::string> bytes = encodePropertyListFile(fileValues);
+  lock.lock();
+  if (!bytes) {
+    // Everything else in the file was read from it or saved before, so the new value alone
+    // is to blame: it stays readable, and the file keeps what it had for the key.
+    loaded->heldBack.try_emplace(std::string(key), std::move(inFile));
+    const auto unstorable = fileValues.find(key);
+    log_.write(
+        "Quillon: could not save defaults domain " + std::string(name) + ": " +
+        unstorableReason(key, unstorable != fileValues.end() ? &unstorable->second : nullptr));
+    return false;
+  }
+  if (const auto held = loaded->heldBack.find(key); held != loaded->heldBack.end()) {
+    loaded->heldBack.erase(held);
+  }
+  return persist(name, *loaded, *bytes, lock);
+}
+
+// Requires mutex_. What the file should hold: the values, except that keys whose new
+// value no file can carry keep what the file had for them.
+PropertyDictionary PlistDefaults::fileContents(const Domain& domain) {
+  PropertyDictionary contents = domain.values;
+  for (const auto& [key, inFile] : domain.heldBack) {
+    if (inFile) {
+      contents.insert_or_assign(key, *inFile);
+    } else if (const auto found = contents.find(key); found != contents.end()) {
+      contents.erase(found);
+    }
+  }
+  return contents;
 }
 
 // Requires mutex_. Answers nullptr for a refused name.
@@ -447,7 +479,7 @@ PlistDefaults::Domain PlistDefaults::setAside(const std::string& name) const {
 
 // Called with saveMutex_ and `lock` on mutex_ held; the disk work runs with `lock` released
 // so that readers never wait for it.
-bool PlistDefaults::persist(std::string_view name, Domain& domain,
+bool PlistDefaults::persist(std::string_view name, Domain& domain, const std::string& bytes,
                             std::unique_lock<std::mutex>& lock) {
   if (!domain.mayWrite) {
     if (!std::exchange(domain.reportedMemoryOnly, true)) {
@@ -456,10 +488,9 @@ bool PlistDefaults::persist(std::string_view name, Domain& domain,
     }
     return false;
   }
-  const PropertyDictionary snapshot = domain.values;
   domain.fileCurrent = false;
   lock.unlock();
-  const std::optional<std::string> problem = writeFile(name, snapshot);
+  const std::optional<std::string> problem = writeFile(name, bytes);
   lock.lock();
   if (problem) {
     log_.write("Quillon: could not save defaults domain " + std::string(name) + ": " + *problem);
@@ -473,11 +504,7 @@ bool PlistDefaults::persist(std::string_view name, Domain& domain,
 // renames it into place and flushes the folder that records the rename: a crash or a full
 // disk leaves either the old file or the new one, never a mixture or an empty file.
 std::optional<std::string> PlistDefaults::writeFile(std::string_view name,
-                                                    const PropertyDictionary& values) {
-  const std::optional<std::string> bytes = serializePropertyList(values);
-  if (!bytes) {
-    return unwritableReason(values);
-  }
+                                                    const std::string& bytes) {
   if (std::optional<std::string> problem = createFolders(files_, root_)) {
     return problem;
   }
@@ -497,7 +524,7 @@ std::optional<std::string> PlistDefaults::writeFile(std::string_view name,
     temporary.keep(); // Not ours: O_EXCL refused to create it.
     return failure("could not create", temporary.path());
   }
-  if (!writeAll(files_, opened.fd(), *bytes)) {
+  if (!writeAll(files_, opened.fd(), bytes)) {
     return failure("could not write", temporary.path());
   }
   if (!fsyncRetrying(files_, opened.fd())) {

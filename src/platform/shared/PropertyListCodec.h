@@ -30,13 +30,19 @@ std::optional<PropertyValue> parsePropertyList(std::string_view bytes);
 
 // Why `value` has no faithful XML property-list form, or nullopt when it has one. Strings
 // must be UTF-8 made of characters XML can carry (no NUL or other control characters
-// besides tab, line feed and carriage return); dates must lie within the signed 32-bit
-// seconds around 2001-01-01 that libplist stores (1932-12-13 to 2069-01-19 UTC).
+// besides tab, line feed and carriage return). Every date WallTime holds has one.
 std::optional<std::string> propertyListWriteProblem(const PropertyValue& value);
 
 // XML property-list text for `value`, or nullopt when propertyListWriteProblem() names a
 // problem. XML property lists carry dates to the whole second, so dates are written
 // rounded down to the second; every other value reads back equal.
 std::optional<std::string> serializePropertyList(const PropertyValue& value);
+
+// The bytes of a property-list file that reads back as `value`, for values that were
+// themselves read from a file: XML where it can carry them (as serializePropertyList()
+// writes it), else a binary list (text with control characters, dates exact to the
+// microsecond), else XML holding text that is not UTF-8 byte for
+// byte as such a file had it. nullopt when no form reads back equal (text holding NUL).
+std::optional<std::string> encodePropertyListFile(const PropertyValue& value);
 
 } // namespace quillon

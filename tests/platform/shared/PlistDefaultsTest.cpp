@@ -357,23 +357,80 @@ TEST_F(PlistDefaultsTest, LeavesAFileItCannotReadUntouched) {
   EXPECT_EQ(entries(root()), std::set<std::string>{"app.plist"});
 }
 
-TEST_F(PlistDefaultsTest, AValueWithNoFileFormKeepsTheOldFileAndNamesTheKey) {
+TEST_F(PlistDefaultsTest, AValueNoFileCanCarryStaysInMemoryAndBlocksNoOtherKey) {
   PlistDefaults defaults(root(), log_);
   ASSERT_TRUE(defaults.set("app", "Good", 1));
-  const std::string saved = readBytes(file("app"));
+  ASSERT_TRUE(defaults.set("app", "Bad", "old"));
+  const std::string withNul("nul \0 inside", 12);
 
-  EXPECT_FALSE(defaults.set("app", "Bad", "control \x01 character"));
-  EXPECT_EQ(defaults.object("app", "Bad"), PropertyValue("control \x01 character"));
-  EXPECT_EQ(readBytes(file("app")), saved);
+  EXPECT_FALSE(defaults.set("app", "Bad", withNul));
+  EXPECT_EQ(defaults.object("app", "Bad"), PropertyValue(withNul));
   ASSERT_EQ(log_.lines.size(), 1U);
   EXPECT_TRUE(log_.lines[0].starts_with(
-      "Quillon: could not save defaults domain app: cannot store key \"Bad\": "));
+      "Quillon: could not save defaults domain app: cannot store key \"Bad\": "))
+      << log_.lines[0];
+
+  // Other keys still save; the file keeps the old value of the one that cannot.
+  EXPECT_TRUE(defaults.set("app", "Good", 2));
+  EXPECT_TRUE(defaults.set("app", "Added", true));
+  EXPECT_EQ(log_.lines.size(), 1U);
+  EXPECT_EQ(parsePropertyList(readBytes(file("app"))),
+            PropertyValue(PropertyDictionary{{"Good", 2}, {"Bad", "old"}, {"Added", true}}));
   EXPECT_EQ(entries(root()), std::set<std::string>{"app.plist"});
 
+  EXPECT_TRUE(defaults.set("app", "Bad", "new"));
+  EXPECT_EQ(parsePropertyList(readBytes(file("app")))->get<PropertyDictionary>()->at("Bad"),
+            PropertyValue("new"));
+  EXPECT_FALSE(defaults.set("app", "Fresh", withNul));
+  EXPECT_TRUE(defaults.remove("app", "Fresh"));
   EXPECT_TRUE(defaults.remove("app", "Bad"));
   EXPECT_EQ(parsePropertyList(readBytes(file("app"))),
-            PropertyValue(PropertyDictionary{{"Good", 1}}));
+            PropertyValue(PropertyDictionary{{"Good", 2}, {"Added", true}}));
 }
+
+struct ForeignFileCase {
+  const char* name;
+  std::string bytes;
+  std::string key;
+  PropertyValue value;
+};
+
+class PlistDefaultsForeignValueTest : public PlistDefaultsTest,
+                                      public testing::WithParamInterface<ForeignFileCase> {};
+
+// Files another program wrote, holding a value an XML property list cannot: saving any
+// other key keeps that value as it was read.
+TEST_P(PlistDefaultsForeignValueTest, SurvivesEverySaveUnchanged) {
+  const ForeignFileCase& foreign = GetParam();
+  fs::create_directories(root());
+  writeBytes(file("app"), foreign.bytes);
+  {
+    PlistDefaults defaults(root(), log_);
+    ASSERT_EQ(defaults.object("app", foreign.key), foreign.value);
+    EXPECT_TRUE(defaults.set("app", "Speed", 2));
+    EXPECT_TRUE(defaults.set("app", "Speed", 3));
+  }
+  EXPECT_TRUE(log_.lines.empty()) << log_.lines.front();
+  EXPECT_EQ(entries(root()), std::set<std::string>{"app.plist"});
+  PlistDefaults reopened(root(), log_);
+  EXPECT_EQ(reopened.object("app", foreign.key), foreign.value);
+  EXPECT_EQ(reopened.object("app", "Speed"), PropertyValue(3));
+  EXPECT_TRUE(log_.lines.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, PlistDefaultsForeignValueTest,
+    testing::Values(
+        ForeignFileCase{"BinaryControlCharacter", binaryDictionary("Title", "a\x01z"), "Title",
+                        PropertyValue("a\x01z")},
+        ForeignFileCase{
+            "DateIn2080", xmlDictionary("<key>When</key><date>2080-03-22T04:26:40Z</date>"), "When",
+            PropertyValue(WallTime(
+                std::chrono::sys_days(std::chrono::year(2080) / std::chrono::March / 22) +
+                std::chrono::hours(4) + std::chrono::minutes(26) + std::chrono::seconds(40)))},
+        ForeignFileCase{"KeyThatIsNotUtf8", xmlDictionary("<key>\xff\xfe</key><string>x</string>"),
+                        "\xff\xfe", PropertyValue("x")}),
+    [](const testing::TestParamInfo<ForeignFileCase>& file) { return file.param.name; });
 
 TEST_F(PlistDefaultsTest, WritesThroughASymbolicLinkAndKeepsIt) {
   const fs::path dotfiles = folder_.path() / "dotfiles";
