@@ -4,39 +4,45 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
+#include <charconv>
 #include <fcntl.h>
-#include <memory>
 #include <sys/stat.h>
 #include <system_error>
-#include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace quillon {
 namespace {
 
 namespace fs = std::filesystem;
 
-// A file descriptor owned through unique_ptr: the handle type stands in for a pointer.
-struct FdCloser {
-  struct pointer {
-    int fd = -1;
-    pointer() = default;
-    pointer(std::nullptr_t) {}
-    explicit pointer(int value) : fd(value) {}
-    explicit operator bool() const { return fd >= 0; }
-    friend bool operator==(pointer, pointer) = default;
-  };
-  void operator()(pointer handle) const { ::close(handle.fd); }
-};
-using UniqueFd = std::unique_ptr<int, FdCloser>;
+// A descriptor opened through the store's file system, closed through it too.
+class OpenFile {
+public:
+  OpenFile(DefaultsFileSystem& files, int fd) : files_(files), fd_(fd) {}
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  ~OpenFile() {
+    if (fd_ >= 0) {
+      files_.close(fd_);
+    }
+  }
+  explicit operator bool() const { return fd_ >= 0; }
+  int fd() const { return fd_; }
+  // Closes now, so that a failure can be reported.
+  bool close() { return files_.close(std::exchange(fd_, -1)) == 0; }
 
-UniqueFd openFd(const fs::path& path, int flags, mode_t mode = 0) {
+private:
+  DefaultsFileSystem& files_;
+  int fd_;
+};
+
+OpenFile openFile(DefaultsFileSystem& files, const fs::path& path, int flags, mode_t mode = 0) {
   int fd = -1;
   do {
-    fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+    fd = files.open(path, flags | O_CLOEXEC, mode);
   } while (fd < 0 && errno == EINTR);
-  return UniqueFd(FdCloser::pointer(fd));
+  return OpenFile(files, fd);
 }
 
 std::string errnoText() {
@@ -50,18 +56,19 @@ std::string failure(std::string_view doing, const fs::path& path) {
 // Removes a temporary file unless it was renamed into place.
 class TemporaryFile {
 public:
-  explicit TemporaryFile(fs::path path) : path_(std::move(path)) {}
+  TemporaryFile(DefaultsFileSystem& files, fs::path path) : files_(files), path_(std::move(path)) {}
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
   ~TemporaryFile() {
     if (!kept_) {
-      ::unlink(path_.c_str());
+      files_.unlink(path_);
     }
   }
   const fs::path& path() const { return path_; }
   void keep() { kept_ = true; }
 
 private:
+  DefaultsFileSystem& files_;
   fs::path path_;
   bool kept_ = false;
 };
@@ -81,10 +88,10 @@ FileRead unreadable(std::string problem) {
   return FileRead{ReadOutcome::Unreadable, {}, std::move(problem)};
 }
 
-bool readAll(int fd, std::string& into) {
-  char buffer[64 * 1024];
+bool readAll(DefaultsFileSystem& files, int fd, std::string& into) {
+  std::vector<char> buffer(64 * 1024);
   while (into.size() <= kMaxPropertyListBytes) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    const ssize_t got = files.read(fd, buffer.data(), buffer.size());
     if (got == 0) {
       return true;
     }
@@ -92,16 +99,16 @@ bool readAll(int fd, std::string& into) {
       return false;
     }
     if (got > 0) {
-      into.append(buffer, static_cast<std::size_t>(got));
+      into.append(buffer.data(), static_cast<std::size_t>(got));
     }
   }
   return true;
 }
 
-FileRead readDomainFile(const fs::path& file) {
+FileRead readDomainFile(DefaultsFileSystem& files, const fs::path& file) {
   // Non-blocking, so that a FIFO planted at the path cannot hang the first read.
-  const UniqueFd fd = openFd(file, O_RDONLY | O_NONBLOCK | O_NOCTTY);
-  if (!fd) {
+  const OpenFile opened = openFile(files, file, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+  if (!opened) {
     // A missing folder, or a regular file where the folder should be, both mean the domain
     // has never been saved; the first save reports why it cannot create the folder.
     if (errno == ENOENT || errno == ENOTDIR) {
@@ -110,7 +117,7 @@ FileRead readDomainFile(const fs::path& file) {
     return unreadable(failure("could not open", file));
   }
   struct stat info {};
-  if (::fstat(fd.get().fd, &info) != 0) {
+  if (files.fstat(opened.fd(), &info) != 0) {
     return unreadable(failure("could not examine", file));
   }
   if (!S_ISREG(info.st_mode)) {
@@ -121,7 +128,7 @@ FileRead readDomainFile(const fs::path& file) {
   }
   FileRead contents{ReadOutcome::Contents, {}, {}};
   contents.bytes.reserve(static_cast<std::size_t>(info.st_size));
-  if (!readAll(fd.get().fd, contents.bytes)) {
+  if (!readAll(files, opened.fd(), contents.bytes)) {
     return unreadable(failure("could not read", file));
   }
   if (contents.bytes.size() > kMaxPropertyListBytes) {
@@ -130,12 +137,14 @@ FileRead readDomainFile(const fs::path& file) {
   return contents;
 }
 
+// Only a dictionary that some file form would carry back unchanged counts as read: one
+// that cannot be saved again is set aside now rather than changed by the next save.
 std::optional<PropertyDictionary> dictionaryFrom(const FileRead& file) {
   if (file.outcome != ReadOutcome::Contents) {
     return std::nullopt;
   }
   std::optional<PropertyValue> parsed = parsePropertyList(std::string_view(file.bytes));
-  if (!parsed || !parsed->is<PropertyDictionary>()) {
+  if (!parsed || !parsed->is<PropertyDictionary>() || !encodePropertyListFile(*parsed)) {
     return std::nullopt;
   }
   return std::move(*parsed->get<PropertyDictionary>());
@@ -146,8 +155,9 @@ std::optional<PropertyDictionary> dictionaryFrom(const FileRead& file) {
 
 enum class MoveResult { Moved, Taken, Failed };
 
-MoveResult moveWithoutReplacing(const fs::path& from, const fs::path& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+MoveResult moveWithoutReplacing(DefaultsFileSystem& files, const fs::path& from,
+                                const fs::path& to) {
+  if (files.renameNoReplace(from, to) == 0) {
     return MoveResult::Moved;
   }
   if (errno == EEXIST) {
@@ -157,12 +167,12 @@ MoveResult moveWithoutReplacing(const fs::path& from, const fs::path& to) {
     return MoveResult::Failed;
   }
   // The file system cannot rename without replacing; a hard link cannot replace either.
-  if (::link(from.c_str(), to.c_str()) != 0) {
+  if (files.link(from, to) != 0) {
     return errno == EEXIST ? MoveResult::Taken : MoveResult::Failed;
   }
-  if (::unlink(from.c_str()) != 0) {
+  if (files.unlink(from) != 0) {
     const int cause = errno;
-    ::unlink(to.c_str());
+    files.unlink(to);
     errno = cause;
     return MoveResult::Failed;
   }
@@ -174,13 +184,13 @@ struct AsideResult {
   std::string problem;
 };
 
-AsideResult moveAside(const fs::path& file) {
+AsideResult moveAside(DefaultsFileSystem& files, const fs::path& file) {
   // Bounded, so that a folder full of earlier set-aside copies cannot stall the load.
   constexpr int kMaxAsideCopies = 10000;
   for (int copy = 1; copy <= kMaxAsideCopies; ++copy) {
     fs::path target = file;
     target += ".corrupt-" + std::to_string(copy);
-    switch (moveWithoutReplacing(file, target)) {
+    switch (moveWithoutReplacing(files, file, target)) {
     case MoveResult::Moved:
       return AsideResult{std::move(target), {}};
     case MoveResult::Taken:
@@ -196,9 +206,9 @@ AsideResult moveAside(const fs::path& file) {
 // ---------------------------------------------------------------------------------------
 // Writing a domain file.
 
-bool writeAll(int fd, std::string_view bytes) {
+bool writeAll(DefaultsFileSystem& files, int fd, std::string_view bytes) {
   while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    const ssize_t written = files.write(fd, bytes.data(), bytes.size());
     if (written < 0 && errno != EINTR) {
       return false;
     }
@@ -209,20 +219,77 @@ bool writeAll(int fd, std::string_view bytes) {
   return true;
 }
 
-bool fsyncRetrying(int fd) {
+bool fsyncRetrying(DefaultsFileSystem& files, int fd) {
   int result = 0;
   do {
-    result = ::fsync(fd);
+    result = files.fsync(fd);
   } while (result != 0 && errno == EINTR);
   return result == 0;
 }
 
-std::optional<std::string> syncFolder(const fs::path& folder) {
-  const UniqueFd fd = openFd(folder, O_RDONLY | O_DIRECTORY);
-  if (!fd || !fsyncRetrying(fd.get().fd)) {
+std::optional<std::string> syncFolder(DefaultsFileSystem& files, const fs::path& folder) {
+  OpenFile opened = openFile(files, folder, O_RDONLY | O_DIRECTORY);
+  if (!opened || !fsyncRetrying(files, opened.fd())) {
     return failure("saved, but could not flush the folder", folder);
   }
   return std::nullopt;
+}
+
+std::optional<std::string> createFolders(DefaultsFileSystem& files, const fs::path& folder) {
+  fs::path partial;
+  for (const fs::path& part : folder) {
+    partial /= part;
+    if (files.mkdir(partial, 0700) != 0 && errno != EEXIST) {
+      return failure("could not create", partial);
+    }
+  }
+  return std::nullopt;
+}
+
+// The file a save replaces: the domain file itself or, when that is a symbolic link (a
+// settings file kept in a dotfiles repository, say), the file its links lead to, so that
+// the link survives and its target holds the new settings.
+std::optional<fs::path> saveTarget(DefaultsFileSystem& files, fs::path file, std::string& problem) {
+  constexpr int kMaxLinks = 40;
+  for (int hop = 0; hop < kMaxLinks; ++hop) {
+    const std::optional<fs::path> target = files.readLink(file);
+    if (!target) {
+      if (errno == EINVAL || errno == ENOENT || errno == ENOTDIR) {
+        return file;
+      }
+      problem = failure("could not examine", file);
+      return std::nullopt;
+    }
+    file = target->is_absolute() ? *target : file.parent_path() / *target;
+  }
+  problem = file.string() + " is behind more than " + std::to_string(kMaxLinks) + " symbolic links";
+  return std::nullopt;
+}
+
+// Names a save leaves beside its file while writing: ".NAME.plist.tmp-PID-N". Answers the
+// process that wrote it.
+std::optional<pid_t> temporaryFileWriter(std::string_view name) {
+  constexpr std::string_view kMarker = ".plist.tmp-";
+  const std::size_t marker = name.rfind(kMarker);
+  if (!name.starts_with('.') || marker == std::string_view::npos || marker < 2) {
+    return std::nullopt;
+  }
+  const std::string_view numbers = name.substr(marker + kMarker.size());
+  const std::size_t dash = numbers.find('-');
+  if (dash == std::string_view::npos) {
+    return std::nullopt;
+  }
+  const std::string_view counter = numbers.substr(dash + 1);
+  const bool counterIsNumber =
+      !counter.empty() &&
+      std::all_of(counter.begin(), counter.end(), [](char c) { return c >= '0' && c <= '9'; });
+  pid_t writer = 0;
+  const std::string_view pid = numbers.substr(0, dash);
+  const auto [end, error] = std::from_chars(pid.data(), pid.data() + pid.size(), writer);
+  if (!counterIsNumber || error != std::errc() || end != pid.data() + pid.size() || writer <= 0) {
+    return std::nullopt;
+  }
+  return writer;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -254,18 +321,15 @@ std::string quotedForLog(std::string_view name) {
   return out;
 }
 
-// Names the top-level key whose value cannot be stored, so the log says what to fix.
-std::string unwritableReason(const PropertyDictionary& values) {
-  for (const auto& [key, value] : values) {
-    std::optional<std::string> problem = propertyListWriteProblem(PropertyValue(key));
-    if (!problem) {
-      problem = propertyListWriteProblem(value);
-    }
-    if (problem) {
-      return "cannot store key " + quotedForLog(key) + ": " + *problem;
-    }
+// Says what keeps a key's new value out of the file, so the log says what to fix.
+std::string unstorableReason(std::string_view key, const PropertyValue* value) {
+  std::optional<std::string> problem = propertyListWriteProblem(PropertyValue(std::string(key)));
+  if (!problem && value != nullptr) {
+    problem = propertyListWriteProblem(*value);
   }
-  return propertyListWriteProblem(values).value_or("the values could not be encoded");
+  return "cannot store key " + quotedForLog(key) + ": " +
+         problem.value_or("no property list file would read it back the same") +
+         "; keeping it in memory only";
 }
 
 } // namespace
@@ -280,8 +344,10 @@ bool isSafeDefaultsDomainName(std::string_view domain) {
          domain.find("..") == std::string_view::npos && !hasControl;
 }
 
-PlistDefaults::PlistDefaults(std::filesystem::path root, Log& log)
-    : root_(std::move(root)), log_(log) {}
+PlistDefaults::PlistDefaults(std::filesystem::path root, Log& log, DefaultsFileSystem& files)
+    : root_(std::move(root)), log_(log), files_(files) {
+  removeAbandonedTemporaryFiles();
+}
 
 std::optional<PropertyValue> PlistDefaults::object(std::string_view domain,
                                                    std::string_view key) const {
@@ -298,37 +364,70 @@ std::optional<PropertyValue> PlistDefaults::object(std::string_view domain,
 }
 
 bool PlistDefaults::set(std::string_view domain, std::string_view key, PropertyValue value) {
-  const std::lock_guard saving(saveMutex_);
-  std::unique_lock lock(mutex_);
-  Domain* loaded = domainFor(domain);
-  if (!loaded) {
-    return false;
-  }
-  const auto found = loaded->values.find(key);
-  if (found == loaded->values.end()) {
-    loaded->values.emplace(std::string(key), std::move(value));
-  } else if (found->second == value && loaded->fileCurrent && loaded->mayWrite) {
-    return true;
-  } else {
-    found->second = std::move(value);
-  }
-  return persist(domain, *loaded, lock);
+  return change(domain, key, std::move(value));
 }
 
 bool PlistDefaults::remove(std::string_view domain, std::string_view key) {
+  return change(domain, key, std::nullopt);
+}
+
+bool PlistDefaults::change(std::string_view name, std::string_view key,
+                           std::optional<PropertyValue> value) {
   const std::lock_guard saving(saveMutex_);
   std::unique_lock lock(mutex_);
-  Domain* loaded = domainFor(domain);
+  Domain* loaded = domainFor(name);
   if (!loaded) {
     return false;
   }
   const auto found = loaded->values.find(key);
-  if (found != loaded->values.end()) {
-    loaded->values.erase(found);
-  } else if (loaded->fileCurrent && loaded->mayWrite) {
+  const bool unchanged = value ? found != loaded->values.end() && found->second == *value
+                               : found == loaded->values.end();
+  if (unchanged && loaded->fileCurrent && loaded->mayWrite && !loaded->heldBack.contains(key)) {
     return true;
   }
-  return persist(domain, *loaded, lock);
+  PropertyDictionary fileValues = fileContents(*loaded);
+  std::optional<PropertyValue> inFile;
+  if (const auto previous = fileValues.find(key); previous != fileValues.end()) {
+    inFile = std::move(previous->second);
+    fileValues.erase(previous);
+  }
+  if (value) {
+    fileValues.emplace(std::string(key), *value);
+    loaded->values.insert_or_assign(std::string(key), std::move(*value));
+  } else if (found != loaded->values.end()) {
+    loaded->values.erase(found);
+  }
+  lock.unlock();
+  std::optional<std::string> bytes = encodePropertyListFile(fileValues);
+  lock.lock();
+  if (!bytes) {
+    // Everything else in the file was read from it or saved before, so the new value alone
+    // is to blame: it stays readable, and the file keeps what it had for the key.
+    loaded->heldBack.try_emplace(std::string(key), std::move(inFile));
+    const auto unstorable = fileValues.find(key);
+    log_.write(
+        "Quillon: could not save defaults domain " + std::string(name) + ": " +
+        unstorableReason(key, unstorable != fileValues.end() ? &unstorable->second : nullptr));
+    return false;
+  }
+  if (const auto held = loaded->heldBack.find(key); held != loaded->heldBack.end()) {
+    loaded->heldBack.erase(held);
+  }
+  return persist(name, *loaded, *bytes, lock);
+}
+
+// Requires mutex_. What the file should hold: the values, except that keys whose new
+// value no file can carry keep what the file had for them.
+PropertyDictionary PlistDefaults::fileContents(const Domain& domain) {
+  PropertyDictionary contents = domain.values;
+  for (const auto& [key, inFile] : domain.heldBack) {
+    if (inFile) {
+      contents.insert_or_assign(key, *inFile);
+    } else if (const auto found = contents.find(key); found != contents.end()) {
+      contents.erase(found);
+    }
+  }
+  return contents;
 }
 
 // Requires mutex_. Answers nullptr for a refused name.
@@ -350,28 +449,28 @@ PlistDefaults::Domain* PlistDefaults::domainFor(std::string_view name) const {
 }
 
 PlistDefaults::Domain PlistDefaults::loadDomain(const std::string& name) const {
-  const FileRead file = readDomainFile(domainFile(name));
+  const FileRead file = readDomainFile(files_, domainFile(name));
   if (file.outcome == ReadOutcome::Absent) {
     return Domain{};
   }
   if (file.outcome == ReadOutcome::Unreadable) {
     log_.write("Quillon: could not read defaults domain " + name + ": " + file.problem +
                "; keeping its changes in memory only");
-    return Domain{{}, false};
+    return Domain{.mayWrite = false};
   }
   if (std::optional<PropertyDictionary> values = dictionaryFrom(file)) {
-    return Domain{std::move(*values)};
+    return Domain{.values = std::move(*values)};
   }
   return setAside(name);
 }
 
 PlistDefaults::Domain PlistDefaults::setAside(const std::string& name) const {
-  const AsideResult aside = moveAside(domainFile(name));
+  const AsideResult aside = moveAside(files_, domainFile(name));
   if (!aside.movedTo) {
     log_.write("Quillon: defaults domain " + name +
                " was unreadable and could not be moved aside (" + aside.problem +
                "); keeping its changes in memory only");
-    return Domain{{}, false};
+    return Domain{.mayWrite = false};
   }
   log_.write("Quillon: defaults domain " + name + " was unreadable; moved it aside to " +
              aside.movedTo->string());
@@ -380,7 +479,7 @@ PlistDefaults::Domain PlistDefaults::setAside(const std::string& name) const {
 
 // Called with saveMutex_ and `lock` on mutex_ held; the disk work runs with `lock` released
 // so that readers never wait for it.
-bool PlistDefaults::persist(std::string_view name, Domain& domain,
+bool PlistDefaults::persist(std::string_view name, Domain& domain, const std::string& bytes,
                             std::unique_lock<std::mutex>& lock) {
   if (!domain.mayWrite) {
     if (!std::exchange(domain.reportedMemoryOnly, true)) {
@@ -389,10 +488,9 @@ bool PlistDefaults::persist(std::string_view name, Domain& domain,
     }
     return false;
   }
-  const PropertyDictionary snapshot = domain.values;
   domain.fileCurrent = false;
   lock.unlock();
-  const std::optional<std::string> problem = writeFile(name, snapshot);
+  const std::optional<std::string> problem = writeFile(name, bytes);
   lock.lock();
   if (problem) {
     log_.write("Quillon: could not save defaults domain " + std::string(name) + ": " + *problem);
@@ -402,44 +500,70 @@ bool PlistDefaults::persist(std::string_view name, Domain& domain,
   return true;
 }
 
-// Writes the whole domain beside its file and renames it into place, so that a crash or a
-// full disk leaves either the old file or the new one, never a mixture.
+// Writes the whole domain beside the file it replaces, makes it durable, and only then
+// renames it into place and flushes the folder that records the rename: a crash or a full
+// disk leaves either the old file or the new one, never a mixture or an empty file.
 std::optional<std::string> PlistDefaults::writeFile(std::string_view name,
-                                                    const PropertyDictionary& values) {
-  const std::optional<std::string> text = serializePropertyList(values);
-  if (!text) {
-    return unwritableReason(values);
+                                                    const std::string& bytes) {
+  if (std::optional<std::string> problem = createFolders(files_, root_)) {
+    return problem;
   }
-  std::error_code error;
-  fs::create_directories(root_, error);
-  if (error) {
-    return "could not create " + root_.string() + ": " + error.message();
+  std::string problem;
+  const std::optional<fs::path> target = saveTarget(files_, domainFile(name), problem);
+  if (!target) {
+    return problem;
   }
+  const fs::path folder = target->parent_path();
   std::string temporaryName = ".";
-  temporaryName.append(name).append(".plist.tmp-");
-  temporaryName.append(std::to_string(::getpid())).append("-");
+  temporaryName.append(target->filename().string()).append(".tmp-");
+  temporaryName.append(std::to_string(files_.processId())).append("-");
   temporaryName.append(std::to_string(++temporaryCounter_));
-  TemporaryFile temporary(root_ / temporaryName);
-  UniqueFd fd = openFd(temporary.path(), O_WRONLY | O_CREAT | O_EXCL, 0600);
-  if (!fd) {
+  TemporaryFile temporary(files_, folder / temporaryName);
+  OpenFile opened = openFile(files_, temporary.path(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+  if (!opened) {
     temporary.keep(); // Not ours: O_EXCL refused to create it.
     return failure("could not create", temporary.path());
   }
-  if (!writeAll(fd.get().fd, *text)) {
+  if (!writeAll(files_, opened.fd(), bytes)) {
     return failure("could not write", temporary.path());
   }
-  if (!fsyncRetrying(fd.get().fd)) {
+  if (!fsyncRetrying(files_, opened.fd())) {
     return failure("could not flush", temporary.path());
   }
-  if (::close(fd.release().fd) != 0) {
+  if (!opened.close()) {
     return failure("could not close", temporary.path());
   }
-  const fs::path target = domainFile(name);
-  if (::rename(temporary.path().c_str(), target.c_str()) != 0) {
-    return failure("could not replace", target);
+  if (files_.rename(temporary.path(), *target) != 0) {
+    return failure("could not replace", *target);
   }
   temporary.keep();
-  return syncFolder(root_);
+  return syncFolder(files_, folder);
+}
+
+// A save cut short by a crash or a kill leaves its temporary file behind; the process
+// that wrote it is gone, so nothing will ever rename it. Files of running processes may
+// be saves in progress, and stay.
+void PlistDefaults::removeAbandonedTemporaryFiles() {
+  const std::optional<std::vector<std::string>> names = files_.list(root_);
+  if (!names) {
+    return;
+  }
+  std::size_t removed = 0;
+  for (const std::string& name : *names) {
+    const std::optional<pid_t> writer = temporaryFileWriter(name);
+    if (!writer || files_.processExists(*writer)) {
+      continue;
+    }
+    if (files_.unlink(root_ / name) == 0) {
+      ++removed;
+    } else if (errno != ENOENT) {
+      log_.write("Quillon: " + failure("could not remove abandoned temporary file", root_ / name));
+    }
+  }
+  if (removed > 0) {
+    log_.write("Quillon: removed " + std::to_string(removed) +
+               " temporary defaults files left by interrupted saves in " + root_.string());
+  }
 }
 
 std::filesystem::path PlistDefaults::domainFile(std::string_view name) const {

@@ -3,6 +3,7 @@
 #include "platform/Defaults.h"
 #include "platform/Log.h"
 #include "platform/PropertyValue.h"
+#include "platform/shared/DefaultsFileSystem.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -24,15 +25,20 @@ inline constexpr std::size_t kMaxDefaultsDomainNameBytes = 200;
 // it, or colliding with the temporary and set-aside files kept beside it.
 bool isSafeDefaultsDomainName(std::string_view domain);
 
-// Defaults kept as one XML property-list file per domain, <root>/<domain>.plist, holding a
-// dictionary. A domain is read from disk once, on first use, and then served from memory:
-// the keyboard event tap reads settings on every key press. Each change rewrites the whole
-// file atomically. A file that cannot be parsed is moved aside rather than overwritten; a
-// file that can be neither read nor moved aside is left alone, and that domain's changes
-// live in memory only. Safe to use from several threads.
+// Defaults kept as one property-list file per domain, <root>/<domain>.plist, holding a
+// dictionary: XML, unless its values need a binary list. A domain is read from disk once, on
+// first use, and then served from memory: the keyboard event tap reads settings on every key
+// press. Each change rewrites the whole file atomically, durably before it replaces the old
+// one, and through a symbolic link rather than over it. A file that cannot be parsed, or that
+// no file could carry back unchanged, is moved aside rather than overwritten; a file that can
+// be neither read nor moved aside is left alone, and that domain's changes live in memory
+// only. A new value no file can carry stays in memory only, while the file keeps the key's old
+// value. Temporary files of saves whose process has died are removed on construction. Safe to
+// use from several threads.
 class PlistDefaults final : public Defaults {
 public:
-  PlistDefaults(std::filesystem::path root, Log& log);
+  PlistDefaults(std::filesystem::path root, Log& log,
+                DefaultsFileSystem& files = PosixDefaultsFileSystem::shared());
 
   PlistDefaults(const PlistDefaults&) = delete;
   PlistDefaults& operator=(const PlistDefaults&) = delete;
@@ -44,6 +50,8 @@ public:
 private:
   struct Domain {
     PropertyDictionary values;
+    // Keys whose value in `values` no file can carry, with what the file holds for them.
+    std::map<std::string, std::optional<PropertyValue>, std::less<>> heldBack;
     // False when an existing file could be neither read nor moved aside: writing the
     // domain would destroy it.
     bool mayWrite = true;
@@ -52,15 +60,20 @@ private:
     bool reportedMemoryOnly = false;
   };
 
+  bool change(std::string_view name, std::string_view key, std::optional<PropertyValue> value);
+  static PropertyDictionary fileContents(const Domain& domain);
   Domain* domainFor(std::string_view name) const;
   Domain loadDomain(const std::string& name) const;
   Domain setAside(const std::string& name) const;
-  bool persist(std::string_view name, Domain& domain, std::unique_lock<std::mutex>& lock);
-  std::optional<std::string> writeFile(std::string_view name, const PropertyDictionary& values);
+  bool persist(std::string_view name, Domain& domain, const std::string& bytes,
+               std::unique_lock<std::mutex>& lock);
+  std::optional<std::string> writeFile(std::string_view name, const std::string& bytes);
+  void removeAbandonedTemporaryFiles();
   std::filesystem::path domainFile(std::string_view name) const;
 
   const std::filesystem::path root_;
   Log& log_;
+  DefaultsFileSystem& files_;
   // Orders whole saves, so the file always ends up with the latest state; held across
   // disk writes, which readers never wait for.
   std::mutex saveMutex_;

@@ -3,12 +3,13 @@
 #include <plist/plist.h>
 
 #include <algorithm>
+#include <array>
 #include <bit>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <type_traits>
 #include <unordered_map>
@@ -276,6 +277,84 @@ bool xmlNestingWithinLimit(std::string_view text) {
   return true;
 }
 
+// libplist decodes base64 leniently: a block with a character outside the alphabet, or
+// without its padding, reads as no bytes at all. Only blocks it reads faithfully pass:
+// the alphabet and white space, whole groups of four, padding only at the end.
+bool isStrictBase64(std::string_view block) {
+  std::size_t symbols = 0;
+  std::size_t padding = 0;
+  for (const char c : block) {
+    if (isXmlSpace(c)) {
+      continue;
+    }
+    const bool inAlphabet =
+        std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '+' || c == '/';
+    if (c == '=') {
+      ++padding;
+    } else if (!inAlphabet || padding > 0) {
+      return false;
+    }
+    ++symbols;
+  }
+  return padding <= 2 && symbols % 4 == 0;
+}
+
+bool dataBlocksAreStrictBase64(std::string_view text) {
+  constexpr std::string_view kOpen = "<data>";
+  constexpr std::string_view kClose = "</data>";
+  for (std::size_t at = text.find(kOpen); at != std::string_view::npos; at = text.find(kOpen, at)) {
+    at += kOpen.size();
+    const std::size_t end = text.find(kClose, at);
+    if (end == std::string_view::npos || !isStrictBase64(text.substr(at, end - at))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Every string object of a binary list (ASCII, 0x5n, or UTF-16, 0x6n) free of NUL
+// characters: libplist cuts dictionary keys at the first one, and writes every string
+// only up to it.
+bool binaryStringsHoldNoNul(std::span<const std::uint8_t> bytes, const BinaryTrailer& trailer) {
+  for (std::uint64_t index = 0; index < trailer.objectCount; ++index) {
+    const std::optional<std::uint64_t> offset = readBigEndian(
+        bytes, trailer.offsetTableStart + index * trailer.offsetSize, trailer.offsetSize);
+    if (!offset || *offset >= trailer.offsetTableStart) {
+      return false;
+    }
+    const std::uint8_t marker = bytes[*offset];
+    const unsigned kind = marker >> 4U;
+    if (kind != 0x5 && kind != 0x6) {
+      continue;
+    }
+    std::uint64_t count = marker & 0x0FU;
+    std::uint64_t at = *offset + 1;
+    if (count == 0x0F) {
+      const std::optional<std::uint64_t> intMarker = readBigEndian(bytes, at, 1);
+      if (!intMarker || (*intMarker >> 4U) != 0x1 || (*intMarker & 0x0FU) > 3) {
+        return false;
+      }
+      const std::uint64_t width = std::uint64_t{1} << (*intMarker & 0x0FU);
+      const std::optional<std::uint64_t> wide = readBigEndian(bytes, at + 1, width);
+      if (!wide) {
+        return false;
+      }
+      count = *wide;
+      at += 1 + width;
+    }
+    const std::uint64_t unit = kind == 0x5 ? 1 : 2;
+    if (at > trailer.offsetTableStart || count > (trailer.offsetTableStart - at) / unit) {
+      return false;
+    }
+    for (std::uint64_t i = 0; i < count; ++i) {
+      if (readBigEndian(bytes, at + i * unit, unit).value_or(0) == 0) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 // ---------------------------------------------------------------------------------------
 // Reading libplist nodes.
 
@@ -408,7 +487,8 @@ std::optional<PropertyValue> fromNode(plist_t node, std::size_t depth) {
 
 PlistPtr parseBinary(std::span<const std::uint8_t> bytes) {
   const std::optional<BinaryTrailer> trailer = readTrailer(bytes);
-  if (!trailer || !BinaryShapeCheck(bytes, *trailer).acceptable()) {
+  if (!trailer || !BinaryShapeCheck(bytes, *trailer).acceptable() ||
+      !binaryStringsHoldNoNul(bytes, *trailer)) {
     return nullptr;
   }
   plist_t root = nullptr;
@@ -423,7 +503,9 @@ PlistPtr parseXml(std::span<const std::uint8_t> bytes) {
   // A std::string keeps a terminating NUL past the end, whatever libplist's scanner
   // expects of the buffer.
   const std::string text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  if (!endsWithPlistClose(text) || !xmlNestingWithinLimit(text)) {
+  // XML has no NUL character; libplist would cut a key or string short at one.
+  if (text.find('\0') != std::string::npos || !endsWithPlistClose(text) ||
+      !xmlNestingWithinLimit(text) || !dataBlocksAreStrictBase64(text)) {
     return nullptr;
   }
   plist_t root = nullptr;
@@ -489,16 +571,11 @@ bool isWritableText(std::string_view text) {
   return true;
 }
 
-// Dates are written as whole seconds since 2001 in libplist's int32.
-std::optional<std::int32_t> writableDateSeconds(WallTime time) {
-  const auto sinceReference = std::chrono::floor<std::chrono::seconds>(time).time_since_epoch() -
-                              kReferenceDateFromUnixEpoch;
-  const std::int64_t seconds = sinceReference.count();
-  if (seconds < std::numeric_limits<std::int32_t>::min() ||
-      seconds > std::numeric_limits<std::int32_t>::max()) {
-    return std::nullopt;
-  }
-  return static_cast<std::int32_t>(seconds);
+double secondsSinceReference(WallTime time) {
+  const auto whole = std::chrono::floor<std::chrono::seconds>(time);
+  const auto fraction = std::chrono::duration<double>(time - whole);
+  return double((whole.time_since_epoch() - kReferenceDateFromUnixEpoch).count()) +
+         fraction.count();
 }
 
 std::optional<std::string> writeProblem(const PropertyValue& value, std::size_t depth);
@@ -528,9 +605,6 @@ std::optional<std::string> writeProblem(const PropertyValue& value, std::size_t 
   if (const auto* text = value.get<std::string>(); text && !isWritableText(*text)) {
     return "a string is not UTF-8 text that XML can carry";
   }
-  if (const auto* time = value.get<WallTime>(); time && !writableDateSeconds(*time)) {
-    return "a date lies outside 1932-12-13 to 2069-01-19, which a property list file can hold";
-  }
   const auto* items = value.get<PropertyArray>();
   const auto* entries = value.get<PropertyDictionary>();
   if ((items || entries) && depth >= kMaxPropertyListDepth) {
@@ -546,14 +620,37 @@ std::optional<std::string> writeProblem(const PropertyValue& value, std::size_t 
 }
 
 // ---------------------------------------------------------------------------------------
-// Building libplist nodes; only called for values that passed writeProblem().
+// Building libplist nodes.
 
-PlistPtr toNode(const PropertyValue& value);
+// XML carries dates to the whole second; binary lists carry them exactly.
+enum class DatePrecision { WholeSeconds, Exact };
 
-PlistPtr arrayNode(const PropertyArray& items) {
+// libplist 2.2 builds dates only from int32 seconds, but keeps them as a double inside; a
+// one-object binary list hands it that double as it stands.
+PlistPtr dateNode(double secondsSinceReference) {
+  std::array<std::uint8_t, 50> bytes{'b', 'p', 'l', 'i', 's', 't', '0', '0', 0x33};
+  const auto bits = std::bit_cast<std::uint64_t>(secondsSinceReference);
+  for (std::size_t i = 0; i < 8; ++i) {
+    bytes[9 + i] = static_cast<std::uint8_t>(bits >> (56U - 8U * i));
+  }
+  constexpr std::size_t kOffsetTable = 17;
+  bytes[kOffsetTable] = 8; // the one object sits right after the magic
+  constexpr std::size_t kTrailer = kOffsetTable + 1;
+  bytes[kTrailer + 6] = 1;  // offset size
+  bytes[kTrailer + 7] = 1;  // reference size
+  bytes[kTrailer + 15] = 1; // one object, the root, number 0
+  bytes[kTrailer + 31] = kOffsetTable;
+  plist_t node = nullptr;
+  plist_from_bin(reinterpret_cast<const char*>(bytes.data()), bytes.size(), &node);
+  return PlistPtr(node);
+}
+
+PlistPtr toNode(const PropertyValue& value, DatePrecision dates);
+
+PlistPtr arrayNode(const PropertyArray& items, DatePrecision dates) {
   PlistPtr array(plist_new_array());
   for (const PropertyValue& item : items) {
-    PlistPtr child = toNode(item);
+    PlistPtr child = toNode(item, dates);
     if (!array || !child) {
       return nullptr;
     }
@@ -562,10 +659,10 @@ PlistPtr arrayNode(const PropertyArray& items) {
   return array;
 }
 
-PlistPtr dictionaryNode(const PropertyDictionary& entries) {
+PlistPtr dictionaryNode(const PropertyDictionary& entries, DatePrecision dates) {
   PlistPtr dict(plist_new_dict());
   for (const auto& [key, item] : entries) {
-    PlistPtr child = toNode(item);
+    PlistPtr child = toNode(item, dates);
     if (!dict || !child) {
       return nullptr;
     }
@@ -577,7 +674,7 @@ PlistPtr dictionaryNode(const PropertyDictionary& entries) {
 template <class... Handlers> struct Overloaded : Handlers... { using Handlers::operator()...; };
 template <class... Handlers> Overloaded(Handlers...) -> Overloaded<Handlers...>;
 
-PlistPtr toNode(const PropertyValue& value) {
+PlistPtr toNode(const PropertyValue& value, DatePrecision dates) {
   return std::visit(
       Overloaded{
           [](bool flag) { return PlistPtr(plist_new_bool(flag ? 1 : 0)); },
@@ -592,13 +689,64 @@ PlistPtr toNode(const PropertyValue& value) {
             return PlistPtr(
                 plist_new_data(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
           },
-          [](WallTime time) {
-            return PlistPtr(plist_new_date(writableDateSeconds(time).value_or(0), 0));
+          [dates](WallTime time) {
+            return dateNode(dates == DatePrecision::Exact
+                                ? secondsSinceReference(time)
+                                : std::floor(secondsSinceReference(time)));
           },
-          [](const PropertyArray& items) { return arrayNode(items); },
-          [](const PropertyDictionary& entries) { return dictionaryNode(entries); },
+          [dates](const PropertyArray& items) { return arrayNode(items, dates); },
+          [dates](const PropertyDictionary& entries) { return dictionaryNode(entries, dates); },
       },
       value.storage());
+}
+
+std::optional<std::string> xmlText(const PropertyValue& value, DatePrecision dates) {
+  const PlistPtr root = toNode(value, dates);
+  if (!root) {
+    return std::nullopt;
+  }
+  char* raw = nullptr;
+  std::uint32_t length = 0;
+  plist_to_xml(root.get(), &raw, &length);
+  const XmlText text(raw);
+  if (!text) {
+    return std::nullopt;
+  }
+  return std::string(text.get(), length);
+}
+
+std::optional<std::string> binaryBytes(const PropertyValue& value) {
+  const PlistPtr root = toNode(value, DatePrecision::Exact);
+  if (!root) {
+    return std::nullopt;
+  }
+  char* raw = nullptr;
+  std::uint32_t length = 0;
+  plist_to_bin(root.get(), &raw, &length);
+  const BinaryBytes bytes(raw);
+  if (!bytes) {
+    return std::nullopt;
+  }
+  return std::string(bytes.get(), length);
+}
+
+bool nestsWithinLimit(const PropertyValue& value, std::size_t depth) {
+  const auto* items = value.get<PropertyArray>();
+  const auto* entries = value.get<PropertyDictionary>();
+  if (!items && !entries) {
+    return true;
+  }
+  if (depth >= kMaxPropertyListDepth) {
+    return false;
+  }
+  if (items) {
+    return std::all_of(items->begin(), items->end(), [depth](const PropertyValue& item) {
+      return nestsWithinLimit(item, depth + 1);
+    });
+  }
+  return std::all_of(entries->begin(), entries->end(), [depth](const auto& entry) {
+    return nestsWithinLimit(entry.second, depth + 1);
+  });
 }
 
 bool isBinary(std::span<const std::uint8_t> bytes) {
@@ -629,18 +777,25 @@ std::optional<std::string> serializePropertyList(const PropertyValue& value) {
   if (propertyListWriteProblem(value)) {
     return std::nullopt;
   }
-  const PlistPtr root = toNode(value);
-  if (!root) {
+  return xmlText(value, DatePrecision::WholeSeconds);
+}
+
+std::optional<std::string> encodePropertyListFile(const PropertyValue& value) {
+  if (std::optional<std::string> xml = serializePropertyList(value)) {
+    return xml;
+  }
+  if (!nestsWithinLimit(value, 0)) {
     return std::nullopt;
   }
-  char* raw = nullptr;
-  std::uint32_t length = 0;
-  plist_to_xml(root.get(), &raw, &length);
-  const XmlText text(raw);
-  if (!text) {
-    return std::nullopt;
+  // Binary lists hold any Unicode text and any date exactly; XML with the bytes as they
+  // came holds text that is not UTF-8 at all, which only an XML file can have supplied.
+  for (std::optional<std::string> candidate :
+       {binaryBytes(value), xmlText(value, DatePrecision::Exact)}) {
+    if (candidate && parsePropertyList(*candidate) == value) {
+      return candidate;
+    }
   }
-  return std::string(text.get(), length);
+  return std::nullopt;
 }
 
 } // namespace quillon

@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -181,6 +183,32 @@ std::string binaryArrayPlist() {
       "\x00\x00\x00\x00\x0b"sv);
 }
 
+std::string xmlDictionary(std::string_view entries) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>" +
+         std::string(entries) + "</dict>\n</plist>\n";
+}
+
+// A binary property list holding one dictionary of one key and one string, both ASCII
+// strings of fewer than 15 bytes.
+std::string binaryDictionary(std::string_view key, std::string_view value) {
+  std::string bytes = "bplist00\xd1\x01\x02";
+  const std::size_t keyAt = bytes.size();
+  bytes += static_cast<char>(0x50 + key.size());
+  bytes += key;
+  const std::size_t valueAt = bytes.size();
+  bytes += static_cast<char>(0x50 + value.size());
+  bytes += value;
+  const std::size_t offsetTable = bytes.size();
+  bytes += '\x08';
+  bytes += static_cast<char>(keyAt);
+  bytes += static_cast<char>(valueAt);
+  bytes += std::string(6, '\0') + "\x01\x01";
+  bytes += std::string(7, '\0') + "\x03";
+  bytes += std::string(8, '\0');
+  bytes += std::string(7, '\0') + static_cast<char>(offsetTable);
+  return bytes;
+}
+
 struct UnreadableCase {
   const char* name;
   std::string bytes;
@@ -221,6 +249,13 @@ INSTANTIATE_TEST_SUITE_P(
         UnreadableCase{"BinaryArrayAtTopLevel", binaryArrayPlist()},
         UnreadableCase{"XmlStringAtTopLevel",
                        "<?xml version=\"1.0\"?><plist version=\"1.0\"><string>x</string></plist>"},
+        // Values the reader would change: libplist reads these blocks as no bytes at all,
+        // and cuts keys at a NUL.
+        UnreadableCase{"DataThatIsNotBase64", xmlDictionary("<key>Blob</key><data>!!!!</data>")},
+        UnreadableCase{"DataWithoutPadding", xmlDictionary("<key>Blob</key><data>QQ</data>")},
+        UnreadableCase{"XmlKeyHoldingNul", xmlDictionary("<key>a\0b</key><integer>1</integer>"sv)},
+        UnreadableCase{"BinaryKeyHoldingNul", binaryDictionary("a\0b"sv, "value")},
+        UnreadableCase{"BinaryStringHoldingNul", binaryDictionary("Key", "a\0b"sv)},
         UnreadableCase{"Empty", ""}),
     [](const testing::TestParamInfo<UnreadableCase>& shape) { return shape.param.name; });
 
@@ -322,22 +357,241 @@ TEST_F(PlistDefaultsTest, LeavesAFileItCannotReadUntouched) {
   EXPECT_EQ(entries(root()), std::set<std::string>{"app.plist"});
 }
 
-TEST_F(PlistDefaultsTest, AValueWithNoFileFormKeepsTheOldFileAndNamesTheKey) {
+TEST_F(PlistDefaultsTest, AValueNoFileCanCarryStaysInMemoryAndBlocksNoOtherKey) {
   PlistDefaults defaults(root(), log_);
   ASSERT_TRUE(defaults.set("app", "Good", 1));
-  const std::string saved = readBytes(file("app"));
+  ASSERT_TRUE(defaults.set("app", "Bad", "old"));
+  const std::string withNul("nul \0 inside", 12);
 
-  EXPECT_FALSE(defaults.set("app", "Bad", "control \x01 character"));
-  EXPECT_EQ(defaults.object("app", "Bad"), PropertyValue("control \x01 character"));
-  EXPECT_EQ(readBytes(file("app")), saved);
+  EXPECT_FALSE(defaults.set("app", "Bad", withNul));
+  EXPECT_EQ(defaults.object("app", "Bad"), PropertyValue(withNul));
   ASSERT_EQ(log_.lines.size(), 1U);
   EXPECT_TRUE(log_.lines[0].starts_with(
-      "Quillon: could not save defaults domain app: cannot store key \"Bad\": "));
+      "Quillon: could not save defaults domain app: cannot store key \"Bad\": "))
+      << log_.lines[0];
+
+  // Other keys still save; the file keeps the old value of the one that cannot.
+  EXPECT_TRUE(defaults.set("app", "Good", 2));
+  EXPECT_TRUE(defaults.set("app", "Added", true));
+  EXPECT_EQ(log_.lines.size(), 1U);
+  EXPECT_EQ(parsePropertyList(readBytes(file("app"))),
+            PropertyValue(PropertyDictionary{{"Good", 2}, {"Bad", "old"}, {"Added", true}}));
   EXPECT_EQ(entries(root()), std::set<std::string>{"app.plist"});
 
+  EXPECT_TRUE(defaults.set("app", "Bad", "new"));
+  EXPECT_EQ(parsePropertyList(readBytes(file("app")))->get<PropertyDictionary>()->at("Bad"),
+            PropertyValue("new"));
+  EXPECT_FALSE(defaults.set("app", "Fresh", withNul));
+  EXPECT_TRUE(defaults.remove("app", "Fresh"));
   EXPECT_TRUE(defaults.remove("app", "Bad"));
   EXPECT_EQ(parsePropertyList(readBytes(file("app"))),
-            PropertyValue(PropertyDictionary{{"Good", 1}}));
+            PropertyValue(PropertyDictionary{{"Good", 2}, {"Added", true}}));
+}
+
+struct ForeignFileCase {
+  const char* name;
+  std::string bytes;
+  std::string key;
+  PropertyValue value;
+};
+
+class PlistDefaultsForeignValueTest : public PlistDefaultsTest,
+                                      public testing::WithParamInterface<ForeignFileCase> {};
+
+// Files another program wrote, holding a value an XML property list cannot: saving any
+// other key keeps that value as it was read.
+TEST_P(PlistDefaultsForeignValueTest, SurvivesEverySaveUnchanged) {
+  const ForeignFileCase& foreign = GetParam();
+  fs::create_directories(root());
+  writeBytes(file("app"), foreign.bytes);
+  {
+    PlistDefaults defaults(root(), log_);
+    ASSERT_EQ(defaults.object("app", foreign.key), foreign.value);
+    EXPECT_TRUE(defaults.set("app", "Speed", 2));
+    EXPECT_TRUE(defaults.set("app", "Speed", 3));
+  }
+  EXPECT_TRUE(log_.lines.empty()) << log_.lines.front();
+  EXPECT_EQ(entries(root()), std::set<std::string>{"app.plist"});
+  PlistDefaults reopened(root(), log_);
+  EXPECT_EQ(reopened.object("app", foreign.key), foreign.value);
+  EXPECT_EQ(reopened.object("app", "Speed"), PropertyValue(3));
+  EXPECT_TRUE(log_.lines.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, PlistDefaultsForeignValueTest,
+    testing::Values(
+        ForeignFileCase{"BinaryControlCharacter", binaryDictionary("Title", "a\x01z"), "Title",
+                        PropertyValue("a\x01z")},
+        ForeignFileCase{
+            "DateIn2080", xmlDictionary("<key>When</key><date>2080-03-22T04:26:40Z</date>"), "When",
+            PropertyValue(WallTime(
+                std::chrono::sys_days(std::chrono::year(2080) / std::chrono::March / 22) +
+                std::chrono::hours(4) + std::chrono::minutes(26) + std::chrono::seconds(40)))},
+        ForeignFileCase{"KeyThatIsNotUtf8", xmlDictionary("<key>\xff\xfe</key><string>x</string>"),
+                        "\xff\xfe", PropertyValue("x")}),
+    [](const testing::TestParamInfo<ForeignFileCase>& file) { return file.param.name; });
+
+TEST_F(PlistDefaultsTest, WritesThroughASymbolicLinkAndKeepsIt) {
+  const fs::path dotfiles = folder_.path() / "dotfiles";
+  fs::create_directories(dotfiles);
+  fs::create_directories(root());
+  writeBytes(dotfiles / "quillon.plist", *serializePropertyList(PropertyDictionary{{"Speed", 1}}));
+  // A relative link to an absolute one, as a dotfiles manager might leave them.
+  fs::create_symlink(dotfiles / "quillon.plist", dotfiles / "current.plist");
+  fs::create_symlink("../dotfiles/current.plist", file("app"));
+
+  PlistDefaults defaults(root(), log_);
+  EXPECT_EQ(defaults.object("app", "Speed"), PropertyValue(1));
+  EXPECT_TRUE(defaults.set("app", "Speed", 2));
+
+  EXPECT_TRUE(fs::is_symlink(file("app")));
+  EXPECT_EQ(fs::read_symlink(file("app")), "../dotfiles/current.plist");
+  EXPECT_TRUE(fs::is_symlink(dotfiles / "current.plist"));
+  EXPECT_EQ(parsePropertyList(readBytes(dotfiles / "quillon.plist")),
+            PropertyValue(PropertyDictionary{{"Speed", 2}}));
+  EXPECT_EQ(entries(root()), std::set<std::string>{"app.plist"});
+  EXPECT_EQ(entries(dotfiles), (std::set<std::string>{"current.plist", "quillon.plist"}));
+  EXPECT_TRUE(log_.lines.empty());
+
+  // A link whose target does not exist yet gets it created.
+  fs::create_symlink(dotfiles / "new.plist", file("fresh"));
+  EXPECT_TRUE(defaults.set("fresh", "On", true));
+  EXPECT_TRUE(fs::is_symlink(file("fresh")));
+  EXPECT_EQ(parsePropertyList(readBytes(dotfiles / "new.plist")),
+            PropertyValue(PropertyDictionary{{"On", true}}));
+
+  // A loop of links is reported, not followed forever.
+  fs::create_symlink("loop-b.plist", root() / "loop-a.plist");
+  fs::create_symlink("loop-a.plist", root() / "loop-b.plist");
+  EXPECT_FALSE(defaults.set("loop-a", "On", true));
+  EXPECT_TRUE(fs::is_symlink(root() / "loop-a.plist"));
+}
+
+// The real calls, recorded in order, with chosen ones made to fail and a chosen set of
+// processes reported as running.
+class RecordingFileSystem final : public DefaultsFileSystem {
+public:
+  int open(const fs::path& path, int flags, mode_t mode) override {
+    const int fd = real().open(path, flags, mode);
+    if (fd >= 0) {
+      openPaths_[fd] = path;
+    }
+    return fd;
+  }
+  ssize_t read(int fd, void* buffer, std::size_t size) override {
+    return real().read(fd, buffer, size);
+  }
+  ssize_t write(int fd, const void* bytes, std::size_t size) override {
+    return real().write(fd, bytes, size);
+  }
+  int fstat(int fd, struct stat* info) override { return real().fstat(fd, info); }
+  int fsync(int fd) override {
+    const fs::path& path = openPaths_.at(fd);
+    calls.push_back("fsync " + path.filename().string());
+    if (failFsyncOf && path.filename() == *failFsyncOf) {
+      errno = EIO;
+      return -1;
+    }
+    return real().fsync(fd);
+  }
+  int close(int fd) override {
+    openPaths_.erase(fd);
+    return real().close(fd);
+  }
+  int rename(const fs::path& from, const fs::path& to) override {
+    calls.push_back("rename " + from.filename().string() + " " + to.filename().string());
+    return real().rename(from, to);
+  }
+  int renameNoReplace(const fs::path& from, const fs::path& to) override {
+    return real().renameNoReplace(from, to);
+  }
+  int link(const fs::path& from, const fs::path& to) override { return real().link(from, to); }
+  int unlink(const fs::path& path) override {
+    calls.push_back("unlink " + path.filename().string());
+    return real().unlink(path);
+  }
+  int mkdir(const fs::path& path, mode_t mode) override { return real().mkdir(path, mode); }
+  std::optional<fs::path> readLink(const fs::path& path) override { return real().readLink(path); }
+  std::optional<std::vector<std::string>> list(const fs::path& folder) override {
+    return real().list(folder);
+  }
+  pid_t processId() override { return 4242; }
+  bool processExists(pid_t process) override { return runningProcesses.contains(process); }
+
+  std::vector<std::string> calls;
+  std::optional<std::string> failFsyncOf;
+  std::set<pid_t> runningProcesses{4242};
+
+private:
+  static PosixDefaultsFileSystem& real() { return PosixDefaultsFileSystem::shared(); }
+  std::map<int, fs::path> openPaths_;
+};
+
+TEST_F(PlistDefaultsTest, ASaveIsDurableBeforeItIsRenamedAndTheRenameIsFlushed) {
+  RecordingFileSystem files;
+  PlistDefaults defaults(root(), log_, files);
+  ASSERT_TRUE(defaults.set("app", "Speed", 1));
+  EXPECT_EQ(files.calls, (std::vector<std::string>{"fsync .app.plist.tmp-4242-1",
+                                                   "rename .app.plist.tmp-4242-1 app.plist",
+                                                   "fsync Preferences"}));
+
+  // A file that cannot be made durable never replaces the old one.
+  files.calls.clear();
+  files.failFsyncOf = ".app.plist.tmp-4242-2";
+  EXPECT_FALSE(defaults.set("app", "Speed", 2));
+  EXPECT_EQ(files.calls, (std::vector<std::string>{"fsync .app.plist.tmp-4242-2",
+                                                   "unlink .app.plist.tmp-4242-2"}));
+  ASSERT_EQ(log_.lines.size(), 1U);
+  EXPECT_TRUE(log_.lines[0].starts_with("Quillon: could not save defaults domain app: could not "
+                                        "flush "))
+      << log_.lines[0];
+  EXPECT_EQ(parsePropertyList(readBytes(file("app"))),
+            PropertyValue(PropertyDictionary{{"Speed", 1}}));
+  EXPECT_EQ(entries(root()), std::set<std::string>{"app.plist"});
+
+  // A rename the folder does not record durably is a failed save, tried again next time.
+  files.calls.clear();
+  files.failFsyncOf = "Preferences";
+  EXPECT_FALSE(defaults.set("app", "Speed", 3));
+  ASSERT_EQ(log_.lines.size(), 2U);
+  EXPECT_TRUE(log_.lines[1].starts_with(
+      "Quillon: could not save defaults domain app: saved, but could not flush the folder "));
+  files.failFsyncOf.reset();
+  files.calls.clear();
+  EXPECT_TRUE(defaults.set("app", "Speed", 3));
+  EXPECT_EQ(files.calls.size(), 3U);
+}
+
+TEST_F(PlistDefaultsTest, RemovesTemporaryFilesOfSavesWhoseProcessIsGone) {
+  fs::create_directories(root());
+  const std::vector<std::string> abandoned = {".app.plist.tmp-17-1", ".app.plist.tmp-17-2",
+                                              ".com.example.x.plist.tmp-99999-40"};
+  const std::vector<std::string> kept = {
+      ".app.plist.tmp-4242-1", // this process
+      ".app.plist.tmp-300-9",  // another running process, perhaps mid-save
+      ".app.plist.tmp--5-1",   ".app.plist.tmp-x-1", ".app.plist.tmp-17-", ".plist.tmp-17-1",
+      "app.plist.tmp-17-1",    "app.plist",          "app.plist.corrupt-1"};
+  for (const std::string& name : abandoned) {
+    writeBytes(root() / name, name == abandoned[0] ? "" : "<?xml partial");
+  }
+  for (const std::string& name : kept) {
+    writeBytes(root() / name, "x");
+  }
+  RecordingFileSystem files;
+  files.runningProcesses.insert(300);
+  PlistDefaults defaults(root(), log_, files);
+
+  EXPECT_EQ(entries(root()), std::set<std::string>(kept.begin(), kept.end()));
+  EXPECT_EQ(log_.lines, std::vector<std::string>{"Quillon: removed 3 temporary defaults files "
+                                                 "left by interrupted saves in " +
+                                                 root().string()});
+
+  // Nothing to remove, or no folder yet: nothing said.
+  log_.lines.clear();
+  { PlistDefaults again(root(), log_, files); }
+  { PlistDefaults none(folder_.path() / "missing", log_, files); }
+  EXPECT_TRUE(log_.lines.empty());
 }
 
 } // namespace

@@ -169,7 +169,7 @@ TEST(PropertyListCodecTest, KeepsNotANumberAndWritesReadableText) {
   EXPECT_EQ(items[1], PropertyValue(-5));
 }
 
-TEST(PropertyListCodecTest, WritesDatesToTheWholeSecondWithinLibplistsRange) {
+TEST(PropertyListCodecTest, WritesDatesToTheWholeSecond) {
   const WallTime fractional = utc(kReferenceDay, 10s + 750ms);
   EXPECT_EQ(roundTrip(fractional), PropertyValue(utc(kReferenceDay, 10s)));
   // Rounded down, not toward 2001, so dates before it do not move later.
@@ -177,16 +177,54 @@ TEST(PropertyListCodecTest, WritesDatesToTheWholeSecondWithinLibplistsRange) {
       utc(kReferenceDay - std::chrono::days(1), 23h + 59min + 59s + 500ms);
   EXPECT_EQ(roundTrip(beforeReference), PropertyValue(utc(kReferenceDay, -1s)));
 
-  const WallTime latest =
-      utc(kReferenceDay, std::chrono::seconds(std::numeric_limits<std::int32_t>::max()));
-  const WallTime earliest =
-      utc(kReferenceDay, std::chrono::seconds(std::numeric_limits<std::int32_t>::min()));
-  EXPECT_EQ(roundTrip(latest), PropertyValue(latest));
-  EXPECT_EQ(roundTrip(earliest), PropertyValue(earliest));
+  // Well past the 32-bit seconds libplist builds dates from, either way.
+  using std::chrono::year;
+  for (const WallTime far : {WallTime(std::chrono::sys_days(year(1700) / 3 / 1)),
+                             WallTime(std::chrono::sys_days(year(2080) / 3 / 22) + 4h),
+                             WallTime(std::chrono::sys_days(year(2250) / 12 / 31) + 23h)}) {
+    EXPECT_EQ(roundTrip(far), PropertyValue(far));
+    EXPECT_FALSE(propertyListWriteProblem(far).has_value());
+  }
+}
 
-  for (const WallTime outside : {latest + 1s, earliest - 1s}) {
-    EXPECT_FALSE(serializePropertyList(PropertyArray{outside}).has_value());
-    EXPECT_TRUE(propertyListWriteProblem(PropertyArray{outside}).has_value());
+TEST(PropertyListCodecTest, FileFormKeepsWhatXmlCannotCarry) {
+  const auto encodedAndBack = [](const PropertyValue& value) -> std::optional<PropertyValue> {
+    const std::optional<std::string> file = encodePropertyListFile(value);
+    return file ? parsePropertyList(*file) : std::nullopt;
+  };
+  // Plain values stay XML.
+  EXPECT_EQ(encodePropertyListFile(PropertyDictionary{{"k", 1}}),
+            serializePropertyList(PropertyDictionary{{"k", 1}}));
+  for (const std::string text : {"bell\x07", "\x01", "escape\x1b[0m", "\xef\xbf\xbe"}) {
+    SCOPED_TRACE(testing::PrintToString(text));
+    const PropertyValue value = PropertyDictionary{{text, PropertyArray{text}}};
+    EXPECT_TRUE(encodePropertyListFile(value)->starts_with("bplist00"));
+    EXPECT_EQ(encodedAndBack(value), value);
+  }
+  // Bytes that are not UTF-8 only come from an XML file, and go back as they came.
+  for (const std::string text : {"\xff\xfe", "\xed\xa0\x80", "cut \xe2\x82", "\xff\x01"}) {
+    SCOPED_TRACE(testing::PrintToString(text));
+    const PropertyValue value = PropertyDictionary{{text, text}, {"when", utc(kReferenceDay)}};
+    EXPECT_TRUE(encodePropertyListFile(value)->starts_with("<?xml"));
+    EXPECT_EQ(encodedAndBack(value), value);
+  }
+  // No file carries a NUL character.
+  const std::string withNul("a\0b", 3);
+  EXPECT_FALSE(encodePropertyListFile(PropertyArray{withNul}).has_value());
+  EXPECT_FALSE(encodePropertyListFile(PropertyDictionary{{withNul, 1}}).has_value());
+  EXPECT_FALSE(encodePropertyListFile(nestedArrays(kMaxPropertyListDepth + 1)).has_value());
+}
+
+TEST(PropertyListCodecTest, RefusesDocumentsItWouldNotReadFaithfully) {
+  EXPECT_EQ(parsePropertyList(xmlDocument("<data>QUJD\n RA==</data>")),
+            PropertyValue(PropertyData{'A', 'B', 'C', 'D'}));
+  EXPECT_EQ(parsePropertyList(xmlDocument("<data></data>")), PropertyValue(PropertyData{}));
+  for (const std::string_view body :
+       {"<data>!!!!</data>"sv, "<data>QQ</data>"sv, "<data>QQ=</data>"sv, "<data>Q=Q=</data>"sv,
+        "<data>QQ===</data>"sv, "<array><data>QUJD</data><data>QUJ</data></array>"sv,
+        "<dict><key>a\0b</key><true/></dict>"sv, "<string>a\0b</string>"sv}) {
+    SCOPED_TRACE(testing::PrintToString(body));
+    EXPECT_FALSE(parsePropertyList(xmlDocument(body)).has_value());
   }
 }
 
