@@ -2,6 +2,7 @@
 #include "input/LanguageSwitcher.h"
 #include "platform/sim/SimDesktop.h"
 #include "support/InputSourceBuilders.h"
+#include "support/TapWorld.h"
 
 #include <gtest/gtest.h>
 
@@ -58,6 +59,35 @@ TEST_F(EventSynthesisTest, WithoutASourceEventsGoOutUnmarked) {
 TEST_F(EventSynthesisTest, MalformedTextIsTypedWithReplacementCharacters) {
   synthesizer.sendUnicodeString(std::string_view("a\xC3(b", 4));
   EXPECT_EQ(desktop.textField().text(), "a\uFFFD(b");
+}
+
+// The product's replacement text goes out from the main queue while the user
+// still holds the modifiers of the key that asked for it.
+class SyntheticTextWhileKeysAreHeldTest : public ::testing::Test, protected TapWorld {
+protected:
+  void SetUp() override { ASSERT_TRUE(tap->start()); }
+
+  std::unique_ptr<EventTap> tap = makeTap();
+};
+
+TEST_F(SyntheticTextWhileKeysAreHeldTest, ArrivesBeforeShiftIsReleased) {
+  ASSERT_EQ(desktop.typist().type("us", "??"), std::nullopt);
+  EXPECT_EQ(desktop.textField().text(), ",");
+  std::vector<std::string> seen;
+  for (const DeliveredEvent& event : desktop.textField().takeDeliveredEvents()) {
+    std::string line = (event.type == EventType::FlagsChanged ? "flags "
+                        : event.type == EventType::KeyDown    ? "down "
+                                                              : "up ") +
+                       std::to_string(event.keyCode) + " " + std::to_string(event.flags);
+    if (event.marked) {
+      line += " marked " + event.characters;
+    }
+    seen.push_back(line);
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"flags 56 131072", "down 44 131072", "up 44 131072",
+                                            "flags 56 0", "flags 56 131072", "down 51 0 marked ",
+                                            "up 51 0 marked ", "down 0 0 marked ,",
+                                            "up 0 0 marked ,", "up 44 131072", "flags 56 0"}));
 }
 
 class LanguageSwitcherTest : public ::testing::Test {

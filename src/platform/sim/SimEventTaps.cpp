@@ -34,7 +34,7 @@ std::unique_ptr<EventTapPort> SimEventTaps::createTap(const TapRequest& request,
 
 void SimEventTaps::post(const Event& event, TapLocation) {
   ++postedCount_;
-  inject(event);
+  deliverInOrder(event);
 }
 
 std::optional<EventSource> SimEventTaps::createSource(EventSourceState) {
@@ -45,9 +45,15 @@ std::optional<EventSource> SimEventTaps::createSource(EventSourceState) {
 }
 
 void SimEventTaps::inject(Event event) {
+  if (deliverInOrder(std::move(event)) && afterHardwareEvent_) {
+    afterHardwareEvent_();
+  }
+}
+
+bool SimEventTaps::deliverInOrder(Event event) {
   pending_.push_back(std::move(event));
   if (delivering_) {
-    return;
+    return false;
   }
   delivering_ = true;
   while (!pending_.empty()) {
@@ -56,6 +62,7 @@ void SimEventTaps::inject(Event event) {
     deliver(std::move(next));
   }
   delivering_ = false;
+  return true;
 }
 
 std::vector<std::shared_ptr<SimEventTaps::TapState>> SimEventTaps::liveTaps() const {

@@ -1,6 +1,7 @@
 #include "platform/sim/VirtualRunLoop.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace quillon {
 
@@ -72,6 +73,7 @@ std::shared_ptr<VirtualRunLoop::Entry> VirtualRunLoop::takeNextDue(TimePoint lim
 
 void VirtualRunLoop::advance(Duration duration) {
   const TimePoint limit = clock_.now() + toNanoseconds(std::max(duration, Duration::zero()));
+  const bool wasRunning = std::exchange(running_, true);
   while (auto entry = takeNextDue(std::max(limit, clock_.now()))) {
     clock_.advanceTo(entry->due);
     if (entry->interval.count() > 0) {
@@ -88,6 +90,7 @@ void VirtualRunLoop::advance(Duration duration) {
     Task task = entry->task;
     task();
   }
+  running_ = wasRunning;
   clock_.advanceTo(limit);
 }
 

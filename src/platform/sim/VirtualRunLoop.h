@@ -29,6 +29,9 @@ public:
   void advance(Duration duration);
   // Runs what is due now, including what those tasks queue for now.
   void runUntilIdle() { advance(Duration::zero()); }
+  // True while advance runs tasks, so a task's own doings do not start a
+  // second run inside the first.
+  bool isRunning() const { return running_; }
   std::size_t pendingCount() const;
 
   BackgroundQueue& backgroundQueue() { return background_; }
@@ -51,6 +54,7 @@ private:
   VirtualClock& clock_;
   std::vector<std::shared_ptr<Entry>> entries_;
   std::uint64_t nextSequence_ = 0;
+  bool running_ = false;
   Background background_{*this};
 };
 
