@@ -36,15 +36,30 @@ TEST_F(EventSynthesisTest, EachCharacterIsOneMarkedPairWithItsWholeText) {
   EXPECT_EQ(desktop.clock().now() - before, std::chrono::milliseconds(10));
 }
 
-TEST_F(EventSynthesisTest, KeysCarryExactlyTheGivenFlagsWhateverIsHeld) {
+// The simulated system, like a real one, gives a posted event without flags
+// of its own the modifiers the user holds.
+TEST_F(EventSynthesisTest, KeysAndTextCarryExactlyTheirOwnFlagsWhateverIsHeld) {
   desktop.keyboard().keyDown(keycode::Option);
+  desktop.keyboard().keyDown(keycode::Shift);
   delivered();
   synthesizer.postKey(keycode::Digit5, flag::Shift | flag::Command);
-  const auto events = delivered();
+  auto events = delivered();
   ASSERT_EQ(events.size(), 2u);
   EXPECT_EQ(events[0].flags, flag::Shift | flag::Command);
   EXPECT_EQ(events[1].type, EventType::KeyUp);
   EXPECT_TRUE(events[0].marked && events[1].marked);
+
+  synthesizer.sendUnicodeString("ok");
+  events = delivered();
+  ASSERT_EQ(events.size(), 4u);
+  for (const DeliveredEvent& event : events) {
+    EXPECT_EQ(event.flags, 0u) << event.characters;
+  }
+  EXPECT_EQ(desktop.textField().text(), "ok");
+
+  Event unflagged = makeKeyboardEvent(nullptr, keycode::A, true);
+  desktop.eventTaps().post(unflagged, TapLocation::Hid);
+  EXPECT_EQ(delivered().at(0).flags, flag::Option | flag::Shift);
 }
 
 TEST_F(EventSynthesisTest, WithoutASourceEventsGoOutUnmarked) {

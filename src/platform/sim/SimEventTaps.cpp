@@ -34,7 +34,11 @@ std::unique_ptr<EventTapPort> SimEventTaps::createTap(const TapRequest& request,
 
 void SimEventTaps::post(const Event& event, TapLocation) {
   ++postedCount_;
-  deliverInOrder(event);
+  Event posted = event;
+  if (!posted.hasExplicitFlags()) {
+    posted.setFlags(sessionFlags_);
+  }
+  deliverInOrder(std::move(posted));
 }
 
 std::optional<EventSource> SimEventTaps::createSource(EventSourceState) {
@@ -45,6 +49,9 @@ std::optional<EventSource> SimEventTaps::createSource(EventSourceState) {
 }
 
 void SimEventTaps::inject(Event event) {
+  if (event.type() == EventType::FlagsChanged) {
+    sessionFlags_ = event.flags();
+  }
   if (deliverInOrder(std::move(event)) && afterHardwareEvent_) {
     afterHardwareEvent_();
   }

@@ -37,6 +37,9 @@ public:
   // An event from the hardware (the keyboard, the mouse): delivered with
   // everything queued before it, then the after-hardware work runs.
   void inject(Event event);
+  // The modifiers the hardware last reported held, which a posted event
+  // without flags of its own takes on.
+  EventFlags sessionFlags() const { return sessionFlags_; }
   // The system's answer to a slow or user-disabled tap: the tap stops
   // receiving events and is told so through its callback.
   void disableTaps(EventType reason);
@@ -75,6 +78,7 @@ private:
   std::function<void()> afterHardwareEvent_;
   Duration doubleClickInterval_{0.5};
   Point pointer_{};
+  EventFlags sessionFlags_ = 0;
   std::size_t postedCount_ = 0;
   bool sourceCreationFails_ = false;
 };
