@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace quillon {
@@ -50,6 +51,7 @@ private:
 
   std::shared_ptr<Entry> enqueue(Duration delay, Duration interval, Task task);
   std::shared_ptr<Entry> takeNextDue(TimePoint limit);
+  static std::optional<TimePoint> nextTick(const Entry& timer, TimePoint now);
 
   VirtualClock& clock_;
   std::vector<std::shared_ptr<Entry>> entries_;
