@@ -59,7 +59,9 @@ constexpr std::uint64_t eventMaskBit(EventType type) {
 // into at the boundary, and back when posting.
 class Event {
 public:
-  static constexpr std::size_t FieldCount = 100;
+  // The fields of the EventField list, each with a slot of its own: an event
+  // stays small enough to copy at every step of its way.
+  static constexpr std::size_t FieldCount = 12;
 
   Event() = default;
   explicit Event(EventType type) : type_(type) {}
@@ -78,8 +80,9 @@ public:
   Point location() const { return location_; }
   void setLocation(Point location) { location_ = location; }
 
-  // Reads of unknown field numbers answer 0 and writes are ignored, as the
-  // platform does for fields an event type does not carry.
+  // Reads of field numbers outside the EventField list answer 0 and writes
+  // are ignored, as the platform does for fields an event type does not
+  // carry.
   std::int64_t integerField(EventField field) const;
   void setIntegerField(EventField field, std::int64_t value);
   double doubleField(EventField field) const;

@@ -2,6 +2,9 @@
 
 #include "text/Unicode.h"
 
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
 #include <algorithm>
 #include <memory>
 
@@ -33,6 +36,39 @@ std::size_t nextCodePointEnd(std::string_view text) {
   int32_t offset = 0;
   nextCodePoint(text, offset);
   return static_cast<std::size_t>(offset);
+}
+
+// The code point ending at offset, which moves to its start; negative for
+// malformed UTF-8.
+UChar32 previousCodePoint(std::string_view text, int32_t& offset) {
+  UChar32 codePoint = 0;
+// ICU's decoding macro narrows internally.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wconversion"
+  U8_PREV(text.data(), 0, offset, codePoint);
+#pragma GCC diagnostic pop
+  return codePoint;
+}
+
+// Neither a control, a mark, a joiner, half a flag nor a Hangul jamo: no
+// rule joins two of these into one character.
+bool standsAlone(UChar32 codePoint) {
+  return codePoint >= 0 &&
+         u_getIntPropertyValue(codePoint, UCHAR_GRAPHEME_CLUSTER_BREAK) == U_GCB_OTHER;
+}
+
+// The start of the last character when it and the one before it both stand
+// alone, which is most text, so most Deletes need no segmentation.
+std::optional<std::size_t> plainLastCharacterStart(std::string_view text) {
+  int32_t lastStart = static_cast<int32_t>(text.size());
+  if (lastStart == 0 || !standsAlone(previousCodePoint(text, lastStart))) {
+    return std::nullopt;
+  }
+  int32_t previousStart = lastStart;
+  if (lastStart > 0 && !standsAlone(previousCodePoint(text, previousStart))) {
+    return std::nullopt;
+  }
+  return static_cast<std::size_t>(lastStart);
 }
 
 // ICU reads the UTF-8 in place, so nothing is copied or converted.
@@ -84,7 +120,8 @@ void SimTextField::receive(const Event& event) {
                           event.integerField(EventField::ScrollWheelIsContinuous) != 0};
   }
   delivered_.push({event.type(), event.keyCode(), event.flags(), event.isMarkedSynthetic(),
-                   toUtf8(event.unicodeString()), scroll, event.location()});
+                   event.unicodeString().empty() ? std::string() : toUtf8(event.unicodeString()),
+                   scroll, event.location()});
   if (event.type() == EventType::KeyDown) {
     handleKeyDown(event);
   }
@@ -181,6 +218,9 @@ void SimTextField::moveCaret(bool forward) {
 // before it, and ICU finds it by backing up a little from the end.
 std::size_t SimTextField::characterStartBeforeCaret() {
   const std::string_view before = text_.beforeCaret();
+  if (const auto start = plainLastCharacterStart(before)) {
+    return *start;
+  }
   Utf8Text text(before);
   if (!characters_ || !text.attach(*characters_)) {
     return previousCodePointStart(before);
