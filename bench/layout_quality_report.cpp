@@ -6,15 +6,11 @@
 // Usage: layout_quality_report [--limit N] [ENGLISH_WORDS [RUSSIAN_DIC]]
 // Defaults: /usr/share/dict/american-english (Debian's wamerican) and
 // /usr/share/hunspell/ru_RU.dic (Debian's hunspell-ru).
+#include "WordLists.h"
 #include "app/AppDelegate.h"
 #include "platform/sim/SimDesktop.h"
 
-#include <unicode/uchar.h>
-#include <unicode/unistr.h>
-
 #include <cstdio>
-#include <fstream>
-#include <iostream>
 #include <string>
 #include <vector>
 
@@ -31,54 +27,6 @@ struct Language {
   std::string otherSource; // the one it is mistyped on
   std::vector<std::string> words;
 };
-
-// Lower-case words of one script only; proper nouns, abbreviations and
-// words with apostrophes are left out, as nobody types them to be corrected.
-bool isPlainWord(const std::string& word, UChar32 first, UChar32 last, UChar32 extra) {
-  const icu::UnicodeString unicode = icu::UnicodeString::fromUTF8(word);
-  if (unicode.length() < 1) {
-    return false;
-  }
-  for (int32_t index = 0; index < unicode.length(); ++index) {
-    const UChar32 codePoint = unicode.char32At(index);
-    if ((codePoint < first || codePoint > last) && codePoint != extra) {
-      return false;
-    }
-  }
-  return true;
-}
-
-std::vector<std::string> readWords(const std::string& path, bool hunspell, UChar32 first,
-                                   UChar32 last, UChar32 extra, std::size_t limit) {
-  std::ifstream file(path);
-  if (!file) {
-    std::cerr << "cannot read " << path << '\n';
-    return {};
-  }
-  std::vector<std::string> all;
-  std::string line;
-  bool firstLine = true;
-  while (std::getline(file, line)) {
-    if (hunspell && firstLine) {
-      firstLine = false; // the entry count
-      continue;
-    }
-    std::string word = line.substr(0, line.find('/'));
-    if (isPlainWord(word, first, last, extra)) {
-      all.push_back(std::move(word));
-    }
-  }
-  if (limit == 0 || all.size() <= limit) {
-    return all;
-  }
-  // An even sample across the alphabet, the same on every run.
-  std::vector<std::string> sample;
-  const double step = static_cast<double>(all.size()) / static_cast<double>(limit);
-  for (std::size_t index = 0; index < limit; ++index) {
-    sample.push_back(all[static_cast<std::size_t>(static_cast<double>(index) * step)]);
-  }
-  return sample;
-}
 
 struct Outcome {
   std::size_t typed = 0;
@@ -143,14 +91,14 @@ int main(int argc, char** argv) {
       paths.push_back(argument);
     }
   }
-  const std::string englishPath = paths.size() > 0 ? paths[0] : "/usr/share/dict/american-english";
-  const std::string russianPath = paths.size() > 1 ? paths[1] : "/usr/share/hunspell/ru_RU.dic";
+  const std::string englishPath = paths.size() > 0 ? paths[0] : bench::EnglishWordsPath;
+  const std::string russianPath = paths.size() > 1 ? paths[1] : bench::RussianWordsPath;
 
   std::vector<Language> languages{
       {"English", "us", std::string(US), std::string(Russian),
-       readWords(englishPath, false, 'a', 'z', 'a', limit)},
+       bench::readEnglishWords(englishPath, limit)},
       {"Russian", "ru(mac)", std::string(Russian), std::string(US),
-       readWords(russianPath, true, 0x0430, 0x044F, 0x0451, limit)},
+       bench::readRussianWords(russianPath, limit)},
   };
   Report report;
   std::printf("%-8s %8s %12s %16s\n", "language", "words", "corrected", "wrongly switched");

@@ -14,6 +14,11 @@ void HUDOverlay::present(const std::string& message) {
   HudWindowStyle style;
   style.message = message;
   style.contentSize = BoxSize;
+  // A notice must never catch a click or hide behind the user's work.
+  style.ignoresMouseEvents = true;
+  style.singleLine = true;
+  style.onAllSpaces = true;
+  style.overFullScreen = true;
   auto window = userInterface_.makeHudWindow(style);
   if (const auto screen = screens_.mainScreen()) {
     const Rect& visible = screen->visibleFrame;

@@ -35,6 +35,9 @@ void EventSynthesizer::sendUnicodeString(std::string_view text) {
       // Key code 0 only carries the text; the receiver types the units.
       Event event = makeKeyboardEvent(source(), 0, keyDown);
       event.setUnicodeString(units);
+      // Set, not left to the platform, which could add the modifiers the
+      // user holds (Shift turning replacement text into capitals).
+      event.setFlags(0);
       eventTaps_.post(event, TapLocation::Hid);
     }
     clock_.sleep(characterPause);

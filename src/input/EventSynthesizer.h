@@ -27,7 +27,8 @@ public:
   void postKey(KeyCode keyCode, EventFlags flags);
 
   // Types the text: one down/up pair per user-perceived character, carrying
-  // all of its UTF-16 units, then a short pause. Blocks the calling thread
+  // all of its UTF-16 units and no flags whatever is held, then a short
+  // pause. Blocks the calling thread
   // 2 ms per character. Text that is not valid UTF-8 is typed with U+FFFD
   // in place of each malformed sequence.
   void sendUnicodeString(std::string_view text);

@@ -4,11 +4,33 @@ namespace quillon {
 
 namespace {
 std::optional<std::size_t> slotOf(EventField field) {
-  const auto index = static_cast<std::size_t>(field);
-  if (index >= Event::FieldCount) {
-    return std::nullopt;
+  switch (field) {
+  case EventField::KeyboardKeycode:
+    return 0;
+  case EventField::ScrollWheelDeltaAxis1:
+    return 1;
+  case EventField::ScrollWheelDeltaAxis2:
+    return 2;
+  case EventField::ScrollWheelDeltaAxis3:
+    return 3;
+  case EventField::SourceUserData:
+    return 4;
+  case EventField::ScrollWheelIsContinuous:
+    return 5;
+  case EventField::ScrollWheelFixedPtDeltaAxis1:
+    return 6;
+  case EventField::ScrollWheelFixedPtDeltaAxis2:
+    return 7;
+  case EventField::ScrollWheelFixedPtDeltaAxis3:
+    return 8;
+  case EventField::ScrollWheelPointDeltaAxis1:
+    return 9;
+  case EventField::ScrollWheelPointDeltaAxis2:
+    return 10;
+  case EventField::ScrollWheelPointDeltaAxis3:
+    return 11;
   }
-  return index;
+  return std::nullopt;
 }
 } // namespace
 

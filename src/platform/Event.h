@@ -59,19 +59,30 @@ constexpr std::uint64_t eventMaskBit(EventType type) {
 // into at the boundary, and back when posting.
 class Event {
 public:
-  static constexpr std::size_t FieldCount = 100;
+  // The fields of the EventField list, each with a slot of its own: an event
+  // stays small enough to copy at every step of its way.
+  static constexpr std::size_t FieldCount = 12;
 
   Event() = default;
-  explicit Event(EventType type, EventFlags flags = 0) : type_(type), flags_(flags) {}
+  explicit Event(EventType type) : type_(type) {}
+  Event(EventType type, EventFlags flags) : type_(type), flags_(flags), flagsGiven_(true) {}
 
   EventType type() const { return type_; }
   EventFlags flags() const { return flags_; }
-  void setFlags(EventFlags flags) { flags_ = flags; }
+  void setFlags(EventFlags flags) {
+    flags_ = flags;
+    flagsGiven_ = true;
+  }
+  // Whether the flags were set on the event. A posted event without them
+  // may take the modifiers the user is holding, as the platform does for
+  // events made from a combined-session source.
+  bool hasExplicitFlags() const { return flagsGiven_; }
   Point location() const { return location_; }
   void setLocation(Point location) { location_ = location; }
 
-  // Reads of unknown field numbers answer 0 and writes are ignored, as the
-  // platform does for fields an event type does not carry.
+  // Reads of field numbers outside the EventField list answer 0 and writes
+  // are ignored, as the platform does for fields an event type does not
+  // carry.
   std::int64_t integerField(EventField field) const;
   void setIntegerField(EventField field, std::int64_t value);
   double doubleField(EventField field) const;
@@ -92,6 +103,7 @@ public:
 private:
   EventType type_ = EventType::Null;
   EventFlags flags_ = 0;
+  bool flagsGiven_ = false;
   Point location_;
   std::array<std::int64_t, FieldCount> integerFields_{};
   std::array<double, FieldCount> doubleFields_{};

@@ -14,7 +14,8 @@
 
 namespace quillon {
 
-// A borderless, click-through, translucent notice window: the HUD.
+// A borderless, translucent notice window: the HUD. Its behaviours start as
+// an ordinary window's, so the product asks for each one it wants.
 struct HudWindowStyle {
   std::string message;
   Size contentSize{320, 80};
@@ -23,6 +24,14 @@ struct HudWindowStyle {
   double fontSize = 16;
   // The label keeps at least this far inside each side edge.
   double horizontalInset = 16;
+  // Clicks pass through to whatever lies beneath.
+  bool ignoresMouseEvents = false;
+  // The message stays on one line, never wrapped.
+  bool singleLine = false;
+  // Shown on every space, staying put when the user changes space.
+  bool onAllSpaces = false;
+  // Shown over full-screen windows too.
+  bool overFullScreen = false;
 };
 
 // A window on screen. Destroying the handle closes the window.

@@ -39,7 +39,12 @@ void wait(ScriptContext& context, std::string_view arguments) {
     context.error("wait: expected a number of seconds from 0 to 86400");
     return;
   }
+  const VirtualClock& clock = context.desktop().clock();
+  const bool timeWasLeft = !clock.hasReachedLatest();
   context.desktop().advance(Duration(*seconds));
+  if (timeWasLeft && clock.hasReachedLatest()) {
+    context.error("wait: virtual time has reached its latest value and stands still");
+  }
 }
 
 void trust(ScriptContext& context, std::string_view arguments) {

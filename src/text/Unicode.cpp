@@ -4,6 +4,7 @@
 #include <unicode/utext.h>
 #include <unicode/utf8.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace quillon {
@@ -67,14 +68,54 @@ struct UTextCloser {
 };
 } // namespace
 
+namespace {
+
+bool isAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(),
+                     [](char byte) { return static_cast<unsigned char>(byte) < 0x80; });
+}
+
+// In ASCII every character stands alone, except a carriage return and the
+// line feed after it.
+void forEachAsciiCharacter(std::string_view text,
+                           const std::function<void(std::string_view)>& visit) {
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t length =
+        text[start] == '\r' && start + 1 < text.size() && text[start + 1] == '\n' ? 2 : 1;
+    visit(text.substr(start, length));
+    start += length;
+  }
+}
+
+// Building character rules from ICU's data costs far more than copying a
+// built iterator, which shares that data.
+std::unique_ptr<icu::BreakIterator> makeCharacterIterator(UErrorCode& status) {
+  static const std::unique_ptr<const icu::BreakIterator> prototype = [] {
+    UErrorCode creation = U_ZERO_ERROR;
+    std::unique_ptr<const icu::BreakIterator> made(
+        icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), creation));
+    return U_SUCCESS(creation) ? std::move(made) : nullptr;
+  }();
+  if (!prototype) {
+    status = U_MISSING_RESOURCE_ERROR;
+    return nullptr;
+  }
+  return std::unique_ptr<icu::BreakIterator>(prototype->clone());
+}
+
+} // namespace
+
 bool forEachCharacter(std::string_view text, const std::function<void(std::string_view)>& visit) {
+  if (isAscii(text)) {
+    forEachAsciiCharacter(text, visit);
+    return true;
+  }
   UErrorCode status = U_ZERO_ERROR;
   // Reading the UTF-8 in place keeps the slices exact byte ranges.
   const std::unique_ptr<UText, UTextCloser> utext(
       utext_openUTF8(nullptr, text.data(), static_cast<int64_t>(text.size()), &status));
-  const std::unique_ptr<icu::BreakIterator> characters(
-      icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
-  if (U_FAILURE(status)) {
+  const std::unique_ptr<icu::BreakIterator> characters = makeCharacterIterator(status);
+  if (U_FAILURE(status) || !characters) {
     return false;
   }
   characters->setText(utext.get(), status);

@@ -28,6 +28,10 @@ TEST_F(HUDOverlayTest, FadesInHoldsAndFadesOutCentredOnTheMainScreen) {
   EXPECT_EQ(window.frame(), (Rect{{560, 397.5}, {320, 80}}));
   EXPECT_EQ(window.style.message, "Auto-switch ON");
   EXPECT_EQ(window.style.level, 25);
+  EXPECT_TRUE(window.style.ignoresMouseEvents);
+  EXPECT_TRUE(window.style.singleLine);
+  EXPECT_TRUE(window.style.onAllSpaces);
+  EXPECT_TRUE(window.style.overFullScreen);
   EXPECT_TRUE(visible(0));
   EXPECT_EQ(alpha(0), 0.0);
   desktop.advance(Duration(0.06));

@@ -2,6 +2,7 @@
 #include "input/LanguageSwitcher.h"
 #include "platform/sim/SimDesktop.h"
 #include "support/InputSourceBuilders.h"
+#include "support/TapWorld.h"
 
 #include <gtest/gtest.h>
 
@@ -35,15 +36,30 @@ TEST_F(EventSynthesisTest, EachCharacterIsOneMarkedPairWithItsWholeText) {
   EXPECT_EQ(desktop.clock().now() - before, std::chrono::milliseconds(10));
 }
 
-TEST_F(EventSynthesisTest, KeysCarryExactlyTheGivenFlagsWhateverIsHeld) {
+// The simulated system, like a real one, gives a posted event without flags
+// of its own the modifiers the user holds.
+TEST_F(EventSynthesisTest, KeysAndTextCarryExactlyTheirOwnFlagsWhateverIsHeld) {
   desktop.keyboard().keyDown(keycode::Option);
+  desktop.keyboard().keyDown(keycode::Shift);
   delivered();
   synthesizer.postKey(keycode::Digit5, flag::Shift | flag::Command);
-  const auto events = delivered();
+  auto events = delivered();
   ASSERT_EQ(events.size(), 2u);
   EXPECT_EQ(events[0].flags, flag::Shift | flag::Command);
   EXPECT_EQ(events[1].type, EventType::KeyUp);
   EXPECT_TRUE(events[0].marked && events[1].marked);
+
+  synthesizer.sendUnicodeString("ok");
+  events = delivered();
+  ASSERT_EQ(events.size(), 4u);
+  for (const DeliveredEvent& event : events) {
+    EXPECT_EQ(event.flags, 0u) << event.characters;
+  }
+  EXPECT_EQ(desktop.textField().text(), "ok");
+
+  Event unflagged = makeKeyboardEvent(nullptr, keycode::A, true);
+  desktop.eventTaps().post(unflagged, TapLocation::Hid);
+  EXPECT_EQ(delivered().at(0).flags, flag::Option | flag::Shift);
 }
 
 TEST_F(EventSynthesisTest, WithoutASourceEventsGoOutUnmarked) {
@@ -58,6 +74,35 @@ TEST_F(EventSynthesisTest, WithoutASourceEventsGoOutUnmarked) {
 TEST_F(EventSynthesisTest, MalformedTextIsTypedWithReplacementCharacters) {
   synthesizer.sendUnicodeString(std::string_view("a\xC3(b", 4));
   EXPECT_EQ(desktop.textField().text(), "a\uFFFD(b");
+}
+
+// The product's replacement text goes out from the main queue while the user
+// still holds the modifiers of the key that asked for it.
+class SyntheticTextWhileKeysAreHeldTest : public ::testing::Test, protected TapWorld {
+protected:
+  void SetUp() override { ASSERT_TRUE(tap->start()); }
+
+  std::unique_ptr<EventTap> tap = makeTap();
+};
+
+TEST_F(SyntheticTextWhileKeysAreHeldTest, ArrivesBeforeShiftIsReleased) {
+  ASSERT_EQ(desktop.typist().type("us", "??"), std::nullopt);
+  EXPECT_EQ(desktop.textField().text(), ",");
+  std::vector<std::string> seen;
+  for (const DeliveredEvent& event : desktop.textField().takeDeliveredEvents()) {
+    std::string line = (event.type == EventType::FlagsChanged ? "flags "
+                        : event.type == EventType::KeyDown    ? "down "
+                                                              : "up ") +
+                       std::to_string(event.keyCode) + " " + std::to_string(event.flags);
+    if (event.marked) {
+      line += " marked " + event.characters;
+    }
+    seen.push_back(line);
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"flags 56 131072", "down 44 131072", "up 44 131072",
+                                            "flags 56 0", "flags 56 131072", "down 51 0 marked ",
+                                            "up 51 0 marked ", "down 0 0 marked ,",
+                                            "up 0 0 marked ,", "up 44 131072", "flags 56 0"}));
 }
 
 class LanguageSwitcherTest : public ::testing::Test {

@@ -16,6 +16,12 @@ TEST(UnicodeTest, CharactersAreWholeClustersAndExactSlices) {
                                       "\U0001F1F7\U0001F1FA", "a"}));
   EXPECT_EQ(characterCount(text), 4u);
 
+  // Plain ASCII takes a shorter road to the same answer.
+  slices.clear();
+  ASSERT_TRUE(
+      forEachCharacter("a\r\n\n\rb", [&](std::string_view slice) { slices.emplace_back(slice); }));
+  EXPECT_EQ(slices, (std::vector<std::string>{"a", "\r\n", "\n", "\r", "b"}));
+
   // Malformed bytes stay in the slices as they were: nothing is lost.
   const std::string malformed("a\xC3(b\xFF", 5);
   std::string rejoined;

@@ -28,6 +28,11 @@ SimDesktop::SimDesktop(Options options)
     throw std::invalid_argument(error);
   }
   eventTaps_.setSink([this](const Event& event) { textField_.receive(event); });
+  eventTaps_.setAfterHardwareEvent([this] {
+    if (!runLoop_.isRunning()) {
+      runLoop_.runUntilIdle();
+    }
+  });
   // The shell exists on every desktop; what it runs is recorded, not run.
   processes_.registerTool(
       "/bin/sh", [](const std::vector<std::string>&) { return SimProcesses::ToolResult{}; });

@@ -34,7 +34,11 @@ std::unique_ptr<EventTapPort> SimEventTaps::createTap(const TapRequest& request,
 
 void SimEventTaps::post(const Event& event, TapLocation) {
   ++postedCount_;
-  inject(event);
+  Event posted = event;
+  if (!posted.hasExplicitFlags()) {
+    posted.setFlags(sessionFlags_);
+  }
+  deliverInOrder(std::move(posted));
 }
 
 std::optional<EventSource> SimEventTaps::createSource(EventSourceState) {
@@ -45,9 +49,18 @@ std::optional<EventSource> SimEventTaps::createSource(EventSourceState) {
 }
 
 void SimEventTaps::inject(Event event) {
+  if (event.type() == EventType::FlagsChanged) {
+    sessionFlags_ = event.flags();
+  }
+  if (deliverInOrder(std::move(event)) && afterHardwareEvent_) {
+    afterHardwareEvent_();
+  }
+}
+
+bool SimEventTaps::deliverInOrder(Event event) {
   pending_.push_back(std::move(event));
   if (delivering_) {
-    return;
+    return false;
   }
   delivering_ = true;
   while (!pending_.empty()) {
@@ -56,6 +69,7 @@ void SimEventTaps::inject(Event event) {
     deliver(std::move(next));
   }
   delivering_ = false;
+  return true;
 }
 
 std::vector<std::shared_ptr<SimEventTaps::TapState>> SimEventTaps::liveTaps() const {

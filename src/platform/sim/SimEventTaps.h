@@ -29,9 +29,17 @@ public:
 
   // Where surviving events go: the focused application.
   void setSink(Sink sink) { sink_ = std::move(sink); }
-  // Queues the event and, unless a delivery is already under way (a tap
-  // callback posting, say), delivers everything queued, in order.
+  // What runs once a hardware event has been delivered: the main queue,
+  // which on a real desktop runs as soon as the tap callback returns.
+  void setAfterHardwareEvent(std::function<void()> after) {
+    afterHardwareEvent_ = std::move(after);
+  }
+  // An event from the hardware (the keyboard, the mouse): delivered with
+  // everything queued before it, then the after-hardware work runs.
   void inject(Event event);
+  // The modifiers the hardware last reported held, which a posted event
+  // without flags of its own takes on.
+  EventFlags sessionFlags() const { return sessionFlags_; }
   // The system's answer to a slow or user-disabled tap: the tap stops
   // receiving events and is told so through its callback.
   void disableTaps(EventType reason);
@@ -54,6 +62,10 @@ private:
   class Port;
 
   std::vector<std::shared_ptr<TapState>> liveTaps() const;
+  // Queues the event and, unless a delivery is already under way (a tap
+  // callback posting, say), delivers everything queued, in order; false
+  // when the event joined a delivery under way.
+  bool deliverInOrder(Event event);
   void deliver(Event event);
 
   SimJournal& journal_;
@@ -63,8 +75,10 @@ private:
   std::deque<Event> pending_;
   bool delivering_ = false;
   Sink sink_;
+  std::function<void()> afterHardwareEvent_;
   Duration doubleClickInterval_{0.5};
   Point pointer_{};
+  EventFlags sessionFlags_ = 0;
   std::size_t postedCount_ = 0;
   bool sourceCreationFails_ = false;
 };

@@ -2,9 +2,13 @@
 
 #include "platform/Event.h"
 #include "platform/Pasteboard.h"
+#include "platform/sim/GapBuffer.h"
 #include "platform/sim/SimInputSources.h"
 #include "platform/sim/UnreadRecord.h"
 
+#include <unicode/brkiter.h>
+
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,12 +44,11 @@ public:
   // Events beyond this many unread ones push out the oldest.
   static constexpr std::size_t maximumUnreadEvents = 10'000;
 
-  SimTextField(SimInputSources& sources, Pasteboard& pasteboard)
-      : sources_(sources), pasteboard_(pasteboard) {}
+  SimTextField(SimInputSources& sources, Pasteboard& pasteboard);
 
   void receive(const Event& event);
 
-  const std::string& text() const { return text_; }
+  std::string text() const { return text_.text(); }
   void clear();
   void setText(std::string text);
   void selectAll();
@@ -63,14 +66,20 @@ private:
   void insert(std::string_view text);
   void deleteBackward();
   void moveCaret(bool forward);
+  // Byte offsets of the user-perceived character boundaries next to the
+  // caret, found from the nearby text only.
+  std::size_t characterStartBeforeCaret();
+  std::size_t characterEndAfterCaret();
 
   SimInputSources& sources_;
   Pasteboard& pasteboard_;
-  std::string text_;
-  // Byte offsets into text_, always on character boundaries; the caret is at
-  // selectionEnd_.
+  GapBuffer text_;
+  // A byte offset on a character boundary; the selection runs from it to
+  // the caret.
   std::size_t selectionStart_ = 0;
-  std::size_t selectionEnd_ = 0;
+  // Null if ICU has no character rules, and then boundaries fall between
+  // code points.
+  std::unique_ptr<icu::BreakIterator> characters_;
   UnreadRecord<DeliveredEvent> delivered_{maximumUnreadEvents};
 };
 

@@ -2,12 +2,21 @@
 
 #include "platform/Clock.h"
 
+#include <optional>
+
 namespace quillon {
 
+// The time a delay after a given time, or nothing when that lies past the
+// latest time the clock can hold.
+std::optional<TimePoint> laterBy(TimePoint time, Duration delay);
+
 // Time that moves only when told to: by the run loop reaching a timer, or by
-// a sleep, which passes instantly.
+// a sleep, which passes instantly. It stops at the latest time it can hold
+// rather than wrap around.
 class VirtualClock final : public Clock {
 public:
+  static constexpr TimePoint latest = TimePoint::max();
+
   VirtualClock();
 
   TimePoint now() const override { return now_; }
@@ -16,6 +25,8 @@ public:
 
   // Moves forward only; a target in the past leaves the clock where it is.
   void advanceTo(TimePoint target);
+  // Time stands still from here on.
+  bool hasReachedLatest() const { return now_ == latest; }
 
 private:
   TimePoint start_;

@@ -1,6 +1,7 @@
 #include "platform/sim/VirtualRunLoop.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace quillon {
 
@@ -48,12 +49,29 @@ ScheduledTask VirtualRunLoop::scheduleRepeating(Duration interval, Task task) {
 std::shared_ptr<VirtualRunLoop::Entry> VirtualRunLoop::enqueue(Duration delay, Duration interval,
                                                                Task task) {
   auto entry = std::make_shared<Entry>();
-  entry->due = clock_.now() + toNanoseconds(std::max(delay, Duration::zero()));
+  const auto due = laterBy(clock_.now(), delay);
+  if (!due) {
+    // Due after the latest time the clock can hold: it never runs.
+    return entry;
+  }
+  entry->due = *due;
   entry->sequence = nextSequence_++;
+  // A repeating timer's interval is its first delay, which fits.
   entry->interval = toNanoseconds(std::max(interval, Duration::zero()));
   entry->task = std::move(task);
   entries_.push_back(entry);
   return entry;
+}
+
+std::optional<TimePoint> VirtualRunLoop::nextTick(const Entry& timer, TimePoint now) {
+  // A repeating timer skips the ticks a long sleep made it miss, as a real
+  // run-loop timer does, and keeps its phase.
+  const std::chrono::nanoseconds room = VirtualClock::latest - timer.due;
+  const auto ticks = (now - timer.due) / timer.interval + 1;
+  if (ticks > room / timer.interval) {
+    return std::nullopt;
+  }
+  return timer.due + ticks * timer.interval;
 }
 
 std::shared_ptr<VirtualRunLoop::Entry> VirtualRunLoop::takeNextDue(TimePoint limit) {
@@ -71,23 +89,24 @@ std::shared_ptr<VirtualRunLoop::Entry> VirtualRunLoop::takeNextDue(TimePoint lim
 }
 
 void VirtualRunLoop::advance(Duration duration) {
-  const TimePoint limit = clock_.now() + toNanoseconds(std::max(duration, Duration::zero()));
+  const TimePoint limit = laterBy(clock_.now(), duration).value_or(VirtualClock::latest);
+  const bool wasRunning = std::exchange(running_, true);
   while (auto entry = takeNextDue(std::max(limit, clock_.now()))) {
     clock_.advanceTo(entry->due);
     if (entry->interval.count() > 0) {
-      // A repeating timer skips the ticks a long sleep made it miss, as a
-      // real run-loop timer does, and keeps its phase.
-      entry->due += entry->interval;
-      while (entry->due <= clock_.now()) {
-        entry->due += entry->interval;
+      // A timer whose next tick lies past the end of time has ticked its
+      // last.
+      if (const auto next = nextTick(*entry, clock_.now())) {
+        entry->due = *next;
+        entry->sequence = nextSequence_++;
+        entries_.push_back(entry);
       }
-      entry->sequence = nextSequence_++;
-      entries_.push_back(entry);
     }
     // Copy: the task may cancel its own timer while it runs.
     Task task = entry->task;
     task();
   }
+  running_ = wasRunning;
   clock_.advanceTo(limit);
 }
 

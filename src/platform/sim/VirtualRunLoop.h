@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace quillon {
@@ -29,6 +30,9 @@ public:
   void advance(Duration duration);
   // Runs what is due now, including what those tasks queue for now.
   void runUntilIdle() { advance(Duration::zero()); }
+  // True while advance runs tasks, so a task's own doings do not start a
+  // second run inside the first.
+  bool isRunning() const { return running_; }
   std::size_t pendingCount() const;
 
   BackgroundQueue& backgroundQueue() { return background_; }
@@ -47,10 +51,12 @@ private:
 
   std::shared_ptr<Entry> enqueue(Duration delay, Duration interval, Task task);
   std::shared_ptr<Entry> takeNextDue(TimePoint limit);
+  static std::optional<TimePoint> nextTick(const Entry& timer, TimePoint now);
 
   VirtualClock& clock_;
   std::vector<std::shared_ptr<Entry>> entries_;
   std::uint64_t nextSequence_ = 0;
+  bool running_ = false;
   Background background_{*this};
 };
 

@@ -82,5 +82,35 @@ TEST_F(VirtualRunLoopTest, CancelledOneShotNeverRuns) {
   EXPECT_TRUE(order.empty());
 }
 
+// Days of waiting add up past what the clock can hold: it stops at its latest
+// time instead of wrapping round to the distant past.
+TEST_F(VirtualRunLoopTest, TimeStopsAtItsLatestValueAndNothingWraps) {
+  const TimePoint nearTheEnd = VirtualClock::latest - std::chrono::seconds(1);
+  clock.advanceTo(nearTheEnd);
+  const WallTime wallBefore = clock.wallNow();
+  std::vector<double> ticks;
+  ScheduledTask timer = loop.scheduleRepeating(
+      Duration(0.4), [&] { ticks.push_back(Duration(clock.now() - nearTheEnd).count()); });
+  loop.asyncAfter(Duration(0.9), [&] { order.push_back("within the last second"); });
+  loop.asyncAfter(Duration(2), [&] { order.push_back("past the end"); });
+
+  loop.advance(Duration(86400));
+  EXPECT_TRUE(clock.hasReachedLatest());
+  EXPECT_EQ(clock.now(), VirtualClock::latest);
+  EXPECT_EQ(ticks, (std::vector<double>{0.4, 0.8}));
+  EXPECT_EQ(order, std::vector<std::string>{"within the last second"});
+  EXPECT_GE(clock.wallNow(), wallBefore);
+
+  // Time stands still, and work due at once still runs.
+  loop.advance(Duration(86400));
+  clock.sleep(Duration(1));
+  loop.async([&] { order.push_back("now"); });
+  loop.asyncAfter(Duration(0.001), [&] { order.push_back("later"); });
+  loop.advance(Duration(1e300));
+  EXPECT_EQ(clock.now(), VirtualClock::latest);
+  EXPECT_EQ(order, (std::vector<std::string>{"within the last second", "now"}));
+  EXPECT_EQ(ticks.size(), 2u);
+}
+
 } // namespace
 } // namespace quillon
