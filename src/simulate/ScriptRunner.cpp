@@ -5,6 +5,7 @@
 #include "simulate/KeyboardCommands.h"
 #include "simulate/ScriptSyntax.h"
 #include "simulate/ShellCommands.h"
+#include "simulate/UtilityCommands.h"
 #include "simulate/WindowCommands.h"
 
 namespace quillon {
@@ -16,6 +17,7 @@ ScriptRunner::ScriptRunner(SimDesktop& desktop, std::ostream& out)
   addKeyboardCommands(commands_);
   addShellCommands(commands_);
   addWindowCommands(commands_);
+  addUtilityCommands(commands_);
 }
 
 void ScriptRunner::run(std::istream& script) {

@@ -39,10 +39,13 @@ TEST_F(AppDelegateTest, LaunchRunsItsStepsInOrder) {
   launch();
   EXPECT_EQ(desktop.log().lines(),
             (std::vector<std::string>{"Quillon: launched, pid=4242, accessibility=true",
+                                      "Quillon dictation: installed default shortcut ⌃⌥⌘D into "
+                                      "entry #164",
                                       "Quillon: event tap started",
                                       "Quillon WindowPositionManager: started",
                                       "Quillon: EnableTiledWindowMargins nil → false"}));
   std::vector<std::string> expected(6, "settings changed");
+  expected.push_back("spawn " + std::string(DictationSetup::settingsTool));
   expected.push_back("create status item");
   expected.push_back("create event tap");
   expected.push_back("spawn /usr/bin/killall");
@@ -111,12 +114,13 @@ protected:
 
 TEST_F(UntrustedLaunchTest, PromptsOnceThenStartsTheTapSilentlyOnceTrusted) {
   launch();
-  EXPECT_EQ(
-      desktop.log().takeNewLines(),
-      (std::vector<std::string>{"Quillon: launched, pid=4242, accessibility=false",
-                                "Quillon: event tap FAILED to start (likely no accessibility)",
-                                "Quillon WindowPositionManager: started",
-                                "Quillon: EnableTiledWindowMargins nil → false"}));
+  EXPECT_EQ(desktop.log().takeNewLines(),
+            (std::vector<std::string>{
+                "Quillon: launched, pid=4242, accessibility=false",
+                "Quillon dictation: installed default shortcut ⌃⌥⌘D into entry #164",
+                "Quillon: event tap FAILED to start (likely no accessibility)",
+                "Quillon WindowPositionManager: started",
+                "Quillon: EnableTiledWindowMargins nil → false"}));
   EXPECT_EQ(desktop.accessibility().promptCount(), 1);
   EXPECT_EQ(app.eventTap(), nullptr);
   EXPECT_TRUE(app.isWaitingForAccessibility());

@@ -128,6 +128,7 @@ TEST_F(ScriptRunnerTest, SettingsAndLogReadBackAsJson) {
             (std::vector<std::string>{"false", "false"}));
   EXPECT_EQ(runJson("log"),
             (nlohmann::json{"Quillon: launched, pid=4242, accessibility=true",
+                            "Quillon dictation: installed default shortcut ⌃⌥⌘D into entry #164",
                             "Quillon: event tap started", "Quillon WindowPositionManager: started",
                             "Quillon: EnableTiledWindowMargins nil → false"}));
   EXPECT_EQ(runJson("log"), nlohmann::json::array());
@@ -138,6 +139,7 @@ TEST_F(ScriptRunnerTest, SetupCommandsComeBeforeTheLaunch) {
   EXPECT_FALSE(runner.hasLaunched());
   EXPECT_EQ(runJson("log"),
             (nlohmann::json{"Quillon: launched, pid=4242, accessibility=false",
+                            "Quillon dictation: installed default shortcut ⌃⌥⌘D into entry #164",
                             "Quillon: event tap FAILED to start (likely no accessibility)",
                             "Quillon WindowPositionManager: started",
                             "Quillon: EnableTiledWindowMargins nil → false"}));
