@@ -79,9 +79,37 @@ AppDelegate::AppDelegate(Platform& platform)
           .snapper = windowSnapper_,
           .ownDomain = applicationDomain(platform.bundle),
           .ownBundleIdentifier = platform.bundle.bundleIdentifier(),
-      }) {
+      }),
+      clipboardHistory_(ClipboardHistory::Dependencies{
+          .pasteboard = platform.pasteboard,
+          .defaults = DefaultsDomain(platform.defaults, applicationDomain(platform.bundle)),
+          .mainQueue = platform.mainQueue,
+          .workspace = platform.workspace,
+          .userInterface = platform.userInterface,
+          .eventTaps = platform.eventTaps,
+          .localization = platform.localization,
+          .log = platform.log,
+      }),
+      dictationLauncher_(DictationLauncher::Dependencies{
+          .defaults = platform.defaults,
+          .accessibility = platform.accessibility,
+          .workspace = platform.workspace,
+          .eventTaps = platform.eventTaps,
+          .synthesizer = synthesizer_,
+          .clock = platform.clock,
+          .log = platform.log,
+      }),
+      dictationSetup_(platform.defaults, platform.processes, platform.log) {
   wireActions();
   wireWindowActions();
+  wireUtilityActions();
+}
+
+void AppDelegate::wireUtilityActions() {
+  actions_.wire(Action::showClipboardHistory, [this](const ActionTarget& target) {
+    clipboardHistory_.showPopupAtCursor(target);
+  });
+  actions_.wire(Action::triggerDictation, [this] { dictationLauncher_.trigger(); });
 }
 
 void AppDelegate::wireActions() {
@@ -154,7 +182,9 @@ void AppDelegate::applicationDidFinishLaunching() {
   applyAutoEnable();
   reconcileKeepAwake();
   startLidMonitor();
+  clipboardHistory_.start();
   screenRecordingMonitor_.start();
+  dictationSetup_.ensureShortcut();
   captureLocation_.ensureLocation();
   // After every launch-time correction of the settings, so the menu is built
   // showing the state the services will run in.

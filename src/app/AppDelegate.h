@@ -22,6 +22,9 @@
 #include "platform/Workspace.h"
 #include "power/LidStateMonitor.h"
 #include "power/SleepBlocker.h"
+#include "util/ClipboardHistory.h"
+#include "util/DictationLauncher.h"
+#include "util/DictationSetup.h"
 #include "windows/AlwaysOnTop.h"
 #include "windows/WindowPositionManager.h"
 #include "windows/WindowSnapper.h"
@@ -66,6 +69,8 @@ public:
   WindowSnapper& windowSnapper() { return windowSnapper_; }
   AlwaysOnTop& alwaysOnTop() { return alwaysOnTop_; }
   WindowPositionManager& windowPositions() { return windowPositions_; }
+  ClipboardHistory& clipboardHistory() { return clipboardHistory_; }
+  DictationLauncher& dictationLauncher() { return dictationLauncher_; }
   EventTap* eventTap() { return eventTap_.get(); }
   const EventTap* eventTap() const { return eventTap_.get(); }
   bool isWaitingForAccessibility() const { return permissionTimer_.isScheduled(); }
@@ -83,6 +88,7 @@ private:
   void wireCaptureActions();
   void wireWindowActions();
   void startWindowPositions();
+  void wireUtilityActions();
 
   Platform& platform_;
   NotificationCenter notifications_;
@@ -104,6 +110,9 @@ private:
   WindowSnapper windowSnapper_;
   AlwaysOnTop alwaysOnTop_;
   WindowPositionManager windowPositions_;
+  ClipboardHistory clipboardHistory_;
+  DictationLauncher dictationLauncher_;
+  DictationSetup dictationSetup_;
   std::unique_ptr<EventTap> eventTap_;
   ScheduledTask permissionTimer_;
   std::array<NotificationCenter::Observation, 3> observations_;

@@ -307,9 +307,13 @@ void StatusItemController::showClipboardHistory() {
     if (target) {
       workspace.activate(*target, ActivationOptions::AllWindows);
     }
-    mainQueue.asyncAfter(ClipboardHistoryAfterRefocusDelay, lifetime_.guard([&actions, target] {
-      actions.perform(Action::showClipboardHistory, target);
-    }));
+    mainQueue.asyncAfter(
+        ClipboardHistoryAfterRefocusDelay, lifetime_.guard([&actions, &workspace, target] {
+          // Held weakly: an application that has quit since
+          // is no target at all.
+          const bool alive = target && !workspace.isTerminated(*target);
+          actions.perform(Action::showClipboardHistory, alive ? target : std::nullopt);
+        }));
   }));
 }
 

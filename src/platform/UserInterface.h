@@ -130,6 +130,11 @@ public:
   virtual ~UserInterface() = default;
   virtual std::shared_ptr<OverlayWindow> makeHudWindow(const HudWindowStyle& style) = 0;
   virtual std::unique_ptr<StatusItem> makeStatusItem(StatusItemHandlers handlers) = 0;
+  // A titled menu at a point in screen coordinates, for a choice made there
+  // and then; chosen hears the tag of the picked item on the main thread.
+  // Nothing is heard when the menu is dismissed.
+  virtual void popUpMenu(std::string title, std::vector<MenuItem> items, Point location,
+                         std::function<void(int tag)> chosen) = 0;
 };
 
 } // namespace quillon

@@ -6,6 +6,7 @@
 #include "simulate/KeyboardCommands.h"
 #include "simulate/ScriptSyntax.h"
 #include "simulate/ShellCommands.h"
+#include "simulate/UtilityCommands.h"
 #include "simulate/WindowCommands.h"
 
 namespace quillon {
@@ -18,6 +19,7 @@ ScriptRunner::ScriptRunner(SimDesktop& desktop, std::ostream& out)
   addShellCommands(commands_);
   addCaptureCommands(commands_);
   addWindowCommands(commands_);
+  addUtilityCommands(commands_);
 }
 
 void ScriptRunner::run(std::istream& script) {

@@ -44,17 +44,19 @@ protected:
 
 TEST_F(AppDelegateTest, LaunchRunsItsStepsInOrder) {
   launch();
-  EXPECT_EQ(
-      desktop.log().lines(),
-      (std::vector<std::string>{"Quillon: launched, pid=4242, accessibility=true",
-                                "Quillon SleepBlocker: parsed pmset sleep-disabled = 0",
-                                "Quillon LidStateMonitor: started, initial closed=Optional(false)",
-                                "Quillon TCC: screen recording already granted, monitor idle",
-                                captureLocationLine(desktop), "Quillon: event tap started",
-                                "Quillon WindowPositionManager: started",
-                                "Quillon: EnableTiledWindowMargins nil → false"}));
+  EXPECT_EQ(desktop.log().lines(),
+            (std::vector<std::string>{
+                "Quillon: launched, pid=4242, accessibility=true",
+                "Quillon SleepBlocker: parsed pmset sleep-disabled = 0",
+                "Quillon LidStateMonitor: started, initial closed=Optional(false)",
+                "Quillon TCC: screen recording already granted, monitor idle",
+                "Quillon dictation: installed default shortcut ⌃⌥⌘D into entry #164",
+                captureLocationLine(desktop), "Quillon: event tap started",
+                "Quillon WindowPositionManager: started",
+                "Quillon: EnableTiledWindowMargins nil → false"}));
   std::vector<std::string> expected(6, "settings changed");
   expected.push_back("spawn /usr/bin/pmset");
+  expected.push_back("spawn " + std::string(DictationSetup::settingsTool));
   expected.push_back("create status item");
   expected.push_back("create event tap");
   expected.push_back("spawn /usr/bin/killall");
@@ -123,16 +125,17 @@ protected:
 
 TEST_F(UntrustedLaunchTest, PromptsOnceThenStartsTheTapSilentlyOnceTrusted) {
   launch();
-  EXPECT_EQ(
-      desktop.log().takeNewLines(),
-      (std::vector<std::string>{"Quillon: launched, pid=4242, accessibility=false",
-                                "Quillon SleepBlocker: parsed pmset sleep-disabled = 0",
-                                "Quillon LidStateMonitor: started, initial closed=Optional(false)",
-                                "Quillon TCC: screen recording already granted, monitor idle",
-                                captureLocationLine(desktop),
-                                "Quillon: event tap FAILED to start (likely no accessibility)",
-                                "Quillon WindowPositionManager: started",
-                                "Quillon: EnableTiledWindowMargins nil → false"}));
+  EXPECT_EQ(desktop.log().takeNewLines(),
+            (std::vector<std::string>{
+                "Quillon: launched, pid=4242, accessibility=false",
+                "Quillon SleepBlocker: parsed pmset sleep-disabled = 0",
+                "Quillon LidStateMonitor: started, initial closed=Optional(false)",
+                "Quillon TCC: screen recording already granted, monitor idle",
+                "Quillon dictation: installed default shortcut ⌃⌥⌘D into entry #164",
+                captureLocationLine(desktop),
+                "Quillon: event tap FAILED to start (likely no accessibility)",
+                "Quillon WindowPositionManager: started",
+                "Quillon: EnableTiledWindowMargins nil → false"}));
   EXPECT_EQ(desktop.accessibility().promptCount(), 1);
   EXPECT_EQ(app.eventTap(), nullptr);
   EXPECT_TRUE(app.isWaitingForAccessibility());

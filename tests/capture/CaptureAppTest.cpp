@@ -51,6 +51,7 @@ TEST_F(CaptureAppTest, TheLaunchPointsTheSystemCaptureLocationAtTheScreenFolder)
   const Lines lines = fresh.log().takeNewLines();
   const Lines expected{"Quillon LidStateMonitor: started, initial closed=Optional(false)",
                        "Quillon TCC: screen recording NOT granted — will auto-restart on grant",
+                       "Quillon dictation: installed default shortcut ⌃⌥⌘D into entry #164",
                        "Quillon captureLoc: changing location from '<default ~/Desktop>' to '" +
                            screen + "'",
                        "Quillon: event tap started",
@@ -67,8 +68,8 @@ TEST_F(CaptureAppTest, OptionShiftSPutsTheSelectionOnTheClipboard) {
   EXPECT_TRUE(desktop.pasteboard().items().front().representations.contains("public.jpeg"));
   EXPECT_TRUE(desktop.log().takeNewLines().front().starts_with("Quillon screenshot: saved "));
   ASSERT_EQ(choose("Capture screen area to clipboard (⌥⇧S)"), MenuChoice::Chosen);
-  // pmset and killall at launch, then the two captures.
-  EXPECT_EQ(desktop.processes().spawns().size(), 4u);
+  // pmset, the settings tool and killall at launch, then the two captures.
+  EXPECT_EQ(desktop.processes().spawns().size(), 5u);
 }
 
 TEST_F(CaptureAppTest, AFullScreenRecordingTurnsTheItemIntoItsStopButton) {

@@ -138,6 +138,7 @@ TEST_F(ScriptRunnerTest, SettingsAndLogReadBackAsJson) {
                             "Quillon SleepBlocker: parsed pmset sleep-disabled = 0",
                             "Quillon LidStateMonitor: started, initial closed=Optional(false)",
                             "Quillon TCC: screen recording already granted, monitor idle",
+                            "Quillon dictation: installed default shortcut ⌃⌥⌘D into entry #164",
                             captureLocationLine(desktop), "Quillon: event tap started",
                             "Quillon WindowPositionManager: started",
                             "Quillon: EnableTiledWindowMargins nil → false"}));
@@ -152,6 +153,7 @@ TEST_F(ScriptRunnerTest, SetupCommandsComeBeforeTheLaunch) {
                             "Quillon SleepBlocker: parsed pmset sleep-disabled = 0",
                             "Quillon LidStateMonitor: started, initial closed=Optional(false)",
                             "Quillon TCC: screen recording already granted, monitor idle",
+                            "Quillon dictation: installed default shortcut ⌃⌥⌘D into entry #164",
                             captureLocationLine(desktop),
                             "Quillon: event tap FAILED to start (likely no accessibility)",
                             "Quillon WindowPositionManager: started",

@@ -7,12 +7,14 @@
 namespace quillon {
 
 struct SimAccessibility::Element final : AXElement::Reference {
-  enum class Kind { SystemWide, Application, Window };
+  enum class Kind { SystemWide, Application, Window, MenuItem };
   Element(Kind kind_, int processIdentifier_, std::uint32_t windowNumber_ = 0)
       : kind(kind_), processIdentifier(processIdentifier_), windowNumber(windowNumber_) {}
   Kind kind;
   int processIdentifier;
   std::uint32_t windowNumber;
+  // For a menu item: the child positions leading to it from the menu bar.
+  std::vector<std::size_t> menuPath;
 };
 
 namespace {
@@ -82,6 +84,53 @@ std::optional<AXValue> SimAccessibility::copyAttributeValue(const AXElement& ele
     return applicationAttribute(sim->processIdentifier, attribute);
   case Element::Kind::Window:
     return windowAttribute(*sim, attribute);
+  case Element::Kind::MenuItem:
+    return menuItemAttribute(*sim, attribute);
+  }
+  return std::nullopt;
+}
+
+AXElement SimAccessibility::menuElement(int processIdentifier, std::vector<std::size_t> path) {
+  auto element = std::make_shared<Element>(Element::Kind::MenuItem, processIdentifier);
+  element->menuPath = std::move(path);
+  return AXElement(std::move(element));
+}
+
+const SimMenuItem* SimAccessibility::menuItem(const Element& element) const {
+  const SimApplicationWindows* application = applications_.find(element.processIdentifier);
+  if (application == nullptr || !application->menuBar) {
+    return nullptr;
+  }
+  const SimMenuItem* item = &*application->menuBar;
+  for (const std::size_t position : element.menuPath) {
+    if (position >= item->children.size()) {
+      return nullptr;
+    }
+    item = &item->children[position];
+  }
+  return item;
+}
+
+std::optional<AXValue> SimAccessibility::menuItemAttribute(const Element& element,
+                                                           std::string_view attribute) {
+  const SimMenuItem* item = menuItem(element);
+  if (item == nullptr || refuses(element.processIdentifier, attribute)) {
+    return std::nullopt;
+  }
+  if (attribute == ax::Children) {
+    std::vector<AXElement> children;
+    for (std::size_t position = 0; position < item->children.size(); ++position) {
+      auto path = element.menuPath;
+      path.push_back(position);
+      children.push_back(menuElement(element.processIdentifier, std::move(path)));
+    }
+    return children;
+  }
+  if (attribute == ax::Title && item->title) {
+    return *item->title;
+  }
+  if (attribute == ax::Enabled && item->enabled) {
+    return *item->enabled;
   }
   return std::nullopt;
 }
@@ -101,6 +150,9 @@ std::optional<AXValue> SimAccessibility::applicationAttribute(int processIdentif
       windows.push_back(windowElement(processIdentifier, window.number));
     }
     return windows;
+  }
+  if (attribute == ax::MenuBar && application->menuBar) {
+    return menuElement(processIdentifier, {});
   }
   if (attribute == ax::ManualAccessibility) {
     return application->manualAccessibility;
@@ -177,15 +229,27 @@ bool SimAccessibility::setAttributeValue(const AXElement& element, std::string_v
   return false;
 }
 
-bool SimAccessibility::performAction(const AXElement&, std::string_view) {
-  return false;
+bool SimAccessibility::performAction(const AXElement& element, std::string_view action) {
+  const Element* sim = simElement(element);
+  if (!trusted_ || sim == nullptr || sim->kind != Element::Kind::MenuItem || action != ax::Press) {
+    return false;
+  }
+  const SimMenuItem* item = menuItem(*sim);
+  if (item == nullptr || item->enabled == false) {
+    return false;
+  }
+  const std::string title = item->title.value_or("");
+  journal_.record("press menu item " + title);
+  applications_.application(sim->processIdentifier).pressedMenuItems.push_back(title);
+  return true;
 }
 
 std::optional<AXElement> SimAccessibility::elementAtPosition(const AXElement& element,
                                                              Point point) {
   const Element* sim = simElement(element);
   const auto frontmost = workspace_.frontmostApplication();
-  if (!trusted_ || sim == nullptr || sim->kind == Element::Kind::Window) {
+  if (!trusted_ || sim == nullptr || sim->kind == Element::Kind::Window ||
+      sim->kind == Element::Kind::MenuItem) {
     return std::nullopt;
   }
   // The frontmost application's windows lie above the others'.

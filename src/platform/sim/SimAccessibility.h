@@ -47,6 +47,9 @@ private:
   AXElement windowElement(int processIdentifier, std::uint32_t number);
   std::optional<AXValue> applicationAttribute(int processIdentifier, std::string_view attribute);
   std::optional<AXValue> windowAttribute(const Element& element, std::string_view attribute);
+  AXElement menuElement(int processIdentifier, std::vector<std::size_t> path);
+  const SimMenuItem* menuItem(const Element& element) const;
+  std::optional<AXValue> menuItemAttribute(const Element& element, std::string_view attribute);
   bool refuses(int processIdentifier, std::string_view attribute) const;
 
   SimJournal& journal_;

@@ -27,6 +27,15 @@ struct SimWindow {
   std::optional<std::string> document;
 };
 
+// One item of an application's menu bar as accessibility shows it; the root
+// is the menu bar itself, its children the menus.
+struct SimMenuItem {
+  // Absent attributes are not reported at all.
+  std::optional<std::string> title;
+  std::optional<bool> enabled;
+  std::vector<SimMenuItem> children;
+};
+
 // One application's windows and how its accessibility answers.
 struct SimApplicationWindows {
   // Front to back; the first one has the focus.
@@ -40,6 +49,9 @@ struct SimApplicationWindows {
   std::vector<std::string> writes;
   bool manualAccessibility = false;
   bool enhancedUserInterface = false;
+  std::optional<SimMenuItem> menuBar;
+  // The titles of the menu items pressed through accessibility, in order.
+  std::vector<std::string> pressedMenuItems;
 };
 
 // Other applications' windows, by process identifier. Frames go in and come

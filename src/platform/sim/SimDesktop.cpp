@@ -39,6 +39,11 @@ SimDesktop::SimDesktop(Options options)
   processes_.registerTool("/usr/bin/killall", [](const std::vector<std::string>&) {
     return SimProcesses::ToolResult{};
   });
+  // The system's settings tool, which rereads its keyboard shortcuts.
+  processes_.registerTool(
+      "/System/Library/PrivateFrameworks/SystemAdministration.framework/Resources/"
+      "activateSettings",
+      [](const std::vector<std::string>&) { return SimProcesses::ToolResult{}; });
 }
 
 int SimDesktop::bringToFront(std::string bundleIdentifier, std::optional<std::string> bundlePath,

@@ -206,4 +206,37 @@ void SimUserInterface::dismissMenu() {
   }
 }
 
+void SimUserInterface::popUpMenu(std::string title, std::vector<MenuItem> items, Point location,
+                                 std::function<void(int tag)> chosen) {
+  journal_.record("pop up menu " + title);
+  popUp_ = std::make_shared<SimPopUpMenuRecord>(
+      SimPopUpMenuRecord{std::move(title), std::move(items), location, true, std::move(chosen)});
+}
+
+MenuChoice SimUserInterface::choosePopUpMenuItem(std::size_t n) {
+  // Held, so the record stays while the action pops up another menu.
+  const auto popUp = popUp_;
+  if (popUp == nullptr || !popUp->showing) {
+    return MenuChoice::NoMenuShowing;
+  }
+  std::vector<const MenuItem*> choosable;
+  for (const MenuItem& item : popUp->items) {
+    if (!item.separator) {
+      choosable.push_back(&item);
+    }
+  }
+  if (n == 0 || n > choosable.size()) {
+    return MenuChoice::NoSuchItem;
+  }
+  const MenuItem& item = *choosable[n - 1];
+  if (!item.enabled) {
+    return MenuChoice::Disabled;
+  }
+  popUp->showing = false;
+  if (item.tag && popUp->chosen) {
+    popUp->chosen(*item.tag);
+  }
+  return MenuChoice::Chosen;
+}
+
 } // namespace quillon

@@ -61,6 +61,15 @@ struct SimStatusItemRecord {
   StatusItemHandlers handlers;
 };
 
+// A menu popped up at a point: the last one shown, kept after it closes.
+struct SimPopUpMenuRecord {
+  std::string title;
+  std::vector<MenuItem> items;
+  Point location;
+  bool showing = false;
+  std::function<void(int tag)> chosen;
+};
+
 enum class MenuChoice {
   Chosen,
   NoMenuShowing,
@@ -81,6 +90,8 @@ public:
 
   std::shared_ptr<OverlayWindow> makeHudWindow(const HudWindowStyle& style) override;
   std::unique_ptr<StatusItem> makeStatusItem(StatusItemHandlers handlers) override;
+  void popUpMenu(std::string title, std::vector<MenuItem> items, Point location,
+                 std::function<void(int tag)> chosen) override;
 
   // The item in the menu bar, or null when there is none.
   const SimStatusItemRecord* statusItem() const;
@@ -97,6 +108,12 @@ public:
   MenuChoice chooseMenuItem(const std::vector<std::string>& titles);
   // Closes the showing menu without choosing, as Escape does.
   void dismissMenu();
+
+  // The last pop-up menu, or null when none was ever shown.
+  const SimPopUpMenuRecord* popUpMenuRecord() const { return popUp_.get(); }
+  // Picks the n-th item (from 1, separators not counted) of the showing
+  // pop-up menu, then closes it. Anything but Chosen leaves it as it was.
+  MenuChoice choosePopUpMenuItem(std::size_t n);
 
   // The most recent HUD windows, oldest first, open or closed.
   const std::deque<std::shared_ptr<SimWindowRecord>>& hudWindows() const {
@@ -115,6 +132,7 @@ private:
   SimJournal& journal_;
   UnreadRecord<std::shared_ptr<SimWindowRecord>> hudWindows_{maximumHudWindowRecords};
   std::vector<std::shared_ptr<SimStatusItemRecord>> statusItems_;
+  std::shared_ptr<SimPopUpMenuRecord> popUp_;
   UnreadRecord<std::string> shownMessages_{maximumUnreadHudMessages};
 };
 

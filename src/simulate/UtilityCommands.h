@@ -1,0 +1,9 @@
+#pragma once
+
+namespace quillon {
+
+class CommandTable;
+
+void addUtilityCommands(CommandTable& table);
+
+} // namespace quillon
