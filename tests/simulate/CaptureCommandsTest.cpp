@@ -1,6 +1,6 @@
 // Capture and keep-awake driven by script, as a newcomer would try them.
 #include "capture/CaptureFiles.h"
-#include "simulate/ScriptRunner.h"
+#include "support/ScriptTest.h"
 
 #include <gtest/gtest.h>
 
@@ -9,26 +9,7 @@
 namespace quillon {
 namespace {
 
-class CaptureCommandsTest : public ::testing::Test {
-protected:
-  std::vector<std::string> run(std::string_view script) {
-    std::istringstream in{std::string(script)};
-    for (std::string line; std::getline(in, line);) {
-      runner.runLine(line);
-    }
-    std::vector<std::string> lines;
-    std::istringstream printed(out.str());
-    for (std::string line; std::getline(printed, line);) {
-      lines.push_back(line);
-    }
-    out.str("");
-    return lines;
-  }
-
-  SimDesktop desktop;
-  std::ostringstream out;
-  ScriptRunner runner{desktop, out};
-};
+using CaptureCommandsTest = ScriptTest;
 
 using Lines = std::vector<std::string>;
 

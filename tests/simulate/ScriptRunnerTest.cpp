@@ -1,6 +1,5 @@
-#include "simulate/ScriptRunner.h"
-
 #include "simulate/Chord.h"
+#include "support/ScriptTest.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -18,35 +17,7 @@ std::string captureLocationLine(SimDesktop& desktop) {
          (*desktop.directories().documents() / "Parlando Files" / "screen").string() + "'";
 }
 
-class ScriptRunnerTest : public ::testing::Test {
-protected:
-  // Runs a script and answers the lines it printed.
-  // Runs the lines of a script; the launch happens as a whole script's would,
-  // except that a script made only of setup commands does not launch.
-  std::vector<std::string> run(std::string_view script) {
-    std::istringstream in{std::string(script)};
-    for (std::string line; std::getline(in, line);) {
-      runner.runLine(line);
-    }
-    std::vector<std::string> lines;
-    std::istringstream printed(out.str());
-    for (std::string line; std::getline(printed, line);) {
-      lines.push_back(line);
-    }
-    out.str("");
-    return lines;
-  }
-
-  nlohmann::json runJson(std::string_view command) {
-    const auto lines = run(command);
-    EXPECT_EQ(lines.size(), 1u) << command;
-    return lines.empty() ? nlohmann::json() : nlohmann::json::parse(lines.front());
-  }
-
-  SimDesktop desktop;
-  std::ostringstream out;
-  ScriptRunner runner{desktop, out};
-};
+using ScriptRunnerTest = ScriptTest;
 
 TEST_F(ScriptRunnerTest, TypesPhysicalKeysThroughTheCurrentLayout) {
   // Without correction, so what the keys type stays as typed.

@@ -1,5 +1,5 @@
 #include "platform/sim/SimDesktop.h"
-#include "simulate/ScriptRunner.h"
+#include "support/ScriptTest.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -11,34 +11,12 @@ namespace quillon {
 namespace {
 
 // Clipboard history and dictation driven end to end, as a script drives them.
-class UtilityCommandsTest : public ::testing::Test {
+class UtilityCommandsTest : public ScriptTest {
 protected:
-  std::vector<std::string> run(std::string_view script) {
-    std::istringstream in{std::string(script)};
-    for (std::string line; std::getline(in, line);) {
-      runner.runLine(line);
-    }
-    std::vector<std::string> lines;
-    std::istringstream printed(out.str());
-    for (std::string line; std::getline(printed, line);) {
-      lines.push_back(line);
-    }
-    out.str("");
-    return lines;
-  }
-  nlohmann::json runJson(std::string_view command) {
-    const auto lines = run(command);
-    EXPECT_EQ(lines.size(), 1u) << command;
-    return lines.empty() ? nlohmann::json() : nlohmann::json::parse(lines.front());
-  }
   bool journalHas(const std::string& entry) {
     const auto entries = desktop.journal().entries();
     return std::find(entries.begin(), entries.end(), entry) != entries.end();
   }
-
-  SimDesktop desktop;
-  std::ostringstream out;
-  ScriptRunner runner{desktop, out};
 };
 
 TEST_F(UtilityCommandsTest, TheHotkeyPopUpPastesAPickedEntry) {

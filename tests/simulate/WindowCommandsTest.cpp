@@ -1,4 +1,4 @@
-#include "simulate/ScriptRunner.h"
+#include "support/ScriptTest.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -9,31 +9,7 @@ namespace quillon {
 namespace {
 
 // The window features driven end to end, as a script drives them.
-class WindowCommandsTest : public ::testing::Test {
-protected:
-  std::vector<std::string> run(std::string_view script) {
-    std::istringstream in{std::string(script)};
-    for (std::string line; std::getline(in, line);) {
-      runner.runLine(line);
-    }
-    std::vector<std::string> lines;
-    std::istringstream printed(out.str());
-    for (std::string line; std::getline(printed, line);) {
-      lines.push_back(line);
-    }
-    out.str("");
-    return lines;
-  }
-  nlohmann::json runJson(std::string_view command) {
-    const auto lines = run(command);
-    EXPECT_EQ(lines.size(), 1u) << command;
-    return lines.empty() ? nlohmann::json() : nlohmann::json::parse(lines.front());
-  }
-
-  SimDesktop desktop;
-  std::ostringstream out;
-  ScriptRunner runner{desktop, out};
-};
+using WindowCommandsTest = ScriptTest;
 
 TEST_F(WindowCommandsTest, HotkeysAndTheMenuSnapTheFocusedWindow) {
   run("set autoSnapMouseDragEnabled false\nfrontmost com.example.editor\n"
