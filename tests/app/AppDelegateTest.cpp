@@ -2,6 +2,7 @@
 
 #include "app/MenuSearch.h"
 #include "platform/sim/SimDesktop.h"
+#include "support/LaunchLog.h"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +10,6 @@
 
 namespace quillon {
 namespace {
-
-// The launch points the system's capture location at a folder of the
-// simulated home, which is a fresh private folder each time.
-std::string captureLocationLine(SimDesktop& desktop) {
-  return "Quillon captureLoc: changing location from '<default ~/Desktop>' to '" +
-         (*desktop.directories().documents() / "Parlando Files" / "screen").string() + "'";
-}
 
 constexpr std::string_view domain = "com.quillon.Quillon";
 
@@ -44,16 +38,7 @@ protected:
 
 TEST_F(AppDelegateTest, LaunchRunsItsStepsInOrder) {
   launch();
-  EXPECT_EQ(desktop.log().lines(),
-            (std::vector<std::string>{
-                "Quillon: launched, pid=4242, accessibility=true",
-                "Quillon SleepBlocker: parsed pmset sleep-disabled = 0",
-                "Quillon LidStateMonitor: started, initial closed=Optional(false)",
-                "Quillon TCC: screen recording already granted, monitor idle",
-                "Quillon dictation: installed default shortcut ⌃⌥⌘D into entry #164",
-                captureLocationLine(desktop), "Quillon: event tap started",
-                "Quillon WindowPositionManager: started",
-                "Quillon: EnableTiledWindowMargins nil → false"}));
+  EXPECT_EQ(desktop.log().lines(), expectedLaunchLog(desktop, true));
   std::vector<std::string> expected(6, "settings changed");
   expected.push_back("spawn /usr/bin/pmset");
   expected.push_back("spawn " + std::string(DictationSetup::settingsTool));
@@ -125,17 +110,7 @@ protected:
 
 TEST_F(UntrustedLaunchTest, PromptsOnceThenStartsTheTapSilentlyOnceTrusted) {
   launch();
-  EXPECT_EQ(desktop.log().takeNewLines(),
-            (std::vector<std::string>{
-                "Quillon: launched, pid=4242, accessibility=false",
-                "Quillon SleepBlocker: parsed pmset sleep-disabled = 0",
-                "Quillon LidStateMonitor: started, initial closed=Optional(false)",
-                "Quillon TCC: screen recording already granted, monitor idle",
-                "Quillon dictation: installed default shortcut ⌃⌥⌘D into entry #164",
-                captureLocationLine(desktop),
-                "Quillon: event tap FAILED to start (likely no accessibility)",
-                "Quillon WindowPositionManager: started",
-                "Quillon: EnableTiledWindowMargins nil → false"}));
+  EXPECT_EQ(desktop.log().takeNewLines(), expectedLaunchLog(desktop, false));
   EXPECT_EQ(desktop.accessibility().promptCount(), 1);
   EXPECT_EQ(app.eventTap(), nullptr);
   EXPECT_TRUE(app.isWaitingForAccessibility());

@@ -1,4 +1,5 @@
 #include "simulate/Chord.h"
+#include "support/LaunchLog.h"
 #include "support/ScriptTest.h"
 
 #include <gtest/gtest.h>
@@ -9,13 +10,6 @@
 
 namespace quillon {
 namespace {
-
-// The launch points the system's capture location at a folder of the
-// simulated home, which is a fresh private folder each time.
-std::string captureLocationLine(SimDesktop& desktop) {
-  return "Quillon captureLoc: changing location from '<default ~/Desktop>' to '" +
-         (*desktop.directories().documents() / "Parlando Files" / "screen").string() + "'";
-}
 
 using ScriptRunnerTest = ScriptTest;
 
@@ -104,31 +98,14 @@ TEST_F(ScriptRunnerTest, SettingsAndLogReadBackAsJson) {
   EXPECT_EQ(run("set autoEnableOnLaunch false\nset folderPeekEnabled false\nget folderPeekEnabled\n"
                 "get sleepBlockerEnabled\n"),
             (std::vector<std::string>{"false", "false"}));
-  EXPECT_EQ(runJson("log"),
-            (nlohmann::json{"Quillon: launched, pid=4242, accessibility=true",
-                            "Quillon SleepBlocker: parsed pmset sleep-disabled = 0",
-                            "Quillon LidStateMonitor: started, initial closed=Optional(false)",
-                            "Quillon TCC: screen recording already granted, monitor idle",
-                            "Quillon dictation: installed default shortcut ⌃⌥⌘D into entry #164",
-                            captureLocationLine(desktop), "Quillon: event tap started",
-                            "Quillon WindowPositionManager: started",
-                            "Quillon: EnableTiledWindowMargins nil → false"}));
+  EXPECT_EQ(runJson("log"), nlohmann::json(expectedLaunchLog(desktop, true)));
   EXPECT_EQ(runJson("log"), nlohmann::json::array());
 }
 
 TEST_F(ScriptRunnerTest, SetupCommandsComeBeforeTheLaunch) {
   run("trust false\nlayouts com.apple.keylayout.German\n");
   EXPECT_FALSE(runner.hasLaunched());
-  EXPECT_EQ(runJson("log"),
-            (nlohmann::json{"Quillon: launched, pid=4242, accessibility=false",
-                            "Quillon SleepBlocker: parsed pmset sleep-disabled = 0",
-                            "Quillon LidStateMonitor: started, initial closed=Optional(false)",
-                            "Quillon TCC: screen recording already granted, monitor idle",
-                            "Quillon dictation: installed default shortcut ⌃⌥⌘D into entry #164",
-                            captureLocationLine(desktop),
-                            "Quillon: event tap FAILED to start (likely no accessibility)",
-                            "Quillon WindowPositionManager: started",
-                            "Quillon: EnableTiledWindowMargins nil → false"}));
+  EXPECT_EQ(runJson("log"), nlohmann::json(expectedLaunchLog(desktop, false)));
   run("trust true\nwait 1.5\npress ctrl+cmd+t\n");
   // The tap came up on the retry tick and now swallows the hotkey.
   for (const auto& event : runJson("events")) {
