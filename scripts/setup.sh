@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config clang-format
-  libplist-dev libxkbcommon-dev xkb-data libicu-dev nlohmann-json3-dev
+  libplist-dev libxkbcommon-dev xkb-data libicu-dev nlohmann-json3-dev libcairo2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   # Word lists for the layout-correction quality report in bench/.
   wamerican hunspell-ru

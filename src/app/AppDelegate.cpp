@@ -99,10 +99,77 @@ AppDelegate::AppDelegate(Platform& platform)
           .clock = platform.clock,
           .log = platform.log,
       }),
-      dictationSetup_(platform.defaults, platform.processes, platform.log) {
+      dictationSetup_(platform.defaults, platform.processes, platform.log),
+      finderWindowWatcher_(platform.workspace, platform.accessibility, platform.mainQueue,
+                           platform.log),
+      folderPeek_(FolderPeek::Dependencies{
+          .userInterface = platform.userInterface,
+          .eventTaps = platform.eventTaps,
+          .accessibility = platform.accessibility,
+          .workspace = platform.workspace,
+          .screens = platform.screens,
+          .mainQueue = platform.mainQueue,
+          .backgroundQueue = platform.backgroundQueue,
+          .clock = platform.clock,
+          .localization = platform.localization,
+          .log = platform.log,
+      }),
+      desktopFolderIcons_(DesktopFolderIcons::Dependencies{
+          .directories = platform.directories,
+          .fileEvents = platform.fileEvents,
+          .workspace = platform.workspace,
+          .extendedAttributes = platform.extendedAttributes,
+          .defaults = DefaultsDomain(platform.defaults, applicationDomain(platform.bundle)),
+          .mainQueue = platform.mainQueue,
+          .backgroundQueue = platform.backgroundQueue,
+          .clock = platform.clock,
+          .log = platform.log,
+      }) {
   wireActions();
   wireWindowActions();
   wireUtilityActions();
+  wireFinderActions();
+}
+
+void AppDelegate::wireFinderActions() {
+  actions_.wire(Action::startFolderPeek, [this] { folderPeek_.start(); });
+  actions_.wire(Action::stopFolderPeek, [this] { folderPeek_.stop(); });
+  actions_.wire(Action::startDesktopFolderIcons, [this] { desktopFolderIcons_.start(); });
+  actions_.wire(Action::stopDesktopFolderIcons, [this] { desktopFolderIcons_.stop(); });
+}
+
+void AppDelegate::startFinderWindowWatcher() {
+  finderWindowWatcher_.setOnFolderOpened(
+      [this](const std::filesystem::path& folder) { folderOpened(folder); });
+  finderWindowWatcher_.start();
+}
+
+// Opening a Desktop folder in the file manager refreshes its preview icon
+// at once rather than at the next pass.
+void AppDelegate::folderOpened(const std::filesystem::path& folder) {
+  const auto desktop = platform_.directories.desktop();
+  if (!desktop) {
+    return;
+  }
+  std::error_code error;
+  const auto parent = std::filesystem::weakly_canonical(folder.parent_path(), error);
+  const auto resolvedDesktop = std::filesystem::weakly_canonical(*desktop, error);
+  if (!error && parent.string() == resolvedDesktop.string()) {
+    desktopFolderIcons_.forceRefresh(folder);
+  }
+}
+
+void AppDelegate::startFinderServices() {
+  if (settings_.folderPeekEnabled()) {
+    folderPeek_.start();
+  } else {
+    folderPeek_.stop();
+  }
+  if (settings_.desktopFolderIconsEnabled()) {
+    desktopFolderIcons_.start();
+  } else {
+    desktopFolderIcons_.stop();
+  }
 }
 
 void AppDelegate::wireUtilityActions() {
@@ -182,6 +249,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   applyAutoEnable();
   reconcileKeepAwake();
   startLidMonitor();
+  startFinderWindowWatcher();
   clipboardHistory_.start();
   screenRecordingMonitor_.start();
   dictationSetup_.ensureShortcut();
@@ -190,6 +258,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   // showing the state the services will run in.
   statusItem_.setupStatusItem();
   bootstrapEventTap();
+  startFinderServices();
   startWindowPositions();
   observeNotifications();
 }

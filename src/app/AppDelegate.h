@@ -12,6 +12,9 @@
 #include "core/HUDOverlay.h"
 #include "core/NotificationCenter.h"
 #include "core/Settings.h"
+#include "finder/DesktopFolderIcons.h"
+#include "finder/FinderWindowWatcher.h"
+#include "finder/FolderPeek.h"
 #include "input/EventSynthesizer.h"
 #include "input/EventTap.h"
 #include "input/LanguageSwitcher.h"
@@ -71,6 +74,9 @@ public:
   WindowPositionManager& windowPositions() { return windowPositions_; }
   ClipboardHistory& clipboardHistory() { return clipboardHistory_; }
   DictationLauncher& dictationLauncher() { return dictationLauncher_; }
+  FinderWindowWatcher& finderWindowWatcher() { return finderWindowWatcher_; }
+  FolderPeek& folderPeek() { return folderPeek_; }
+  DesktopFolderIcons& desktopFolderIcons() { return desktopFolderIcons_; }
   EventTap* eventTap() { return eventTap_.get(); }
   const EventTap* eventTap() const { return eventTap_.get(); }
   bool isWaitingForAccessibility() const { return permissionTimer_.isScheduled(); }
@@ -89,6 +95,10 @@ private:
   void wireWindowActions();
   void startWindowPositions();
   void wireUtilityActions();
+  void wireFinderActions();
+  void startFinderWindowWatcher();
+  void folderOpened(const std::filesystem::path& folder);
+  void startFinderServices();
 
   Platform& platform_;
   NotificationCenter notifications_;
@@ -113,6 +123,9 @@ private:
   ClipboardHistory clipboardHistory_;
   DictationLauncher dictationLauncher_;
   DictationSetup dictationSetup_;
+  FinderWindowWatcher finderWindowWatcher_;
+  FolderPeek folderPeek_;
+  DesktopFolderIcons desktopFolderIcons_;
   std::unique_ptr<EventTap> eventTap_;
   ScheduledTask permissionTimer_;
   std::array<NotificationCenter::Observation, 3> observations_;

@@ -29,6 +29,8 @@ std::optional<std::size_t> slotOf(EventField field) {
     return 10;
   case EventField::ScrollWheelPointDeltaAxis3:
     return 11;
+  case EventField::MouseEventClickState:
+    return 12;
   }
   return std::nullopt;
 }

@@ -15,6 +15,7 @@ enum class EventType : std::uint32_t {
   Null = 0,
   LeftMouseDown = 1,
   LeftMouseUp = 2,
+  MouseMoved = 5,
   KeyDown = 10,
   KeyUp = 11,
   FlagsChanged = 12,
@@ -26,6 +27,8 @@ enum class EventType : std::uint32_t {
 // Event fields by their platform numbers, so that logic written against the
 // numbers in the product's documentation reads the same values on any backend.
 enum class EventField : std::uint32_t {
+  // 1 for a single click, 2 for the second click of a double click, …
+  MouseEventClickState = 1,
   KeyboardKeycode = 9,
   ScrollWheelDeltaAxis1 = 11,
   ScrollWheelDeltaAxis2 = 12,
@@ -61,7 +64,7 @@ class Event {
 public:
   // The fields of the EventField list, each with a slot of its own: an event
   // stays small enough to copy at every step of its way.
-  static constexpr std::size_t FieldCount = 12;
+  static constexpr std::size_t FieldCount = 13;
 
   Event() = default;
   explicit Event(EventType type) : type_(type) {}

@@ -50,6 +50,8 @@ public:
   virtual std::optional<EventSource> createSource(EventSourceState state) = 0;
   virtual Duration doubleClickInterval() const = 0;
   virtual Point pointerLocation() const = 0;
+  // The modifiers held at this moment, whatever event is being handled.
+  virtual EventFlags modifierFlags() const { return 0; }
 };
 
 } // namespace quillon

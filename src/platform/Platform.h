@@ -12,6 +12,8 @@ class Clock;
 class Defaults;
 class Directories;
 class EventTaps;
+class ExtendedAttributes;
+class FileEvents;
 class Images;
 class InputSources;
 class Localization;
@@ -55,6 +57,8 @@ struct Platform {
   Images& images;
   AudioRecorders& audioRecorders;
   WindowLevels& windowLevels;
+  FileEvents& fileEvents;
+  ExtendedAttributes& extendedAttributes;
 };
 
 } // namespace quillon

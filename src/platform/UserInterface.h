@@ -2,10 +2,13 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "platform/Event.h"
 #include "platform/EventFlags.h"
 #include "platform/Geometry.h"
 #include "platform/MainQueue.h"
+#include "platform/Observation.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -125,6 +128,50 @@ public:
   virtual void popUpMenu() = 0;
 };
 
+// One cell of a panel's grid: a file's icon with its name under it.
+struct PanelCell {
+  std::string name;
+  std::string path;
+  friend bool operator==(const PanelCell&, const PanelCell&) = default;
+};
+
+// What a floating panel shows: a one-line title over a grid of cells in
+// rows, or over a placeholder line when there are none.
+struct FloatingPanelContent {
+  std::string title;
+  std::vector<std::vector<PanelCell>> rows;
+  std::optional<std::string> placeholder;
+  Size cellSize{80, 88};
+  double spacing = 8;
+  Size contentSize;
+  friend bool operator==(const FloatingPanelContent&, const FloatingPanelContent&) = default;
+};
+
+// A small borderless panel floating above ordinary windows. It never takes
+// the keyboard focus and clicks in it never activate the application, so
+// the one the user works in stays frontmost.
+struct FloatingPanelStyle {
+  Size contentSize{360, 220};
+  int level = 3; // the floating level
+  double cornerRadius = 16;
+  bool hasShadow = true;
+};
+
+// Destroying the handle closes the panel.
+class FloatingPanel {
+public:
+  virtual ~FloatingPanel() = default;
+  // Replaces what the panel shows and resizes it to the content's size,
+  // keeping its bottom-left corner.
+  virtual void setContent(FloatingPanelContent content) = 0;
+  virtual Rect frame() const = 0;
+  virtual void setFrameOrigin(Point origin) = 0;
+  // Front without activating the application or taking the focus.
+  virtual void orderFrontRegardless() = 0;
+  virtual void orderOut() = 0;
+  virtual bool isVisible() const = 0;
+};
+
 class UserInterface {
 public:
   virtual ~UserInterface() = default;
@@ -135,6 +182,18 @@ public:
   // Nothing is heard when the menu is dismissed.
   virtual void popUpMenu(std::string title, std::vector<MenuItem> items, Point location,
                          std::function<void(int tag)> chosen) = 0;
+
+  // A floating panel, hidden at first; cellChosen hears the path of each
+  // cell the user clicks, on the main thread. Null where there are none.
+  virtual std::unique_ptr<FloatingPanel>
+  makeFloatingPanel(const FloatingPanelStyle&, std::function<void(const std::string& path)>) {
+    return nullptr;
+  }
+  // Sees, on the main thread, each mouse or keyboard event of the mask that
+  // goes to another application; it cannot change or stop them.
+  virtual Observation addGlobalMonitor(std::uint64_t, std::function<void(const Event&)>) {
+    return Observation();
+  }
 };
 
 } // namespace quillon

@@ -2,8 +2,10 @@
 #pragma once
 
 #include "platform/Application.h"
+#include "platform/Image.h"
 #include "platform/Observation.h"
 
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
@@ -42,6 +44,14 @@ public:
   // Calls back on the main queue each time another application becomes the
   // active one.
   virtual Observation observeActivations(std::function<void()> callback) = 0;
+
+  // The icon the file manager shows for a file or folder, at its largest.
+  virtual std::optional<Image> fileIcon(const std::filesystem::path&) const { return std::nullopt; }
+  // Gives a folder its own icon, or with no image puts its usual one back.
+  // False when the folder keeps the icon it had.
+  virtual bool setFolderIcon(const std::filesystem::path&, const Image*) { return false; }
+  // Tells the file manager to redraw what it shows of this path.
+  virtual void noteFileSystemChanged(const std::filesystem::path&) {}
 };
 
 } // namespace quillon

@@ -3,6 +3,7 @@
 #include "app/EntryPoint.h"
 #include "simulate/CaptureCommands.h"
 #include "simulate/DesktopCommands.h"
+#include "simulate/FinderCommands.h"
 #include "simulate/KeyboardCommands.h"
 #include "simulate/ScriptSyntax.h"
 #include "simulate/ShellCommands.h"
@@ -20,6 +21,7 @@ ScriptRunner::ScriptRunner(SimDesktop& desktop, std::ostream& out)
   addCaptureCommands(commands_);
   addWindowCommands(commands_);
   addUtilityCommands(commands_);
+  addFinderCommands(commands_);
 }
 
 void ScriptRunner::run(std::istream& script) {

@@ -38,6 +38,7 @@ protected:
 
 TEST_F(AppDelegateTest, LaunchRunsItsStepsInOrder) {
   launch();
+  desktop.runUntilIdle();
   EXPECT_EQ(desktop.log().lines(), expectedLaunchLog(desktop, true));
   std::vector<std::string> expected(6, "settings changed");
   expected.push_back("spawn /usr/bin/pmset");
@@ -110,6 +111,7 @@ protected:
 
 TEST_F(UntrustedLaunchTest, PromptsOnceThenStartsTheTapSilentlyOnceTrusted) {
   launch();
+  desktop.runUntilIdle();
   EXPECT_EQ(desktop.log().takeNewLines(), expectedLaunchLog(desktop, false));
   EXPECT_EQ(desktop.accessibility().promptCount(), 1);
   EXPECT_EQ(app.eventTap(), nullptr);

@@ -50,11 +50,13 @@ TEST_F(CaptureAppTest, TheLaunchPointsTheSystemCaptureLocationAtTheScreenFolder)
       (*fresh.directories().documents() / "Parlando Files" / "screen").string();
   const Lines lines = fresh.log().takeNewLines();
   const Lines expected{"Quillon LidStateMonitor: started, initial closed=Optional(false)",
+                       "Quillon FinderWindowWatcher: Finder not running yet",
                        "Quillon TCC: screen recording NOT granted — will auto-restart on grant",
                        "Quillon dictation: installed default shortcut ⌃⌥⌘D into entry #164",
                        "Quillon captureLoc: changing location from '<default ~/Desktop>' to '" +
                            screen + "'",
                        "Quillon: event tap started",
+                       "Quillon DesktopFolderIcons: start",
                        "Quillon WindowPositionManager: started",
                        "Quillon: EnableTiledWindowMargins nil → false"};
   EXPECT_EQ(Lines(lines.begin() + 2, lines.end()), expected);

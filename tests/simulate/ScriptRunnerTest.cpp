@@ -105,6 +105,7 @@ TEST_F(ScriptRunnerTest, SettingsAndLogReadBackAsJson) {
 TEST_F(ScriptRunnerTest, SetupCommandsComeBeforeTheLaunch) {
   run("trust false\nlayouts com.apple.keylayout.German\n");
   EXPECT_FALSE(runner.hasLaunched());
+  run("wait 0\n");
   EXPECT_EQ(runJson("log"), nlohmann::json(expectedLaunchLog(desktop, false)));
   run("trust true\nwait 1.5\npress ctrl+cmd+t\n");
   // The tap came up on the retry tick and now swallows the hotkey.

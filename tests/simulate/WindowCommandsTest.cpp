@@ -34,7 +34,7 @@ TEST_F(WindowCommandsTest, PinningByHotkeyAndMenuTogglesTheLevelWithSounds) {
 }
 
 TEST_F(WindowCommandsTest, TheWindowSwitchesStartAndStopTheManagerAndSetTheMargins) {
-  run("set restoreWindowPositionsEnabled false\nlog\n");
+  run("set restoreWindowPositionsEnabled false\nwait 0\nlog\n");
   run("choose Snap window > Auto-snap mouse-dragged windows to exact edges\n");
   EXPECT_EQ(runJson("log"), nlohmann::json({"Quillon WindowPositionManager: stopped",
                                             "Quillon: EnableTiledWindowMargins Optional(false) → "

@@ -7,12 +7,14 @@
 namespace quillon {
 
 struct SimAccessibility::Element final : AXElement::Reference {
-  enum class Kind { SystemWide, Application, Window, MenuItem };
+  enum class Kind { SystemWide, Application, Window, MenuItem, FileElement };
   Element(Kind kind_, int processIdentifier_, std::uint32_t windowNumber_ = 0)
       : kind(kind_), processIdentifier(processIdentifier_), windowNumber(windowNumber_) {}
   Kind kind;
   int processIdentifier;
   std::uint32_t windowNumber;
+  // For a file element: its place among the application's file elements.
+  std::size_t fileElementIndex = 0;
   // For a menu item: the child positions leading to it from the menu bar.
   std::vector<std::size_t> menuPath;
 };
@@ -86,6 +88,8 @@ std::optional<AXValue> SimAccessibility::copyAttributeValue(const AXElement& ele
     return windowAttribute(*sim, attribute);
   case Element::Kind::MenuItem:
     return menuItemAttribute(*sim, attribute);
+  case Element::Kind::FileElement:
+    return fileElementAttribute(*sim, attribute);
   }
   return std::nullopt;
 }
@@ -131,6 +135,45 @@ std::optional<AXValue> SimAccessibility::menuItemAttribute(const Element& elemen
   }
   if (attribute == ax::Enabled && item->enabled) {
     return *item->enabled;
+  }
+  return std::nullopt;
+}
+
+std::optional<AXValue> SimAccessibility::fileElementAttribute(const Element& element,
+                                                              std::string_view attribute) {
+  const SimApplicationWindows* application = applications_.find(element.processIdentifier);
+  if (application == nullptr || element.fileElementIndex >= application->fileElements.size() ||
+      refuses(element.processIdentifier, attribute)) {
+    return std::nullopt;
+  }
+  const SimFileElement& file = application->fileElements[element.fileElementIndex];
+  if (attribute == ax::Url) {
+    return file.url;
+  }
+  if (attribute == ax::Position) {
+    return file.position;
+  }
+  if (attribute == ax::Size) {
+    return file.size;
+  }
+  if (attribute == ax::Parent) {
+    return applicationElement(element.processIdentifier);
+  }
+  return std::nullopt;
+}
+
+std::optional<AXElement> SimAccessibility::fileElementAt(int processIdentifier, Point point) {
+  const SimApplicationWindows* application = applications_.find(processIdentifier);
+  if (application == nullptr) {
+    return std::nullopt;
+  }
+  for (std::size_t index = application->fileElements.size(); index-- > 0;) {
+    const SimFileElement& file = application->fileElements[index];
+    if (contains({file.position, file.size}, point)) {
+      auto element = std::make_shared<Element>(Element::Kind::FileElement, processIdentifier);
+      element->fileElementIndex = index;
+      return AXElement(std::move(element));
+    }
   }
   return std::nullopt;
 }
@@ -249,7 +292,7 @@ std::optional<AXElement> SimAccessibility::elementAtPosition(const AXElement& el
   const Element* sim = simElement(element);
   const auto frontmost = workspace_.frontmostApplication();
   if (!trusted_ || sim == nullptr || sim->kind == Element::Kind::Window ||
-      sim->kind == Element::Kind::MenuItem) {
+      sim->kind == Element::Kind::MenuItem || sim->kind == Element::Kind::FileElement) {
     return std::nullopt;
   }
   // The frontmost application's windows lie above the others'.
@@ -270,6 +313,9 @@ std::optional<AXElement> SimAccessibility::elementAtPosition(const AXElement& el
     const SimApplicationWindows* application = applications_.find(processIdentifier);
     if (application == nullptr) {
       continue;
+    }
+    if (auto file = fileElementAt(processIdentifier, point)) {
+      return file;
     }
     for (const SimWindow& window : application->windows) {
       if (contains({window.position, window.size}, point)) {

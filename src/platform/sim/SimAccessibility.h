@@ -50,6 +50,8 @@ private:
   AXElement menuElement(int processIdentifier, std::vector<std::size_t> path);
   const SimMenuItem* menuItem(const Element& element) const;
   std::optional<AXValue> menuItemAttribute(const Element& element, std::string_view attribute);
+  std::optional<AXValue> fileElementAttribute(const Element& element, std::string_view attribute);
+  std::optional<AXElement> fileElementAt(int processIdentifier, Point point);
   bool refuses(int processIdentifier, std::string_view attribute) const;
 
   SimJournal& journal_;

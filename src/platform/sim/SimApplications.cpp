@@ -66,4 +66,12 @@ void SimApplications::moveWindow(SimWindow& window, const Rect& frame) {
   window.size = frame.size;
 }
 
+void SimApplications::addFileElement(int processIdentifier, std::string url, const Rect& frame) {
+  const double primaryHeight = screens_.primaryHeight();
+  application(processIdentifier)
+      .fileElements.push_back({std::move(url),
+                               {frame.origin.x, primaryHeight - frame.origin.y - frame.size.height},
+                               frame.size});
+}
+
 } // namespace quillon

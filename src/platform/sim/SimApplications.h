@@ -27,6 +27,15 @@ struct SimWindow {
   std::optional<std::string> document;
 };
 
+// An element inside a window that stands for a file or folder, as a file
+// manager's icons do: it answers "AXURL", "AXPosition" and "AXSize".
+struct SimFileElement {
+  std::string url;
+  // Accessibility coordinates, as for windows.
+  Point position;
+  Size size;
+};
+
 // One item of an application's menu bar as accessibility shows it; the root
 // is the menu bar itself, its children the menus.
 struct SimMenuItem {
@@ -50,6 +59,8 @@ struct SimApplicationWindows {
   bool manualAccessibility = false;
   bool enhancedUserInterface = false;
   std::optional<SimMenuItem> menuBar;
+  // Above the application's windows, the last one added on top.
+  std::vector<SimFileElement> fileElements;
   // The titles of the menu items pressed through accessibility, in order.
   std::vector<std::string> pressedMenuItems;
 };
@@ -83,6 +94,9 @@ public:
   Rect frame(const SimWindow& window) const;
   // The user dragging or resizing a window: nothing is recorded as a write.
   void moveWindow(SimWindow& window, const Rect& frame);
+
+  // Adds an element for a file at a frame in screen coordinates.
+  void addFileElement(int processIdentifier, std::string url, const Rect& frame);
 
   // Called with the owner and the new window's number.
   Observation observeWindowOpened(std::function<void(const int&, const std::uint32_t&)> callback) {

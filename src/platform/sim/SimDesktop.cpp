@@ -12,14 +12,32 @@ SimDesktop::SimDesktop(Options options)
       defaultsRoot_(options.defaultsRoot ? *options.defaultsRoot : privateFolder_->path()),
       bundle_(std::make_unique<FileBundle>(options.executablePath, log_)),
       defaults_(std::make_unique<PlistDefaults>(defaultsRoot_, log_)),
-      platform_{clock_,         runLoop_,        runLoop_.backgroundQueue(),
-                log_,           *bundle_,        localization_,
-                *defaults_,     eventTaps_,      inputSources_,
-                accessibility_, processes_,      workspace_,
-                permissions_,   pasteboard_,     application_,
-                sound_,         screens_,        userInterface_,
-                loginItems_,    power_,          directories_,
-                images_,        audioRecorders_, windowLevels_} {
+      platform_{clock_,
+                runLoop_,
+                runLoop_.backgroundQueue(),
+                log_,
+                *bundle_,
+                localization_,
+                *defaults_,
+                eventTaps_,
+                inputSources_,
+                accessibility_,
+                processes_,
+                workspace_,
+                permissions_,
+                pasteboard_,
+                application_,
+                sound_,
+                screens_,
+                userInterface_,
+                loginItems_,
+                power_,
+                directories_,
+                images_,
+                audioRecorders_,
+                windowLevels_,
+                fileEvents_,
+                extendedAttributes_} {
   accessibility_.setTrusted(options.accessibilityTrusted);
   systemTools_ =
       std::make_unique<SimSystemTools>(processes_, power_, permissions_, options.executablePath);
@@ -27,7 +45,11 @@ SimDesktop::SimDesktop(Options options)
   if (!inputSources_.setEnabledLayouts(options.layouts, &error)) {
     throw std::invalid_argument(error);
   }
-  eventTaps_.setSink([this](const Event& event) { textField_.receive(event); });
+  eventTaps_.setSink([this](const Event& event) {
+    textField_.receive(event);
+    userInterface_.deliverToGlobalMonitors(event);
+  });
+  workspace_.setFileIcons(fileIcons_);
   eventTaps_.setAfterHardwareEvent([this] {
     if (!runLoop_.isRunning()) {
       runLoop_.runUntilIdle();

@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "platform/shared/FileBundle.h"
 #include "platform/shared/PlistDefaults.h"
+#include "platform/shared/PosixExtendedAttributes.h"
 #include "platform/shared/TableLocalization.h"
 #include "platform/shared/TemporaryDirectory.h"
 #include "platform/sim/SimAccessibility.h"
@@ -10,6 +11,8 @@
 #include "platform/sim/SimAudioRecorders.h"
 #include "platform/sim/SimDirectories.h"
 #include "platform/sim/SimEventTaps.h"
+#include "platform/sim/SimFileEvents.h"
+#include "platform/sim/SimFileIcons.h"
 #include "platform/sim/SimImages.h"
 #include "platform/sim/SimInputSources.h"
 #include "platform/sim/SimKeyboard.h"
@@ -97,6 +100,9 @@ public:
   SimDirectories& directories() { return directories_; }
   SimAudioRecorders& audioRecorders() { return audioRecorders_; }
   SimSystemTools& systemTools() { return *systemTools_; }
+  SimFileEvents& fileEvents() { return fileEvents_; }
+  SimFileIcons& fileIcons() { return fileIcons_; }
+  PosixExtendedAttributes& extendedAttributes() { return extendedAttributes_; }
 
 private:
   std::unique_ptr<TemporaryDirectory> privateFolder_;
@@ -132,6 +138,9 @@ private:
   SimDirectories directories_;
   SimImages images_;
   SimAudioRecorders audioRecorders_{runLoop_.backgroundQueue()};
+  SimFileEvents fileEvents_{runLoop_};
+  PosixExtendedAttributes extendedAttributes_;
+  SimFileIcons fileIcons_{extendedAttributes_, directories_};
   std::unique_ptr<SimSystemTools> systemTools_;
   Platform platform_;
 };

@@ -10,15 +10,28 @@ SimDirectories::SimDirectories() {
   std::filesystem::create_directories(home_.path() / "Desktop", ignored);
 }
 
+bool SimDirectories::setHome(const std::filesystem::path& home) {
+  std::error_code error;
+  std::filesystem::create_directories(home / "Documents", error);
+  if (!error) {
+    std::filesystem::create_directories(home / "Desktop", error);
+  }
+  if (error) {
+    return false;
+  }
+  chosenHome_ = std::filesystem::absolute(home, error);
+  return !error;
+}
+
 std::optional<std::filesystem::path> SimDirectories::documents() const {
   if (!documentsNamed_) {
     return std::nullopt;
   }
-  return home_.path() / "Documents";
+  return *home() / "Documents";
 }
 
 std::optional<std::filesystem::path> SimDirectories::desktop() const {
-  return home_.path() / "Desktop";
+  return *home() / "Desktop";
 }
 
 } // namespace quillon

@@ -11,15 +11,22 @@ class SimDirectories final : public Directories {
 public:
   SimDirectories();
 
-  std::optional<std::filesystem::path> home() const override { return home_.path(); }
+  std::optional<std::filesystem::path> home() const override {
+    return chosenHome_ ? *chosenHome_ : home_.path();
+  }
   std::optional<std::filesystem::path> documents() const override;
   std::optional<std::filesystem::path> desktop() const override;
 
+  // The user's home moves to a folder of the caller's, which keeps it; its
+  // Documents and Desktop folders are made if missing. False when they
+  // cannot be.
+  bool setHome(const std::filesystem::path& home);
   // A system that names no Documents folder.
   void setDocumentsNamed(bool named) { documentsNamed_ = named; }
 
 private:
   TemporaryDirectory home_{"quillon-home"};
+  std::optional<std::filesystem::path> chosenHome_;
   bool documentsNamed_ = true;
 };
 

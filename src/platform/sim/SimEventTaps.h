@@ -26,6 +26,7 @@ public:
   std::optional<EventSource> createSource(EventSourceState state) override;
   Duration doubleClickInterval() const override { return doubleClickInterval_; }
   Point pointerLocation() const override { return pointer_; }
+  EventFlags modifierFlags() const override { return sessionFlags_; }
 
   // Where surviving events go: the focused application.
   void setSink(Sink sink) { sink_ = std::move(sink); }

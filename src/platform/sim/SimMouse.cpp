@@ -2,13 +2,21 @@
 
 namespace quillon {
 
-void SimMouse::click(Point location) {
+void SimMouse::click(Point location, int clickCount) {
   events_.setPointerLocation(location);
   for (const EventType type : {EventType::LeftMouseDown, EventType::LeftMouseUp}) {
     Event event(type, keyboard_.flags());
     event.setLocation(location);
+    event.setIntegerField(EventField::MouseEventClickState, clickCount);
     events_.inject(std::move(event));
   }
+}
+
+void SimMouse::move(Point location) {
+  events_.setPointerLocation(location);
+  Event event(EventType::MouseMoved, keyboard_.flags());
+  event.setLocation(location);
+  events_.inject(std::move(event));
 }
 
 void SimMouse::scroll(std::int64_t deltaY, std::int64_t deltaX, bool continuous) {

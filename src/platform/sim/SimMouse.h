@@ -15,7 +15,11 @@ public:
   SimMouse(SimEventTaps& events, const SimKeyboard& keyboard)
       : events_(events), keyboard_(keyboard) {}
 
-  void click(Point location);
+  // Presses and releases the left button; the count says which click of a
+  // multiple click this is.
+  void click(Point location, int clickCount = 1);
+  // The pointer moving to a point.
+  void move(Point location);
   // A wheel (discrete) or trackpad (continuous) scroll of whole lines on
   // axis 1 (vertical) and axis 2 (horizontal).
   void scroll(std::int64_t deltaY, std::int64_t deltaX, bool continuous);

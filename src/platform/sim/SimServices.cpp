@@ -38,6 +38,18 @@ bool SimWorkspace::openUrl(std::string_view url) {
   return true;
 }
 
+std::optional<Image> SimWorkspace::fileIcon(const std::filesystem::path& path) const {
+  return icons_ == nullptr ? std::nullopt : icons_->iconFor(path);
+}
+
+bool SimWorkspace::setFolderIcon(const std::filesystem::path& folder, const Image* image) {
+  return icons_ != nullptr && icons_->setFolderIcon(folder, image);
+}
+
+void SimWorkspace::noteFileSystemChanged(const std::filesystem::path& path) {
+  journal_.record("file system changed " + path.string());
+}
+
 void SimWorkspace::launch(RunningApplication application) {
   const bool isNew = find(application.processIdentifier) == nullptr;
   std::erase_if(running_, [&](const auto& existing) {

@@ -5,6 +5,7 @@
 #include "platform/Permissions.h"
 #include "platform/Workspace.h"
 #include "platform/sim/SimAccessibility.h"
+#include "platform/sim/SimFileIcons.h"
 #include "platform/sim/SimLog.h"
 #include "platform/sim/SimObservers.h"
 
@@ -43,6 +44,11 @@ public:
     return activated_.add(std::move(callback));
   }
 
+  std::optional<Image> fileIcon(const std::filesystem::path& path) const override;
+  bool setFolderIcon(const std::filesystem::path& folder, const Image* image) override;
+  void noteFileSystemChanged(const std::filesystem::path& path) override;
+
+  void setFileIcons(SimFileIcons& icons) { icons_ = &icons; }
   // Adds (or replaces, by process identifier) a running application; a new
   // one is announced to the launch observers.
   void launch(RunningApplication application);
@@ -55,6 +61,7 @@ private:
   const RunningApplication* find(int processIdentifier) const;
 
   SimJournal& journal_;
+  SimFileIcons* icons_ = nullptr;
   std::vector<RunningApplication> running_;
   std::optional<int> frontmost_;
   std::vector<std::string> openedUrls_;

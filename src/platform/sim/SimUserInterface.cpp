@@ -239,4 +239,88 @@ MenuChoice SimUserInterface::choosePopUpMenuItem(std::size_t n) {
   return MenuChoice::Chosen;
 }
 
+namespace {
+
+class SimFloatingPanel final : public FloatingPanel {
+public:
+  SimFloatingPanel(std::shared_ptr<SimFloatingPanelRecord> record, SimJournal& journal)
+      : record_(std::move(record)), journal_(journal) {}
+  ~SimFloatingPanel() override {
+    record_->visible = false;
+    record_->closed = true;
+  }
+  SimFloatingPanel(const SimFloatingPanel&) = delete;
+  SimFloatingPanel& operator=(const SimFloatingPanel&) = delete;
+
+  void setContent(FloatingPanelContent content) override { record_->content = std::move(content); }
+  Rect frame() const override { return record_->frame(); }
+  void setFrameOrigin(Point origin) override { record_->origin = origin; }
+  void orderFrontRegardless() override {
+    record_->visible = true;
+    ++record_->orderedFrontCount;
+    journal_.record("panel front");
+  }
+  void orderOut() override {
+    if (record_->visible) {
+      journal_.record("panel out");
+    }
+    record_->visible = false;
+  }
+  bool isVisible() const override { return record_->visible; }
+
+private:
+  std::shared_ptr<SimFloatingPanelRecord> record_;
+  SimJournal& journal_;
+};
+
+} // namespace
+
+std::unique_ptr<FloatingPanel>
+SimUserInterface::makeFloatingPanel(const FloatingPanelStyle& style,
+                                    std::function<void(const std::string& path)> cellChosen) {
+  auto record = std::make_shared<SimFloatingPanelRecord>();
+  record->style = style;
+  record->content.contentSize = style.contentSize;
+  record->cellChosen = std::move(cellChosen);
+  panels_.push_back(record);
+  return std::make_unique<SimFloatingPanel>(std::move(record), journal_);
+}
+
+Observation SimUserInterface::addGlobalMonitor(std::uint64_t eventMask,
+                                               std::function<void(const Event&)> handler) {
+  return monitors_.add([eventMask, handler = std::move(handler)](const Event& event) {
+    if ((eventMask & eventMaskBit(event.type())) != 0) {
+      handler(event);
+    }
+  });
+}
+
+void SimUserInterface::deliverToGlobalMonitors(const Event& event) {
+  if (monitors_.count() == 0) {
+    return;
+  }
+  runLoop_.async([this, event] { monitors_.post(event); });
+}
+
+bool SimUserInterface::clickPanelCell(std::string_view path) {
+  const auto panel = panels_.empty() ? nullptr : panels_.back();
+  if (!panel || !panel->visible) {
+    return false;
+  }
+  for (const auto& row : panel->content.rows) {
+    for (const PanelCell& cell : row) {
+      if (cell.path == path) {
+        // The handler may close or refill the panel.
+        const auto chosen = panel->cellChosen;
+        const std::string chosenPath = cell.path;
+        if (chosen) {
+          chosen(chosenPath);
+        }
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
 } // namespace quillon

@@ -3,6 +3,7 @@
 #include "platform/Sound.h"
 #include "platform/UserInterface.h"
 #include "platform/sim/SimLog.h"
+#include "platform/sim/SimObservers.h"
 #include "platform/sim/SimScreens.h"
 #include "platform/sim/UnreadRecord.h"
 #include "platform/sim/VirtualClock.h"
@@ -70,6 +71,19 @@ struct SimPopUpMenuRecord {
   std::function<void(int tag)> chosen;
 };
 
+// A floating panel as the user sees it: kept after the panel is closed.
+struct SimFloatingPanelRecord {
+  FloatingPanelStyle style;
+  FloatingPanelContent content;
+  Point origin;
+  bool visible = false;
+  bool closed = false;
+  int orderedFrontCount = 0;
+  std::function<void(const std::string& path)> cellChosen;
+
+  Rect frame() const { return {origin, content.contentSize}; }
+};
+
 enum class MenuChoice {
   Chosen,
   NoMenuShowing,
@@ -109,6 +123,24 @@ public:
   // Closes the showing menu without choosing, as Escape does.
   void dismissMenu();
 
+  std::unique_ptr<FloatingPanel>
+  makeFloatingPanel(const FloatingPanelStyle& style,
+                    std::function<void(const std::string& path)> cellChosen) override;
+  Observation addGlobalMonitor(std::uint64_t eventMask,
+                               std::function<void(const Event&)> handler) override;
+  // An event that went to another application: the global monitors of its
+  // type see it on the main queue.
+  void deliverToGlobalMonitors(const Event& event);
+  std::size_t globalMonitorCount() const { return monitors_.count(); }
+  // The most recently made floating panel, or null when none was made.
+  const SimFloatingPanelRecord* floatingPanel() const {
+    return panels_.empty() ? nullptr : panels_.back().get();
+  }
+  // A click on the cell of the showing panel with that path; false when no
+  // panel shows such a cell. Like any click in the panel, it leaves the
+  // frontmost application as it was.
+  bool clickPanelCell(std::string_view path);
+
   // The last pop-up menu, or null when none was ever shown.
   const SimPopUpMenuRecord* popUpMenuRecord() const { return popUp_.get(); }
   // Picks the n-th item (from 1, separators not counted) of the showing
@@ -134,6 +166,8 @@ private:
   std::vector<std::shared_ptr<SimStatusItemRecord>> statusItems_;
   std::shared_ptr<SimPopUpMenuRecord> popUp_;
   UnreadRecord<std::string> shownMessages_{maximumUnreadHudMessages};
+  std::vector<std::shared_ptr<SimFloatingPanelRecord>> panels_;
+  SimObservers<Event> monitors_;
 };
 
 } // namespace quillon

@@ -1,0 +1,33 @@
+#include "finder/SerialQueue.h"
+
+namespace quillon {
+
+void SerialQueue::async(Task task) {
+  {
+    const std::lock_guard lock(state_->mutex);
+    state_->tasks.push_back(std::move(task));
+    if (state_->draining) {
+      return;
+    }
+    state_->draining = true;
+  }
+  background_.async([state = state_] { drain(state); });
+}
+
+void SerialQueue::drain(const std::shared_ptr<State>& state) {
+  while (true) {
+    Task next;
+    {
+      const std::lock_guard lock(state->mutex);
+      if (state->tasks.empty()) {
+        state->draining = false;
+        return;
+      }
+      next = std::move(state->tasks.front());
+      state->tasks.pop_front();
+    }
+    next();
+  }
+}
+
+} // namespace quillon

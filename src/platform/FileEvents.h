@@ -1,0 +1,27 @@
+// Platform boundary: this header stays free of OS and toolkit headers.
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/Observation.h"
+
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+namespace quillon {
+
+// Changes under a folder, reported in batches: everything that changed
+// within one latency period arrives together, as the paths that changed.
+class FileEvents {
+public:
+  using Callback = std::function<void(const std::vector<std::filesystem::path>& paths)>;
+
+  virtual ~FileEvents() = default;
+  // Calls back on the background queue with the changes made from now on
+  // anywhere under root, except those this process makes itself. An
+  // inactive observation when the folder cannot be watched.
+  virtual Observation watch(const std::filesystem::path& root, Duration latency,
+                            Callback callback) = 0;
+};
+
+} // namespace quillon

@@ -1,0 +1,9 @@
+#pragma once
+
+namespace quillon {
+
+class CommandTable;
+
+void addFinderCommands(CommandTable& table);
+
+} // namespace quillon
