@@ -99,7 +99,8 @@ AppDelegate::AppDelegate(Platform& platform)
           .clock = platform.clock,
           .log = platform.log,
       }),
-      dictationSetup_(platform.defaults, platform.processes, platform.log) {
+      dictationSetup_(platform.defaults, platform.processes, platform.log),
+      webAppCreator_(platform) {
   wireActions();
   wireWindowActions();
   wireUtilityActions();
@@ -110,6 +111,7 @@ void AppDelegate::wireUtilityActions() {
     clipboardHistory_.showPopupAtCursor(target);
   });
   actions_.wire(Action::triggerDictation, [this] { dictationLauncher_.trigger(); });
+  actions_.wire(Action::createWebApp, [this] { webAppCreator_.promptAndCreate(); });
 }
 
 void AppDelegate::wireActions() {

@@ -25,6 +25,7 @@
 #include "util/ClipboardHistory.h"
 #include "util/DictationLauncher.h"
 #include "util/DictationSetup.h"
+#include "webapp/WebAppCreator.h"
 #include "windows/AlwaysOnTop.h"
 #include "windows/WindowPositionManager.h"
 #include "windows/WindowSnapper.h"
@@ -71,6 +72,7 @@ public:
   WindowPositionManager& windowPositions() { return windowPositions_; }
   ClipboardHistory& clipboardHistory() { return clipboardHistory_; }
   DictationLauncher& dictationLauncher() { return dictationLauncher_; }
+  WebAppCreator& webAppCreator() { return webAppCreator_; }
   EventTap* eventTap() { return eventTap_.get(); }
   const EventTap* eventTap() const { return eventTap_.get(); }
   bool isWaitingForAccessibility() const { return permissionTimer_.isScheduled(); }
@@ -113,6 +115,7 @@ private:
   ClipboardHistory clipboardHistory_;
   DictationLauncher dictationLauncher_;
   DictationSetup dictationSetup_;
+  WebAppCreator webAppCreator_;
   std::unique_ptr<EventTap> eventTap_;
   ScheduledTask permissionTimer_;
   std::array<NotificationCenter::Observation, 3> observations_;

@@ -4,6 +4,13 @@
 namespace quillon {
 
 class Accessibility;
+class Alerts;
+class AppWindows;
+class AppleScript;
+class DeviceAuthorization;
+class Http;
+class ImageDecoder;
+class WebViews;
 class Application;
 class AudioRecorders;
 class BackgroundQueue;
@@ -55,6 +62,14 @@ struct Platform {
   Images& images;
   AudioRecorders& audioRecorders;
   WindowLevels& windowLevels;
+  // Web apps: building them and running them.
+  Http& http;
+  ImageDecoder& imageDecoder;
+  AppleScript& appleScript;
+  Alerts& alerts;
+  AppWindows& appWindows;
+  WebViews& webViews;
+  DeviceAuthorization& deviceAuthorization;
 };
 
 } // namespace quillon

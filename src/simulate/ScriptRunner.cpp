@@ -7,6 +7,7 @@
 #include "simulate/ScriptSyntax.h"
 #include "simulate/ShellCommands.h"
 #include "simulate/UtilityCommands.h"
+#include "simulate/WebAppCommands.h"
 #include "simulate/WindowCommands.h"
 
 namespace quillon {
@@ -20,6 +21,7 @@ ScriptRunner::ScriptRunner(SimDesktop& desktop, std::ostream& out)
   addCaptureCommands(commands_);
   addWindowCommands(commands_);
   addUtilityCommands(commands_);
+  addWebAppCommands(commands_);
 }
 
 void ScriptRunner::run(std::istream& script) {

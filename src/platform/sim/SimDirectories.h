@@ -14,12 +14,19 @@ public:
   std::optional<std::filesystem::path> home() const override { return home_.path(); }
   std::optional<std::filesystem::path> documents() const override;
   std::optional<std::filesystem::path> desktop() const override;
+  std::filesystem::path temporary() const override { return system_.path() / "tmp"; }
+  std::filesystem::path systemApplications() const override {
+    return system_.path() / "Applications";
+  }
+  // Where the machine's folders outside the home live.
+  const std::filesystem::path& systemRoot() const { return system_.path(); }
 
   // A system that names no Documents folder.
   void setDocumentsNamed(bool named) { documentsNamed_ = named; }
 
 private:
   TemporaryDirectory home_{"quillon-home"};
+  TemporaryDirectory system_{"quillon-system"};
   bool documentsNamed_ = true;
 };
 
