@@ -8,6 +8,8 @@ packages=(
   build-essential cmake ninja-build pkg-config clang-format
   libplist-dev libxkbcommon-dev xkb-data libicu-dev nlohmann-json3-dev libcairo2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  # Web apps: icon downloads, drawing and image decoding.
+  libcurl4-openssl-dev libcairo2-dev libgdk-pixbuf-2.0-dev
   # Word lists for the layout-correction quality report in bench/.
   wamerican hunspell-ru
 )

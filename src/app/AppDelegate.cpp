@@ -124,7 +124,8 @@ AppDelegate::AppDelegate(Platform& platform)
           .backgroundQueue = platform.backgroundQueue,
           .clock = platform.clock,
           .log = platform.log,
-      }) {
+      }),
+      webAppCreator_(platform) {
   wireActions();
   wireWindowActions();
   wireUtilityActions();
@@ -177,6 +178,7 @@ void AppDelegate::wireUtilityActions() {
     clipboardHistory_.showPopupAtCursor(target);
   });
   actions_.wire(Action::triggerDictation, [this] { dictationLauncher_.trigger(); });
+  actions_.wire(Action::createWebApp, [this] { webAppCreator_.promptAndCreate(); });
 }
 
 void AppDelegate::wireActions() {

@@ -28,6 +28,7 @@
 #include "util/ClipboardHistory.h"
 #include "util/DictationLauncher.h"
 #include "util/DictationSetup.h"
+#include "webapp/WebAppCreator.h"
 #include "windows/AlwaysOnTop.h"
 #include "windows/WindowPositionManager.h"
 #include "windows/WindowSnapper.h"
@@ -77,6 +78,7 @@ public:
   FinderWindowWatcher& finderWindowWatcher() { return finderWindowWatcher_; }
   FolderPeek& folderPeek() { return folderPeek_; }
   DesktopFolderIcons& desktopFolderIcons() { return desktopFolderIcons_; }
+  WebAppCreator& webAppCreator() { return webAppCreator_; }
   EventTap* eventTap() { return eventTap_.get(); }
   const EventTap* eventTap() const { return eventTap_.get(); }
   bool isWaitingForAccessibility() const { return permissionTimer_.isScheduled(); }
@@ -126,6 +128,7 @@ private:
   FinderWindowWatcher finderWindowWatcher_;
   FolderPeek folderPeek_;
   DesktopFolderIcons desktopFolderIcons_;
+  WebAppCreator webAppCreator_;
   std::unique_ptr<EventTap> eventTap_;
   ScheduledTask permissionTimer_;
   std::array<NotificationCenter::Observation, 3> observations_;

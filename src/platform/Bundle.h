@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace quillon {
 
@@ -20,6 +21,9 @@ public:
   // Absent when the bundle has none or it could not be read.
   virtual std::optional<PropertyDictionary> infoDictionary() const = 0;
   virtual std::optional<std::string> bundleIdentifier() const = 0;
+  // The languages the bundle is localised into ("Base" included), in the
+  // platform's order.
+  virtual std::vector<std::string> localizations() const { return {}; }
 };
 
 } // namespace quillon

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillon {
 
@@ -14,6 +15,8 @@ public:
   virtual std::string localizedString(std::string_view key,
                                       std::string_view defaultValue) const = 0;
   std::string localized(std::string_view text) const { return localizedString(text, text); }
+  // The user's preferred languages, most preferred first ("ru-RU", "en").
+  virtual std::vector<std::string> preferredLanguages() const { return {}; }
 };
 
 } // namespace quillon

@@ -4,6 +4,13 @@
 namespace quillon {
 
 class Accessibility;
+class Alerts;
+class AppWindows;
+class AppleScript;
+class DeviceAuthorization;
+class Http;
+class ImageDecoder;
+class WebViews;
 class Application;
 class AudioRecorders;
 class BackgroundQueue;
@@ -59,6 +66,14 @@ struct Platform {
   WindowLevels& windowLevels;
   FileEvents& fileEvents;
   ExtendedAttributes& extendedAttributes;
+  // Web apps: building them and running them.
+  Http& http;
+  ImageDecoder& imageDecoder;
+  AppleScript& appleScript;
+  Alerts& alerts;
+  AppWindows& appWindows;
+  WebViews& webViews;
+  DeviceAuthorization& deviceAuthorization;
 };
 
 } // namespace quillon

@@ -35,6 +35,11 @@ public:
   // False when the application is no longer running.
   virtual bool activate(const RunningApplication& application, ActivationOptions options) = 0;
   virtual bool openUrl(std::string_view url) = 0;
+  // Shows the file selected in a file-manager window.
+  virtual bool revealInFileManager(std::string_view path) {
+    (void)path;
+    return false;
+  }
   // In the workspace's own order.
   virtual std::vector<RunningApplication> runningApplications() const = 0;
   virtual bool isTerminated(const RunningApplication& application) const = 0;

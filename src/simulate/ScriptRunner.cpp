@@ -8,6 +8,7 @@
 #include "simulate/ScriptSyntax.h"
 #include "simulate/ShellCommands.h"
 #include "simulate/UtilityCommands.h"
+#include "simulate/WebAppCommands.h"
 #include "simulate/WindowCommands.h"
 
 namespace quillon {
@@ -22,6 +23,7 @@ ScriptRunner::ScriptRunner(SimDesktop& desktop, std::ostream& out)
   addWindowCommands(commands_);
   addUtilityCommands(commands_);
   addFinderCommands(commands_);
+  addWebAppCommands(commands_);
 }
 
 void ScriptRunner::run(std::istream& script) {

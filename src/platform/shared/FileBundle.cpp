@@ -2,6 +2,7 @@
 
 #include "platform/shared/PropertyListCodec.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <system_error>
@@ -52,6 +53,22 @@ std::optional<std::string> FileBundle::bundleIdentifier() const {
     return std::nullopt;
   }
   return found->second.asString();
+}
+
+std::vector<std::string> FileBundle::localizations() const {
+  std::vector<std::string> names;
+  const auto resources = resourcePath();
+  std::error_code error;
+  if (!resources || !std::filesystem::is_directory(*resources, error)) {
+    return names;
+  }
+  for (const auto& entry : std::filesystem::directory_iterator(*resources, error)) {
+    if (entry.path().extension() == ".lproj") {
+      names.push_back(entry.path().stem().string());
+    }
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::optional<PropertyDictionary> FileBundle::readInfoDictionary(Log& log) const {

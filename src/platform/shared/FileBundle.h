@@ -21,6 +21,8 @@ public:
   std::optional<std::filesystem::path> resourcePath() const override;
   std::optional<PropertyDictionary> infoDictionary() const override { return info_; }
   std::optional<std::string> bundleIdentifier() const override;
+  // The .lproj folders of the resources, by name.
+  std::vector<std::string> localizations() const override;
 
   // X.app for X.app/Contents/MacOS/NAME, nothing otherwise.
   static std::optional<std::filesystem::path>

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 namespace quillon {
 
@@ -16,12 +17,17 @@ public:
       : table_(std::move(table)) {}
 
   std::string localizedString(std::string_view key, std::string_view defaultValue) const override;
+  std::vector<std::string> preferredLanguages() const override { return preferredLanguages_; }
+  void setPreferredLanguages(std::vector<std::string> languages) {
+    preferredLanguages_ = std::move(languages);
+  }
   void set(std::string key, std::string text) {
     table_.insert_or_assign(std::move(key), std::move(text));
   }
 
 private:
   std::map<std::string, std::string, std::less<>> table_;
+  std::vector<std::string> preferredLanguages_{"en"};
 };
 
 } // namespace quillon

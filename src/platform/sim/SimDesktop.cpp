@@ -37,7 +37,14 @@ SimDesktop::SimDesktop(Options options)
                 audioRecorders_,
                 windowLevels_,
                 fileEvents_,
-                extendedAttributes_} {
+                extendedAttributes_,
+                http_,
+                imageDecoder_,
+                appleScript_,
+                alerts_,
+                appWindows_,
+                webViews_,
+                deviceAuthorization_} {
   accessibility_.setTrusted(options.accessibilityTrusted);
   systemTools_ =
       std::make_unique<SimSystemTools>(processes_, power_, permissions_, options.executablePath);

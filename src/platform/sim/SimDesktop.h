@@ -2,17 +2,23 @@
 
 #include "platform/Platform.h"
 #include "platform/shared/FileBundle.h"
+#include "platform/shared/PixbufImageDecoder.h"
 #include "platform/shared/PlistDefaults.h"
 #include "platform/shared/PosixExtendedAttributes.h"
 #include "platform/shared/TableLocalization.h"
 #include "platform/shared/TemporaryDirectory.h"
 #include "platform/sim/SimAccessibility.h"
+#include "platform/sim/SimAlerts.h"
+#include "platform/sim/SimAppWindows.h"
+#include "platform/sim/SimAppleScript.h"
 #include "platform/sim/SimApplications.h"
 #include "platform/sim/SimAudioRecorders.h"
+#include "platform/sim/SimDeviceAuthorization.h"
 #include "platform/sim/SimDirectories.h"
 #include "platform/sim/SimEventTaps.h"
 #include "platform/sim/SimFileEvents.h"
 #include "platform/sim/SimFileIcons.h"
+#include "platform/sim/SimHttp.h"
 #include "platform/sim/SimImages.h"
 #include "platform/sim/SimInputSources.h"
 #include "platform/sim/SimKeyboard.h"
@@ -26,6 +32,8 @@
 #include "platform/sim/SimTextField.h"
 #include "platform/sim/SimTypist.h"
 #include "platform/sim/SimUserInterface.h"
+#include "platform/sim/SimWebAppTools.h"
+#include "platform/sim/SimWebViews.h"
 #include "platform/sim/SimWindowLevels.h"
 #include "platform/sim/VirtualClock.h"
 #include "platform/sim/VirtualRunLoop.h"
@@ -103,6 +111,12 @@ public:
   SimFileEvents& fileEvents() { return fileEvents_; }
   SimFileIcons& fileIcons() { return fileIcons_; }
   PosixExtendedAttributes& extendedAttributes() { return extendedAttributes_; }
+  SimHttp& http() { return http_; }
+  SimAppleScript& appleScript() { return appleScript_; }
+  SimAlerts& alerts() { return alerts_; }
+  SimAppWindows& appWindows() { return appWindows_; }
+  SimWebViews& webViews() { return webViews_; }
+  SimDeviceAuthorization& deviceAuthorization() { return deviceAuthorization_; }
 
 private:
   std::unique_ptr<TemporaryDirectory> privateFolder_;
@@ -142,6 +156,14 @@ private:
   PosixExtendedAttributes extendedAttributes_;
   SimFileIcons fileIcons_{extendedAttributes_, directories_};
   std::unique_ptr<SimSystemTools> systemTools_;
+  SimWebAppTools webAppTools_{processes_};
+  SimHttp http_;
+  PixbufImageDecoder imageDecoder_;
+  SimAppleScript appleScript_{journal_, {*directories_.home(), directories_.systemRoot()}};
+  SimAlerts alerts_{journal_};
+  SimAppWindows appWindows_{journal_};
+  SimWebViews webViews_{runLoop_, runLoop_.backgroundQueue(), journal_};
+  SimDeviceAuthorization deviceAuthorization_;
   Platform platform_;
 };
 

@@ -8,6 +8,8 @@ SimDirectories::SimDirectories() {
   std::error_code ignored;
   std::filesystem::create_directories(home_.path() / "Documents", ignored);
   std::filesystem::create_directories(home_.path() / "Desktop", ignored);
+  std::filesystem::create_directories(system_.path() / "tmp", ignored);
+  std::filesystem::create_directories(system_.path() / "Applications", ignored);
 }
 
 bool SimDirectories::setHome(const std::filesystem::path& home) {

@@ -16,6 +16,12 @@ public:
   }
   std::optional<std::filesystem::path> documents() const override;
   std::optional<std::filesystem::path> desktop() const override;
+  std::filesystem::path temporary() const override { return system_.path() / "tmp"; }
+  std::filesystem::path systemApplications() const override {
+    return system_.path() / "Applications";
+  }
+  // Where the machine's folders outside the home live.
+  const std::filesystem::path& systemRoot() const { return system_.path(); }
 
   // The user's home moves to a folder of the caller's, which keeps it; its
   // Documents and Desktop folders are made if missing. False when they
@@ -27,6 +33,7 @@ public:
 private:
   TemporaryDirectory home_{"quillon-home"};
   std::optional<std::filesystem::path> chosenHome_;
+  TemporaryDirectory system_{"quillon-system"};
   bool documentsNamed_ = true;
 };
 

@@ -30,6 +30,12 @@ public:
   std::optional<RunningApplication> frontmostApplication() const override;
   bool activate(const RunningApplication& application, ActivationOptions options) override;
   bool openUrl(std::string_view url) override;
+  bool revealInFileManager(std::string_view path) override {
+    journal_.record("reveal " + std::string(path));
+    revealed_.emplace_back(path);
+    return true;
+  }
+  const std::vector<std::string>& revealedPaths() const { return revealed_; }
   std::vector<RunningApplication> runningApplications() const override { return running_; }
   bool isTerminated(const RunningApplication& application) const override {
     return find(application.processIdentifier) == nullptr;
@@ -65,6 +71,7 @@ private:
   std::vector<RunningApplication> running_;
   std::optional<int> frontmost_;
   std::vector<std::string> openedUrls_;
+  std::vector<std::string> revealed_;
   SimObservers<RunningApplication> launched_;
   SimObservers<> woke_;
   SimObservers<> activated_;
