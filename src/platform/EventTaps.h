@@ -50,6 +50,10 @@ public:
   virtual std::optional<EventSource> createSource(EventSourceState state) = 0;
   virtual Duration doubleClickInterval() const = 0;
   virtual Point pointerLocation() const = 0;
+  // The modifier applications take their standard shortcuts with (copy,
+  // paste, select all): every shortcut the product sends to an application
+  // uses it.
+  virtual EventFlags standardShortcutModifier() const { return flag::Command; }
 };
 
 } // namespace quillon
