@@ -108,8 +108,9 @@ int main(int argc, char** argv) {
             << tapped.p99 << " ms\n"
             << "key press to window, no tap:        median " << direct.median << " ms, p99 "
             << direct.p99 << " ms\n"
+            // Tails of two separate runs do not subtract; the medians do.
             << "added by the tap:                    median " << tapped.median - direct.median
-            << " ms, p99 " << tapped.p99 - direct.p99 << " ms\n"
+            << " ms\n"
             << "resident memory after start-up: " << static_cast<double>(startupKilobytes) / 1024.0
             << " MB\n"
             << "resident memory after " << kSoakKeys

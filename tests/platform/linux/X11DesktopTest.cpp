@@ -135,6 +135,22 @@ TEST_F(X11DesktopTest, ShiftDoubleTapTurnsCorrectionOff) {
   EXPECT_EQ(session_->currentGroup(), 0u);
 }
 
+TEST_F(X11DesktopTest, AKeyboardUnpluggedMidChordLeavesNothingHeldAndANewOneIsGrabbed) {
+  startProduct();
+  typist_->keyDown(keycode::Shift);
+  typist_->type("ab ");
+  ASSERT_TRUE(windowReceives("AB ")) << window_->text();
+  // Removing the typist's master unplugs its keyboard with Shift down.
+  typist_.reset();
+  window_->clear();
+  typist_ = X11Typist::open(session_->display());
+  ASSERT_TRUE(typist_);
+  EXPECT_TRUE(X11Session::waitUntil([this] { return typist_->keyboardGrabbed(); }));
+  window_->takeFocus();
+  typist_->type("ghbdtn ");
+  EXPECT_TRUE(windowReceives("привет ")) << window_->text();
+}
+
 TEST_F(X11DesktopTest, AKilledProductLeavesNoKeyboardGrabbed) {
   startProduct();
   session_->signalProduct(SIGKILL);
