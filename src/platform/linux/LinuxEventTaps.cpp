@@ -18,7 +18,9 @@ constexpr Duration kDoubleClickInterval{0.4};
 std::vector<unsigned char> maskWith(std::initializer_list<int> events) {
   std::vector<unsigned char> mask(XIMaskLen(XI_LASTEVENT), 0);
   for (const int event : events) {
-    XISetMask(mask.data(), event);
+    // XISetMask, spelled out without its narrowing.
+    auto& byte = mask[static_cast<std::size_t>(event >> 3)];
+    byte = static_cast<unsigned char>(byte | (1u << (event & 7)));
   }
   return mask;
 }

@@ -101,8 +101,17 @@ void X11Typist::send(KeyCode keyCode, bool down) {
   XSync(display_, False);
 }
 
+// On every master keyboard: this connection's core keyboard is the typist's
+// own, while the keys the product sends on arrive through the first master.
 void X11Typist::selectGroup(unsigned group) {
-  XkbLockGroup(display_, XkbUseCoreKbd, group);
+  int count = 0;
+  XIDeviceInfo* devices = XIQueryDevice(display_, XIAllMasterDevices, &count);
+  for (int index = 0; index < count; ++index) {
+    if (devices[index].use == XIMasterKeyboard) {
+      XkbLockGroup(display_, static_cast<unsigned>(devices[index].deviceid), group);
+    }
+  }
+  XIFreeDeviceInfo(devices);
   XSync(display_, False);
 }
 
