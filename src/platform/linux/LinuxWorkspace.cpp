@@ -4,10 +4,10 @@
 #include <X11/Xutil.h>
 #include <algorithm>
 #include <filesystem>
+#include <glib.h>
 #include <set>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/wait.h>
 
 extern char** environ;
 
@@ -166,10 +166,11 @@ bool LinuxWorkspace::openUrl(std::string_view url) {
   if (posix_spawn(&child, opener.c_str(), nullptr, nullptr, arguments.data(), environ) != 0) {
     return false;
   }
-  // xdg-open hands the address on and exits at once.
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  // Without a desktop environment xdg-open runs the browser itself and stays
+  // until it closes, so it is reaped by the main loop rather than waited for.
+  g_child_watch_add(
+      child, [](GPid, gint, gpointer) {}, nullptr);
+  return true;
 }
 
 Observation
