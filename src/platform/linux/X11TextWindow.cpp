@@ -8,6 +8,7 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XInput2.h>
 #include <array>
+#include <chrono>
 #include <poll.h>
 #include <unistd.h>
 
@@ -16,6 +17,8 @@ namespace quillon {
 namespace {
 
 constexpr int kPollMilliseconds = 20;
+constexpr std::chrono::seconds kMapLimit{2};
+constexpr int kMapAttempts = 5;
 // The modifier bits of a key event's state, without its layout group.
 constexpr unsigned kModifierBits = 0xFF;
 
@@ -51,13 +54,27 @@ X11TextWindow::X11TextWindow(Display* display) : display_(display) {
   XChangeProperty(display_, window_, XInternAtom(display_, "_NET_WM_PID", False), XA_CARDINAL, 32,
                   PropModeReplace, reinterpret_cast<const unsigned char*>(&process), 1);
   XSelectInput(display_, window_, KeyPressMask | StructureNotifyMask | FocusChangeMask);
-  XMapWindow(display_, window_);
-  XEvent event;
-  do {
-    XNextEvent(display_, &event);
-  } while (event.type != MapNotify);
+  waitForMap();
   takeFocus();
   thread_ = std::thread([this] { run(); });
+}
+
+// A window manager still starting up may drop the first request to map the
+// window, so the request is repeated rather than waited for forever.
+void X11TextWindow::waitForMap() {
+  for (int attempt = 0; attempt < kMapAttempts; ++attempt) {
+    XMapWindow(display_, window_);
+    XFlush(display_);
+    const auto deadline = std::chrono::steady_clock::now() + kMapLimit;
+    XEvent event;
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (XCheckTypedWindowEvent(display_, window_, MapNotify, &event)) {
+        return;
+      }
+      pollfd descriptor{ConnectionNumber(display_), POLLIN, 0};
+      poll(&descriptor, 1, kPollMilliseconds);
+    }
+  }
 }
 
 X11TextWindow::~X11TextWindow() {

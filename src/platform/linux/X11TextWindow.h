@@ -44,6 +44,7 @@ public:
 
 private:
   explicit X11TextWindow(Display* display);
+  void waitForMap();
   void run();
   void receiveKey(unsigned keycode, unsigned state);
   void insert(const std::string& text);

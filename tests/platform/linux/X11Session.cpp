@@ -132,16 +132,18 @@ std::unique_ptr<X11Session> X11Session::start(std::string& whyNot) {
   Display* display = XOpenDisplay(session->display_.c_str());
   if (display != nullptr) {
     const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
-    waitUntil([&] {
-      int count = 0;
-      Atom* properties = XListProperties(display, DefaultRootWindow(display), &count);
-      bool found = false;
-      for (int index = 0; index < count; ++index) {
-        found = found || properties[index] == check;
-      }
-      XFree(properties);
-      return found;
-    });
+    waitUntil(
+        [&] {
+          int count = 0;
+          Atom* properties = XListProperties(display, DefaultRootWindow(display), &count);
+          bool found = false;
+          for (int index = 0; index < count; ++index) {
+            found = found || properties[index] == check;
+          }
+          XFree(properties);
+          return found;
+        },
+        20s);
     XCloseDisplay(display);
   }
   session->setLayouts("us,ru");
