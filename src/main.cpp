@@ -2,6 +2,11 @@
 #include "platform/linux/LinuxPermissions.h"
 #include "simulate/Simulation.h"
 
+#ifdef QUILLON_HAVE_X11
+#include "platform/linux/LinuxPlatform.h"
+#endif
+
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <span>
@@ -20,6 +25,37 @@ std::filesystem::path runningExecutable(const char* argumentZero) {
   return path;
 }
 
+constexpr int kNoDesktop = 2;
+
+bool hasDisplay() {
+  const char* display = std::getenv("DISPLAY");
+  return display != nullptr && *display != '\0';
+}
+
+int runLiveDesktop(const std::vector<std::string>& arguments) {
+  if (!hasDisplay()) {
+    std::cerr << "Quillon: no X display (DISPLAY is not set); run quillon --simulate [FILE] to use "
+                 "Quillon on the simulated desktop\n";
+    return kNoDesktop;
+  }
+#ifdef QUILLON_HAVE_X11
+  const auto options =
+      quillon::LinuxPlatform::optionsFromEnvironment(runningExecutable(arguments.front().c_str()));
+  std::string error;
+  const auto platform = quillon::LinuxPlatform::open(options, std::cerr, error);
+  if (!platform) {
+    std::cerr << "Quillon: " << error
+              << "; run quillon --simulate [FILE] to use Quillon on the simulated desktop\n";
+    return kNoDesktop;
+  }
+  return quillon::runProcess(arguments, platform->platform(), std::cout);
+#else
+  std::cerr << "Quillon: the live desktop backend is not built here; run quillon --simulate "
+               "[FILE] to use Quillon on the simulated desktop\n";
+  return kNoDesktop;
+#endif
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -34,7 +70,5 @@ int main(int argc, char** argv) {
                                   runningExecutable(arguments.front().c_str()), std::cin, std::cout,
                                   std::cerr);
   }
-  std::cerr << "Quillon: the live desktop backend is not built yet; run quillon --simulate [FILE] "
-               "to use Quillon on the simulated desktop\n";
-  return 2;
+  return runLiveDesktop(arguments);
 }

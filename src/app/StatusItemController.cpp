@@ -46,6 +46,10 @@ void StatusItemController::setupStatusItem() {
           },
   });
   statusMenu_.emplace(services_.localization);
+  // Where applications already take their shortcuts with Control, the remap
+  // to Command has nothing to do: the item stays, greyed.
+  statusMenu_->item(MenuCommand::toggleCopyKeys).enabled =
+      services_.eventTaps.standardShortcutModifier() == flag::Command;
   updateCheckMarks();
   statusMenu_->item(MenuCommand::toggleLaunchAtLogin).checked = services_.loginItems.isEnabled();
   applyStatusItemAppearance();

@@ -25,6 +25,9 @@ public:
   // Key down then key up with exactly these flags, so modifiers the user is
   // physically holding never leak into the synthetic key.
   void postKey(KeyCode keyCode, EventFlags flags);
+  // An application's standard shortcut (copy, paste, select all) with the
+  // modifier applications on this desktop take it with.
+  void postShortcut(KeyCode keyCode) { postKey(keyCode, eventTaps_.standardShortcutModifier()); }
 
   // Types the text: one down/up pair per user-perceived character, carrying
   // all of its UTF-16 units and no flags whatever is held, then a short

@@ -29,7 +29,15 @@ bool EventTap::start() {
   port->attachToMainLoop();
   port->setEnabled(true);
   port_ = std::move(port);
+  if (!commandRemapApplies()) {
+    services_.log.write("Quillon: the Ctrl/Fn → ⌘ remap is off: applications on this desktop "
+                        "take their shortcuts with Control already");
+  }
   return true;
+}
+
+bool EventTap::commandRemapApplies() const {
+  return services_.eventTaps.standardShortcutModifier() == flag::Command;
 }
 
 TapVerdict EventTap::handle(Event& event) {
@@ -137,7 +145,9 @@ bool EventTap::replaceDoubleTappedPunctuation(const Event& event) {
 }
 
 bool EventTap::remapToCommand(Event& event) {
-  if (!services_.settings.copyKeysEnabled()) {
+  // Where applications take their shortcuts with Control, turning Control
+  // into Command would break every one of them.
+  if (!services_.settings.copyKeysEnabled() || !commandRemapApplies()) {
     return false;
   }
   const auto flags = CommandRemap::remap(event.keyCode(), event.flags());

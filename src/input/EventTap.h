@@ -81,6 +81,7 @@ private:
   bool performHotkey(const Event& event);
   bool replaceDoubleTappedPunctuation(const Event& event);
   bool remapToCommand(Event& event);
+  bool commandRemapApplies() const;
   bool correctLayout(const Event& event);
   void convertSelection();
   void handleLeftMouseDown(const Event& event);

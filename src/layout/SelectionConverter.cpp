@@ -166,7 +166,7 @@ std::string SelectionConverter::transliterate(std::string_view text, const CharM
 }
 
 void SelectionConverter::copyShortcut(KeyCode key) {
-  services_.synthesizer.postKey(key, flag::Command);
+  services_.synthesizer.postShortcut(key);
 }
 
 void SelectionConverter::convertSelectionOrFallback(std::function<void()> noSelectionFallback) {

@@ -52,6 +52,10 @@ public:
   virtual Point pointerLocation() const = 0;
   // The modifiers held at this moment, whatever event is being handled.
   virtual EventFlags modifierFlags() const { return 0; }
+  // The modifier applications take their standard shortcuts with (copy,
+  // paste, select all): every shortcut the product sends to an application
+  // uses it.
+  virtual EventFlags standardShortcutModifier() const { return flag::Command; }
 };
 
 } // namespace quillon

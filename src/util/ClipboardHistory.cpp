@@ -191,7 +191,7 @@ void ClipboardHistory::pasteIntoPreviousApplication() {
       eventTaps.createSource(EventSourceState::CombinedSession);
   for (const bool keyDown : {true, false}) {
     Event event = makeKeyboardEvent(source ? &*source : nullptr, keycode::V, keyDown);
-    event.setFlags(flag::Command);
+    event.setFlags(eventTaps.standardShortcutModifier());
     eventTaps.post(event, TapLocation::Hid);
   }
 }

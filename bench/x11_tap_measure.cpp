@@ -1,0 +1,119 @@
+// The latency the event tap adds to a key press on a real X server, and the
+// product's resident memory. Run by bench/x11_tap_measure.sh, which starts
+// a private Xvfb with the product on it:
+//   x11_tap_measure DISPLAY PRODUCT_PID
+// Each key goes typist → server → the product's grab → XTest → server → a
+// text window; the same keys are timed again once the product has stopped,
+// and the difference is what the tap adds.
+
+#include "platform/KeyCodes.h"
+#include "platform/linux/X11TextWindow.h"
+#include "platform/linux/X11Typist.h"
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kTimedKeys = 1000;
+constexpr int kSoakKeys = 100000;
+
+struct Figures {
+  double median;
+  double p99;
+};
+
+Figures figuresOf(std::vector<double> samples) {
+  std::sort(samples.begin(), samples.end());
+  return {samples[samples.size() / 2], samples[samples.size() * 99 / 100]};
+}
+
+// Milliseconds from each press sent to its arrival in the window.
+std::vector<double> timeKeys(quillon::X11Typist& typist, quillon::X11TextWindow& window,
+                             int count) {
+  std::vector<double> samples;
+  for (int index = 0; index < count; ++index) {
+    const std::size_t before = window.keyPresses();
+    const auto sent = Clock::now();
+    typist.keyDown(quillon::keycode::Digit1);
+    while (window.keyPresses() == before && Clock::now() - sent < 1s) {
+      std::this_thread::yield();
+    }
+    samples.push_back(std::chrono::duration<double, std::milli>(Clock::now() - sent).count());
+    typist.keyUp(quillon::keycode::Digit1);
+  }
+  return samples;
+}
+
+long residentKilobytes(int process) {
+  std::ifstream status("/proc/" + std::to_string(process) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmRSS:", 0) == 0) {
+      return std::stol(line.substr(6));
+    }
+  }
+  return -1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::cerr << "usage: x11_tap_measure DISPLAY PRODUCT_PID\n";
+    return 2;
+  }
+  const std::string display = argv[1];
+  const int product = std::stoi(argv[2]);
+  auto typist = quillon::X11Typist::open(display);
+  auto window = quillon::X11TextWindow::open(display);
+  if (!typist || !window) {
+    std::cerr << "x11_tap_measure: cannot open the display\n";
+    return 1;
+  }
+  window->takeFocus();
+  const auto deadline = Clock::now() + 10s;
+  while (!typist->keyboardGrabbed() && Clock::now() < deadline) {
+    std::this_thread::sleep_for(50ms);
+  }
+  std::this_thread::sleep_for(1s);
+  const long startupKilobytes = residentKilobytes(product);
+
+  const Figures tapped = figuresOf(timeKeys(*typist, *window, kTimedKeys));
+  for (int index = 0; index < kSoakKeys; ++index) {
+    typist->keyDown(quillon::keycode::Digit1);
+    typist->keyUp(quillon::keycode::Digit1);
+  }
+  std::this_thread::sleep_for(2s);
+  const long soakedKilobytes = residentKilobytes(product);
+
+  kill(product, SIGTERM);
+  waitpid(product, nullptr, 0);
+  while (typist->keyboardGrabbed()) {
+    std::this_thread::sleep_for(50ms);
+  }
+  const Figures direct = figuresOf(timeKeys(*typist, *window, kTimedKeys));
+
+  std::cout << "key press to window, through the tap: median " << tapped.median << " ms, p99 "
+            << tapped.p99 << " ms\n"
+            << "key press to window, no tap:        median " << direct.median << " ms, p99 "
+            << direct.p99 << " ms\n"
+            // Tails of two separate runs do not subtract; the medians do.
+            << "added by the tap:                    median " << tapped.median - direct.median
+            << " ms\n"
+            << "resident memory after start-up: " << static_cast<double>(startupKilobytes) / 1024.0
+            << " MB\n"
+            << "resident memory after " << kSoakKeys
+            << " keys: " << static_cast<double>(soakedKilobytes) / 1024.0 << " MB\n";
+  return 0;
+}

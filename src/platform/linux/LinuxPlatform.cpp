@@ -1,0 +1,226 @@
+#include "platform/linux/LinuxPlatform.h"
+
+#include "platform/Application.h"
+#include "platform/Directories.h"
+#include "platform/LoginItems.h"
+#include "platform/Pasteboard.h"
+#include "platform/Screens.h"
+#include "platform/Sound.h"
+#include "platform/UserInterface.h"
+#include "platform/linux/LinuxApplication.h"
+#include "platform/linux/LinuxEventTaps.h"
+#include "platform/linux/LinuxInputSources.h"
+#include "platform/linux/LinuxMainQueue.h"
+#include "platform/linux/LinuxPermissions.h"
+#include "platform/linux/LinuxWorkspace.h"
+#include "platform/linux/MonotonicClock.h"
+#include "platform/linux/PosixProcesses.h"
+#include "platform/linux/StreamLog.h"
+#include "platform/linux/ThreadBackgroundQueue.h"
+#include "platform/linux/UnsupportedServices.h"
+#include "platform/linux/X11Connection.h"
+#include "platform/linux/X11SelectionPasteboard.h"
+#include "platform/linux/XTestKeyboard.h"
+#include "platform/shared/FileBundle.h"
+#include "platform/shared/PlistDefaults.h"
+#include "platform/shared/TableLocalization.h"
+
+#include <X11/Xlib.h>
+#include <cstdlib>
+#include <string_view>
+
+namespace quillon {
+
+namespace {
+
+// Stand-ins for the shell services (tray, HUD, clipboard, sounds, login
+// items) until their GTK versions take over: each keeps the product running
+// and does the least a real one would.
+class QuietUserInterface final : public UserInterface {
+public:
+  class Window final : public OverlayWindow {
+  public:
+    explicit Window(MainQueue& mainQueue) : mainQueue_(mainQueue) {}
+    void setFrameOrigin(Point) override {}
+    void setAlpha(double) override {}
+    void animateAlpha(double, Duration duration, Task completion) override {
+      mainQueue_.asyncAfter(duration, std::move(completion));
+    }
+    void orderFrontRegardless() override {}
+    void orderOut() override {}
+
+  private:
+    MainQueue& mainQueue_;
+  };
+  class Item final : public StatusItem {
+  public:
+    void setAppearance(const StatusItemAppearance&) override {}
+    void setMenu(std::vector<MenuItem>) override {}
+    void popUpMenu() override {}
+  };
+
+  QuietUserInterface(MainQueue& mainQueue, Log& log) : mainQueue_(mainQueue), log_(log) {}
+  std::shared_ptr<OverlayWindow> makeHudWindow(const HudWindowStyle& style) override {
+    log_.write("Quillon HUD: " + style.message);
+    return std::make_shared<Window>(mainQueue_);
+  }
+  std::unique_ptr<StatusItem> makeStatusItem(StatusItemHandlers) override {
+    return std::make_unique<Item>();
+  }
+  void popUpMenu(std::string, std::vector<MenuItem>, Point, std::function<void(int)>) override {}
+
+private:
+  MainQueue& mainQueue_;
+  Log& log_;
+};
+
+class SilentSound final : public Sound {
+public:
+  void play(std::string_view) override {}
+};
+
+class NoLoginItems final : public LoginItems {
+public:
+  LoginItemStatus status() const override { return LoginItemStatus::NotRegistered; }
+  std::optional<LoginItemFailure> registerApplication() override {
+    return LoginItemFailure{"launch at login is not supported on this desktop yet"};
+  }
+  std::optional<LoginItemFailure> unregisterApplication() override { return std::nullopt; }
+};
+
+class RootWindowScreens final : public Screens {
+public:
+  explicit RootWindowScreens(X11Connection& connection) : connection_(connection) {}
+  std::vector<ScreenInfo> screens() const override {
+    Display* display = connection_.display();
+    const int screen = DefaultScreen(display);
+    const Rect frame{{0, 0},
+                     {static_cast<double>(DisplayWidth(display, screen)),
+                      static_cast<double>(DisplayHeight(display, screen))}};
+    return {ScreenInfo{frame, frame}};
+  }
+  std::optional<ScreenInfo> mainScreen() const override { return screens().front(); }
+  Observation observeParametersChanged(std::function<void()>) override { return Observation(); }
+
+private:
+  X11Connection& connection_;
+};
+
+class HomeDirectories final : public Directories {
+public:
+  std::optional<std::filesystem::path> home() const override {
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0') {
+      return std::nullopt;
+    }
+    return std::filesystem::path(home);
+  }
+  std::optional<std::filesystem::path> documents() const override { return under("Documents"); }
+  std::optional<std::filesystem::path> desktop() const override { return under("Desktop"); }
+
+private:
+  std::optional<std::filesystem::path> under(std::string_view name) const {
+    const auto base = home();
+    return base ? std::optional(*base / name) : std::nullopt;
+  }
+};
+
+} // namespace
+
+struct LinuxPlatform::Services {
+  Services(const Options& options, std::ostream& logStream,
+           std::unique_ptr<X11Connection> openConnection)
+      : log(logStream), connection(std::move(openConnection)),
+        inputSources(*connection, log, options.desktopRelocksGroup),
+        keyboard(*connection, inputSources, mainQueue, clock),
+        eventTaps(*connection, keyboard, mainQueue, log), workspace(*connection),
+        bundle(options.executable, log), defaults(options.configurationFolder, log),
+        pasteboard(*connection), userInterface(mainQueue, log), screens(*connection),
+        accessibility(log), power(log), audioRecorders(log), windowLevels(log), images(log),
+        application(log, LinuxApplication::Options{options.stallOnUserSignal}),
+        platform{clock,        mainQueue, backgroundQueue, log,          bundle,
+                 localization, defaults,  eventTaps,       inputSources, accessibility,
+                 processes,    workspace, permissions,     pasteboard,   application,
+                 sound,        screens,   userInterface,   loginItems,   power,
+                 directories,  images,    audioRecorders,  windowLevels} {}
+
+  MonotonicClock clock;
+  LinuxMainQueue mainQueue;
+  ThreadBackgroundQueue backgroundQueue;
+  StreamLog log;
+  std::unique_ptr<X11Connection> connection;
+  LinuxInputSources inputSources;
+  XTestKeyboard keyboard;
+  LinuxEventTaps eventTaps;
+  LinuxWorkspace workspace;
+  FileBundle bundle;
+  TableLocalization localization;
+  PlistDefaults defaults;
+  PosixProcesses processes;
+  LinuxPermissions permissions;
+  X11SelectionPasteboard pasteboard;
+  SilentSound sound;
+  QuietUserInterface userInterface;
+  NoLoginItems loginItems;
+  RootWindowScreens screens;
+  HomeDirectories directories;
+  UnsupportedAccessibility accessibility;
+  UnsupportedPower power;
+  UnsupportedAudioRecorders audioRecorders;
+  UnsupportedWindowLevels windowLevels;
+  UnsupportedImages images;
+  LinuxApplication application;
+  Platform platform;
+};
+
+std::unique_ptr<LinuxPlatform> LinuxPlatform::open(const Options& options, std::ostream& logStream,
+                                                   std::string& error) {
+  auto connection = X11Connection::open(options.displayName, error);
+  if (!connection) {
+    return nullptr;
+  }
+  auto services = std::make_unique<Services>(options, logStream, std::move(connection));
+  Log& log = services->log;
+  services->connection->setLostHandler(
+      [&log] { log.write("Quillon: the X server went away; quitting"); });
+  services->connection->attachToMainLoop();
+  return std::unique_ptr<LinuxPlatform>(new LinuxPlatform(std::move(services)));
+}
+
+LinuxPlatform::LinuxPlatform(std::unique_ptr<Services> services) : services_(std::move(services)) {}
+
+LinuxPlatform::~LinuxPlatform() = default;
+
+Platform& LinuxPlatform::platform() {
+  return services_->platform;
+}
+
+namespace {
+
+std::filesystem::path configurationFolder() {
+  const char* configHome = std::getenv("XDG_CONFIG_HOME");
+  if (configHome != nullptr && *configHome == '/') {
+    return std::filesystem::path(configHome) / "quillon";
+  }
+  const char* home = std::getenv("HOME");
+  return std::filesystem::path(home != nullptr ? home : "/tmp") / ".config" / "quillon";
+}
+
+bool environmentNames(const char* variable, std::string_view wanted) {
+  const char* value = std::getenv(variable);
+  return value != nullptr && std::string_view(value).find(wanted) != std::string_view::npos;
+}
+
+} // namespace
+
+LinuxPlatform::Options LinuxPlatform::optionsFromEnvironment(std::filesystem::path executable) {
+  Options options;
+  options.executable = std::move(executable);
+  options.configurationFolder = configurationFolder();
+  // GNOME's window manager takes its own layout back after every lock.
+  options.desktopRelocksGroup = environmentNames("XDG_CURRENT_DESKTOP", "GNOME");
+  options.stallOnUserSignal = environmentNames("QUILLON_TEST_HOOKS", "stall");
+  return options;
+}
+
+} // namespace quillon

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <filesystem>
+#include <memory>
+#include <ostream>
+#include <string>
+
+namespace quillon {
+
+// The composition root of the live X11 desktop: opens the display and builds
+// every service on it. Services this desktop has no live version of yet
+// answer as a refusing system would.
+class LinuxPlatform {
+public:
+  struct Options {
+    std::filesystem::path executable;
+    // Empty for $DISPLAY.
+    std::string displayName;
+    // Where settings are stored: $XDG_CONFIG_HOME/quillon.
+    std::filesystem::path configurationFolder;
+    bool desktopRelocksGroup = false;
+    bool stallOnUserSignal = false;
+  };
+
+  // Settings under $XDG_CONFIG_HOME/quillon; the desktop named by
+  // $XDG_CURRENT_DESKTOP; the test hooks named by $QUILLON_TEST_HOOKS.
+  static Options optionsFromEnvironment(std::filesystem::path executable);
+
+  // Null, with the reason in `error`, when the display cannot be opened.
+  static std::unique_ptr<LinuxPlatform> open(const Options& options, std::ostream& logStream,
+                                             std::string& error);
+  ~LinuxPlatform();
+
+  Platform& platform();
+
+private:
+  struct Services;
+  explicit LinuxPlatform(std::unique_ptr<Services> services);
+  std::unique_ptr<Services> services_;
+};
+
+} // namespace quillon

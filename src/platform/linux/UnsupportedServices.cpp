@@ -1,0 +1,101 @@
+#include "platform/linux/UnsupportedServices.h"
+
+namespace quillon {
+
+namespace {
+
+class NoElement final : public AXElement::Reference {};
+
+AXElement noElement() {
+  return AXElement(std::make_shared<NoElement>());
+}
+
+} // namespace
+
+void UnsupportedNotice::report() const {
+  if (reported_) {
+    return;
+  }
+  reported_ = true;
+  log_.write("Quillon: " + service_ + " is not supported on this desktop yet");
+}
+
+AXElement UnsupportedAccessibility::systemWideElement() {
+  return noElement();
+}
+
+AXElement UnsupportedAccessibility::applicationElement(int) {
+  return noElement();
+}
+
+std::optional<AXValue> UnsupportedAccessibility::copyAttributeValue(const AXElement&,
+                                                                    std::string_view) {
+  notice_.report();
+  return std::nullopt;
+}
+
+bool UnsupportedAccessibility::setAttributeValue(const AXElement&, std::string_view,
+                                                 const AXValue&) {
+  notice_.report();
+  return false;
+}
+
+bool UnsupportedAccessibility::performAction(const AXElement&, std::string_view) {
+  notice_.report();
+  return false;
+}
+
+std::optional<AXElement> UnsupportedAccessibility::elementAtPosition(const AXElement&, Point) {
+  notice_.report();
+  return std::nullopt;
+}
+
+std::optional<std::uint32_t> UnsupportedAccessibility::windowNumber(const AXElement&) {
+  notice_.report();
+  return std::nullopt;
+}
+
+Observation UnsupportedAccessibility::observe(int, std::string_view,
+                                              std::function<void(const AXElement&)>) {
+  notice_.report();
+  return Observation();
+}
+
+std::optional<std::uint32_t> UnsupportedPower::createAssertion(std::string_view, std::string_view) {
+  notice_.report();
+  return std::nullopt;
+}
+
+std::optional<std::string> UnsupportedPower::providingPowerSourceType() const {
+  notice_.report();
+  return std::nullopt;
+}
+
+std::optional<PropertyValue> UnsupportedPower::rootDomainProperty(std::string_view) const {
+  notice_.report();
+  return std::nullopt;
+}
+
+Power::InterestResult UnsupportedPower::observeRootDomainInterest(std::function<void()>) {
+  notice_.report();
+  return InterestResult{nullptr, InterestFailure::RootDomainNotFound, 0};
+}
+
+void UnsupportedAudioRecorders::requestMicrophoneAccess(std::function<void(bool granted)> answer) {
+  notice_.report();
+  answer(false);
+}
+
+AudioRecorders::Result UnsupportedAudioRecorders::makeRecorder(const std::filesystem::path&,
+                                                               const AudioRecorderSettings&) {
+  notice_.report();
+  return Result{nullptr, "audio recording is not supported on this desktop yet"};
+}
+
+std::optional<PasteboardItem>
+UnsupportedImages::pasteboardItemForImageFile(const std::filesystem::path&) const {
+  notice_.report();
+  return std::nullopt;
+}
+
+} // namespace quillon

@@ -1,0 +1,102 @@
+#pragma once
+
+// The services this desktop does not offer yet. Each answers as a system
+// that refuses would, and says so once in the log, so every feature above
+// degrades the way it does when the system says no.
+
+#include "platform/Accessibility.h"
+#include "platform/AudioRecorders.h"
+#include "platform/Images.h"
+#include "platform/Log.h"
+#include "platform/Power.h"
+#include "platform/WindowLevels.h"
+
+#include <string>
+#include <string_view>
+
+namespace quillon {
+
+// One log line the first time a service is used.
+class UnsupportedNotice {
+public:
+  UnsupportedNotice(Log& log, std::string service) : log_(log), service_(std::move(service)) {}
+  void report() const;
+
+private:
+  Log& log_;
+  std::string service_;
+  mutable bool reported_ = false;
+};
+
+// X11 lets every client read and move every window, so the process counts as
+// trusted; reading other applications' controls is not built yet.
+class UnsupportedAccessibility final : public Accessibility {
+public:
+  explicit UnsupportedAccessibility(Log& log) : notice_(log, "window and control access") {}
+
+  bool isProcessTrusted() const override { return true; }
+  bool isProcessTrustedWithOptions(bool) override { return true; }
+  AXElement systemWideElement() override;
+  AXElement applicationElement(int processIdentifier) override;
+  void setMessagingTimeout(const AXElement&, Duration) override {}
+  std::optional<AXValue> copyAttributeValue(const AXElement&, std::string_view) override;
+  bool setAttributeValue(const AXElement&, std::string_view, const AXValue&) override;
+  bool performAction(const AXElement&, std::string_view) override;
+  std::optional<AXElement> elementAtPosition(const AXElement&, Point) override;
+  std::optional<std::uint32_t> windowNumber(const AXElement&) override;
+  Observation observe(int, std::string_view, std::function<void(const AXElement&)>) override;
+
+private:
+  UnsupportedNotice notice_;
+};
+
+class UnsupportedPower final : public Power {
+public:
+  explicit UnsupportedPower(Log& log) : notice_(log, "power management") {}
+
+  std::optional<std::uint32_t> createAssertion(std::string_view, std::string_view) override;
+  void releaseAssertion(std::uint32_t) override {}
+  std::optional<std::string> providingPowerSourceType() const override;
+  std::optional<PropertyValue> rootDomainProperty(std::string_view) const override;
+  InterestResult observeRootDomainInterest(std::function<void()>) override;
+
+private:
+  UnsupportedNotice notice_;
+};
+
+class UnsupportedAudioRecorders final : public AudioRecorders {
+public:
+  explicit UnsupportedAudioRecorders(Log& log) : notice_(log, "audio recording") {}
+
+  void requestMicrophoneAccess(std::function<void(bool granted)> answer) override;
+  Result makeRecorder(const std::filesystem::path&, const AudioRecorderSettings&) override;
+
+private:
+  UnsupportedNotice notice_;
+};
+
+class UnsupportedWindowLevels final : public WindowLevels {
+public:
+  explicit UnsupportedWindowLevels(Log& log) : notice_(log, "window levels") {}
+
+  std::int32_t level(WindowLevelKey key) const override {
+    return key == WindowLevelKey::Floating ? 3 : 0;
+  }
+  void setWindowLevel(std::uint32_t, std::int32_t) override { notice_.report(); }
+
+private:
+  UnsupportedNotice notice_;
+};
+
+class UnsupportedImages final : public Images {
+public:
+  explicit UnsupportedImages(Log& log) : notice_(log, "image files") {}
+
+  std::optional<PasteboardItem>
+  pasteboardItemForImageFile(const std::filesystem::path&) const override;
+
+private:
+  UnsupportedNotice notice_;
+};
+
+} // namespace quillon

@@ -1,0 +1,227 @@
+// The product on a real X server: a private Xvfb with openbox, a text window
+// of its own taking the keys, and a typist at a keyboard of their own.
+
+#include "X11Session.h"
+#include "platform/KeyCodes.h"
+#include "platform/linux/PosixProcesses.h"
+#include "platform/xkb/KeyCodeTable.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <thread>
+
+namespace quillon {
+namespace {
+
+using namespace std::chrono_literals;
+
+class X11DesktopTest : public testing::Test {
+protected:
+  static void SetUpTestSuite() { session_ = X11Session::start(whyNot_).release(); }
+  static void TearDownTestSuite() {
+    delete session_;
+    session_ = nullptr;
+  }
+
+  void SetUp() override {
+    if (session_ == nullptr) {
+      GTEST_SKIP() << "no X test desktop: " << whyNot_;
+    }
+    session_->setLayouts("us,ru");
+    typist_ = X11Typist::open(session_->display());
+    window_ = X11TextWindow::open(session_->display());
+    ASSERT_TRUE(typist_ && window_);
+    window_->takeFocus();
+  }
+
+  void TearDown() override {
+    if (session_ != nullptr && session_->productRunning()) {
+      session_->signalProduct(SIGTERM);
+      session_->waitForProductExit(5s);
+    }
+    window_.reset();
+    typist_.reset();
+  }
+
+  // Started, and holding the typist's keyboard.
+  void startProduct() {
+    session_->startProduct();
+    ASSERT_TRUE(X11Session::waitUntil([this] { return typist_->keyboardGrabbed(); }))
+        << session_->productLog();
+    ASSERT_TRUE(X11Session::waitUntil([] {
+      return session_->productLog().find("Quillon: event tap started") != std::string::npos;
+    }));
+  }
+
+  bool windowReceives(const std::string& text, std::chrono::milliseconds limit = 5s) {
+    return X11Session::waitUntil([&] { return window_->text() == text; }, limit);
+  }
+
+  static X11Session* session_;
+  static std::string whyNot_;
+  std::unique_ptr<X11Typist> typist_;
+  std::unique_ptr<X11TextWindow> window_;
+};
+
+X11Session* X11DesktopTest::session_ = nullptr;
+std::string X11DesktopTest::whyNot_;
+
+TEST_F(X11DesktopTest, AWordTypedInTheWrongLayoutIsCorrectedAndTheUndoGivesItBack) {
+  startProduct();
+  typist_->type("ghbdtn ");
+  EXPECT_TRUE(windowReceives("привет ")) << window_->text() << "\n" << session_->productLog();
+  EXPECT_EQ(session_->currentGroup(), 1u);
+
+  // ⌘\ is Super+\ on a PC keyboard.
+  typist_->press(keycode::Backslash, flag::Command);
+  EXPECT_TRUE(windowReceives("ghbdtn ")) << window_->text() << "\n" << session_->productLog();
+  EXPECT_EQ(session_->currentGroup(), 0u);
+}
+
+TEST_F(X11DesktopTest, ASelectedWordIsConvertedThroughTheClipboardWhichIsThenRestored) {
+  startProduct();
+  window_->setClipboard("kept");
+  typist_->type("ghbdtn");
+  ASSERT_TRUE(windowReceives("ghbdtn"));
+  window_->selectAll();
+  typist_->press(keycode::Backslash, flag::Command);
+  EXPECT_TRUE(windowReceives("привет")) << window_->text() << "\n" << session_->productLog();
+  EXPECT_EQ(session_->currentGroup(), 1u);
+  // Copied and pasted with Control, the shortcut of applications here.
+  const std::string keys = window_->keycodeLog();
+  const auto control = std::to_string(*xkbKeycodeFor(keycode::Control)) + " ";
+  EXPECT_NE(keys.find(control), std::string::npos) << keys;
+  EXPECT_TRUE(X11Session::waitUntil([] { return session_->clipboardText() == "kept"; }))
+      << session_->clipboardText().value_or("(none)");
+}
+
+TEST_F(X11DesktopTest, ShiftSlashTwiceArrivesAsACommaAndOrdinaryKeysPassUnchanged) {
+  startProduct();
+  typist_->press(keycode::Slash, flag::Shift);
+  typist_->press(keycode::Slash, flag::Shift);
+  EXPECT_TRUE(windowReceives(",")) << window_->text();
+
+  window_->clear();
+  typist_->type("Hello, World");
+  EXPECT_TRUE(windowReceives("Hello, World")) << window_->text();
+}
+
+TEST_F(X11DesktopTest, AHotkeyChordIsSwallowedWhileItsModifiersStillArrive) {
+  startProduct();
+  // ⌃⌘← snaps the window: Ctrl+Super+Left.
+  typist_->press(keycode::LeftArrow, flag::Control | flag::Command);
+  typist_->type("a");
+  ASSERT_TRUE(windowReceives("a")) << window_->keycodeLog();
+  const std::string keys = window_->keycodeLog();
+  const auto control = std::to_string(*xkbKeycodeFor(keycode::Control)) + " ";
+  const auto super = std::to_string(*xkbKeycodeFor(keycode::Command)) + " ";
+  const auto left = std::to_string(*xkbKeycodeFor(keycode::LeftArrow)) + " ";
+  EXPECT_NE(keys.find(control), std::string::npos) << keys;
+  EXPECT_NE(keys.find(super), std::string::npos) << keys;
+  EXPECT_EQ(keys.find(left), std::string::npos) << keys;
+}
+
+TEST_F(X11DesktopTest, ShiftDoubleTapTurnsCorrectionOff) {
+  startProduct();
+  typist_->press(keycode::Shift, 0);
+  typist_->press(keycode::Shift, 0);
+  ASSERT_TRUE(X11Session::waitUntil([] {
+    return session_->productLog().find("Quillon: Shift double-tap → toggle auto-switch") !=
+           std::string::npos;
+  }));
+  typist_->type("ghbdtn ");
+  EXPECT_TRUE(windowReceives("ghbdtn ")) << window_->text();
+  EXPECT_EQ(session_->currentGroup(), 0u);
+}
+
+TEST_F(X11DesktopTest, AKeyboardUnpluggedMidChordLeavesNothingHeldAndANewOneIsGrabbed) {
+  startProduct();
+  typist_->keyDown(keycode::Shift);
+  typist_->type("ab ");
+  ASSERT_TRUE(windowReceives("AB ")) << window_->text();
+  // Removing the typist's master unplugs its keyboard with Shift down.
+  typist_.reset();
+  window_->clear();
+  typist_ = X11Typist::open(session_->display());
+  ASSERT_TRUE(typist_);
+  EXPECT_TRUE(X11Session::waitUntil([this] { return typist_->keyboardGrabbed(); }));
+  window_->takeFocus();
+  typist_->type("ghbdtn ");
+  EXPECT_TRUE(windowReceives("привет ")) << window_->text();
+}
+
+TEST_F(X11DesktopTest, AKilledProductLeavesNoKeyboardGrabbed) {
+  startProduct();
+  session_->signalProduct(SIGKILL);
+  session_->waitForProductExit(5s);
+  EXPECT_TRUE(X11Session::waitUntil([this] { return !typist_->keyboardGrabbed(); }, 2s));
+  typist_->type("free");
+  EXPECT_TRUE(windowReceives("free", 2s)) << window_->text();
+}
+
+TEST_F(X11DesktopTest, AStalledMainLoopGivesTheKeyboardBackWithinTheWatchdogLimit) {
+  startProduct();
+  const auto stalled = std::chrono::steady_clock::now();
+  // The test hook blocks the product's main loop for 3 s.
+  session_->signalProduct(SIGUSR1);
+  ASSERT_TRUE(X11Session::waitUntil([this] { return !typist_->keyboardGrabbed(); }, 2900ms));
+  EXPECT_LT(std::chrono::steady_clock::now() - stalled, 2900ms);
+  typist_->type("ok");
+  EXPECT_TRUE(windowReceives("ok", 2s)) << window_->text();
+
+  // Once the loop runs again the tap hears why it stopped and starts again.
+  EXPECT_TRUE(X11Session::waitUntil([this] { return typist_->keyboardGrabbed(); }));
+  EXPECT_NE(session_->productLog().find(
+                "Quillon: the main loop stalled for 2 s; every keyboard grab was released"),
+            std::string::npos);
+  window_->clear();
+  typist_->type("ghbdtn ");
+  EXPECT_TRUE(windowReceives("привет ")) << window_->text();
+}
+
+TEST_F(X11DesktopTest, LayoutsWithoutAnEnglishAndRussianPairLeaveTextAloneAndSaySoOnce) {
+  session_->setLayouts("us,de");
+  startProduct();
+  typist_->type("ghbdtn ");
+  EXPECT_TRUE(windowReceives("ghbdtn ")) << window_->text();
+  const std::string log = session_->productLog();
+  const std::string line = "Quillon: layout correction stays idle: it needs an English and a "
+                           "Russian keyboard layout, and this session has "
+                           "com.apple.keylayout.US,xkb:de";
+  const auto first = log.find(line);
+  EXPECT_NE(first, std::string::npos) << log;
+  EXPECT_EQ(log.find(line, first + 1), std::string::npos) << log;
+}
+
+TEST(X11ServerLossTest, TheProductEndsWithOneLineWhenTheServerGoesAway) {
+  std::string whyNot;
+  const auto session = X11Session::start(whyNot);
+  if (!session) {
+    GTEST_SKIP() << "no X test desktop: " << whyNot;
+  }
+  session->startProduct();
+  ASSERT_TRUE(X11Session::waitUntil([&] {
+    return session->productLog().find("Quillon: event tap started") != std::string::npos;
+  }));
+  session->stopServer();
+  EXPECT_EQ(session->waitForProductExit(5s), 1);
+  EXPECT_NE(session->productLog().find("Quillon: the X server went away; quitting"),
+            std::string::npos)
+      << session->productLog();
+}
+
+TEST(X11StartupTest, WithoutADisplayOneLineSuggestsTheSimulatedDesktop) {
+  PosixProcesses processes;
+  const SpawnResult started =
+      processes.spawn({"/usr/bin/env", {"-u", "DISPLAY", QUILLON_EXECUTABLE}, true, true, nullptr});
+  ASSERT_TRUE(started.process) << started.error;
+  EXPECT_EQ(started.process->waitForExit(), 2);
+  EXPECT_EQ(started.process->capturedOutput(), "");
+  EXPECT_EQ(started.process->capturedError(),
+            "Quillon: no X display (DISPLAY is not set); run quillon --simulate [FILE] to use "
+            "Quillon on the simulated desktop\n");
+}
+
+} // namespace
+} // namespace quillon

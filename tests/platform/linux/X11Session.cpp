@@ -1,0 +1,256 @@
+#include "X11Session.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace quillon {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* kServer = "/usr/bin/Xvfb";
+constexpr const char* kWindowManager = "/usr/bin/openbox";
+constexpr const char* kLayoutTool = "/usr/bin/setxkbmap";
+
+// Forks and runs the program with extra environment variables, its output
+// (and error) into `output` when given.
+// Everything the child needs is built before the fork: the test process has
+// threads, and only async-signal-safe calls are sound in the child.
+int spawn(const std::vector<std::string>& arguments, const std::vector<std::string>& environment,
+          const std::filesystem::path& output = {}, int keepOpen = -1) {
+  std::vector<std::string> variables = environment;
+  for (char** variable = environ; *variable != nullptr; ++variable) {
+    const std::string entry(*variable);
+    const std::string name = entry.substr(0, entry.find('='));
+    const bool overridden =
+        std::any_of(environment.begin(), environment.end(),
+                    [&](const std::string& given) { return given.starts_with(name + "="); });
+    if (!overridden) {
+      variables.push_back(entry);
+    }
+  }
+  std::vector<char*> envp;
+  for (const std::string& variable : variables) {
+    envp.push_back(const_cast<char*>(variable.c_str()));
+  }
+  envp.push_back(nullptr);
+  std::vector<char*> argv;
+  for (const std::string& argument : arguments) {
+    argv.push_back(const_cast<char*>(argument.c_str()));
+  }
+  argv.push_back(nullptr);
+  const pid_t child = fork();
+  if (child != 0) {
+    return child;
+  }
+  if (!output.empty()) {
+    const int file = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    dup2(file, STDOUT_FILENO);
+    dup2(file, STDERR_FILENO);
+  } else {
+    const int null = ::open("/dev/null", O_WRONLY);
+    dup2(null, STDOUT_FILENO);
+    dup2(null, STDERR_FILENO);
+  }
+  for (int descriptor = 3; descriptor < 256; ++descriptor) {
+    if (descriptor != keepOpen) {
+      close(descriptor);
+    }
+  }
+  execve(argv.front(), argv.data(), envp.data());
+  _exit(127);
+}
+
+void stop(int& process) {
+  if (process <= 0) {
+    return;
+  }
+  kill(process, SIGTERM);
+  waitpid(process, nullptr, 0);
+  process = -1;
+}
+
+} // namespace
+
+bool X11Session::waitUntil(const std::function<bool()>& condition,
+                           std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      return false;
+    }
+    std::this_thread::sleep_for(20ms);
+  }
+  return true;
+}
+
+std::unique_ptr<X11Session> X11Session::start(std::string& whyNot) {
+  for (const char* tool : {kServer, kWindowManager, kLayoutTool}) {
+    if (access(tool, X_OK) != 0) {
+      whyNot = std::string(tool) + " is not installed (bash scripts/setup.sh installs it)";
+      return nullptr;
+    }
+  }
+  auto session = std::unique_ptr<X11Session>(new X11Session());
+  char folderTemplate[] = "/tmp/quillon-x11-XXXXXX";
+  session->folder_ = mkdtemp(folderTemplate);
+  int pipe[2];
+  if (::pipe(pipe) != 0) {
+    whyNot = "no pipe";
+    return nullptr;
+  }
+  // The server picks a free display and writes its number to the pipe.
+  session->server_ = spawn({kServer, "-displayfd", std::to_string(pipe[1]), "-screen", "0",
+                            "1280x800x24", "-noreset", "-nolisten", "tcp"},
+                           {}, {}, pipe[1]);
+  close(pipe[1]);
+  std::string number;
+  char byte = 0;
+  while (::read(pipe[0], &byte, 1) == 1 && byte != '\n') {
+    number += byte;
+  }
+  close(pipe[0]);
+  if (number.empty()) {
+    whyNot = "Xvfb did not start";
+    return nullptr;
+  }
+  session->display_ = ":" + number;
+  session->windowManager_ = spawn({kWindowManager}, {"DISPLAY=" + session->display_});
+  Display* display = XOpenDisplay(session->display_.c_str());
+  if (display != nullptr) {
+    const Atom check = XInternAtom(display, "_NET_SUPPORTING_WM_CHECK", False);
+    waitUntil(
+        [&] {
+          int count = 0;
+          Atom* properties = XListProperties(display, DefaultRootWindow(display), &count);
+          bool found = false;
+          for (int index = 0; index < count; ++index) {
+            found = found || properties[index] == check;
+          }
+          XFree(properties);
+          return found;
+        },
+        20s);
+    XCloseDisplay(display);
+  }
+  session->setLayouts("us,ru");
+  return session;
+}
+
+X11Session::~X11Session() {
+  stop(product_);
+  stop(windowManager_);
+  stop(server_);
+  std::error_code ignored;
+  std::filesystem::remove_all(folder_, ignored);
+}
+
+int X11Session::runTool(const std::vector<std::string>& arguments) const {
+  const int child = spawn(arguments, {"DISPLAY=" + display_});
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void X11Session::setLayouts(const std::string& layouts) {
+  runTool({kLayoutTool, "-layout", layouts});
+}
+
+unsigned X11Session::currentGroup() const {
+  Display* display = XOpenDisplay(display_.c_str());
+  XkbStateRec state{};
+  XkbGetState(display, XkbUseCoreKbd, &state);
+  XCloseDisplay(display);
+  return state.group;
+}
+
+std::optional<std::string> X11Session::clipboardText() const {
+  Display* display = XOpenDisplay(display_.c_str());
+  const Window window =
+      XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+  const Atom property = XInternAtom(display, "QUILLON_TEST_CLIPBOARD", False);
+  XConvertSelection(display, XInternAtom(display, "CLIPBOARD", False),
+                    XInternAtom(display, "UTF8_STRING", False), property, window, CurrentTime);
+  XFlush(display);
+  std::optional<std::string> text;
+  XEvent event;
+  const bool answered = waitUntil(
+      [&] { return XCheckTypedWindowEvent(display, window, SelectionNotify, &event) == True; }, 2s);
+  if (answered && event.xselection.property != None) {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(display, window, property, 0, 1 << 20, True, AnyPropertyType, &type,
+                           &format, &count, &after, &data) == Success &&
+        data != nullptr) {
+      text = std::string(reinterpret_cast<const char*>(data), count);
+      XFree(data);
+    }
+  }
+  XDestroyWindow(display, window);
+  XCloseDisplay(display);
+  return text;
+}
+
+void X11Session::startProduct() {
+  const auto settings = folder_ / "config";
+  std::filesystem::remove_all(settings);
+  std::filesystem::create_directories(settings);
+  product_ = spawn({QUILLON_EXECUTABLE},
+                   {"DISPLAY=" + display_, "XDG_CONFIG_HOME=" + settings.string(),
+                    "HOME=" + folder_.string(), "QUILLON_TEST_HOOKS=stall"},
+                   folder_ / "product.log");
+}
+
+void X11Session::signalProduct(int signal) {
+  kill(product_, signal);
+}
+
+std::optional<int> X11Session::waitForProductExit(std::chrono::milliseconds limit) {
+  std::optional<int> exitStatus;
+  waitUntil(
+      [&] {
+        int status = 0;
+        if (waitpid(product_, &status, WNOHANG) != product_) {
+          return false;
+        }
+        product_ = -1;
+        exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return true;
+      },
+      limit);
+  return exitStatus;
+}
+
+bool X11Session::productRunning() {
+  return product_ > 0 && waitpid(product_, nullptr, WNOHANG) == 0;
+}
+
+std::string X11Session::productLog() const {
+  std::ifstream file(folder_ / "product.log");
+  std::stringstream contents;
+  contents << file.rdbuf();
+  return contents.str();
+}
+
+void X11Session::stopServer() {
+  stop(windowManager_);
+  stop(server_);
+}
+
+} // namespace quillon

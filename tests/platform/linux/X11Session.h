@@ -1,0 +1,58 @@
+#pragma once
+
+#include "platform/linux/X11TextWindow.h"
+#include "platform/linux/X11Typist.h"
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+// A private X desktop for tests: Xvfb with openbox, the us,ru layouts, and
+// the product started on it as a separate process, as a user would run it.
+class X11Session {
+public:
+  // Null, with the reason in `whyNot`, when Xvfb or openbox is missing.
+  static std::unique_ptr<X11Session> start(std::string& whyNot);
+  X11Session(const X11Session&) = delete;
+  X11Session& operator=(const X11Session&) = delete;
+  ~X11Session();
+
+  const std::string& display() const { return display_; }
+  void setLayouts(const std::string& layouts);
+  unsigned currentGroup() const;
+  // The CLIPBOARD selection's text as any client would paste it; absent when
+  // no one owns it or the owner does not answer.
+  std::optional<std::string> clipboardText() const;
+
+  // Starts `quillon` with no arguments on this display, its settings in a
+  // fresh folder and the test hooks on.
+  void startProduct();
+  void signalProduct(int signal);
+  // The exit status once the product has ended within the time.
+  std::optional<int> waitForProductExit(std::chrono::milliseconds limit);
+  bool productRunning();
+  std::string productLog() const;
+  // Stops the X server itself, as when a session ends under the product.
+  void stopServer();
+
+  static bool waitUntil(const std::function<bool()>& condition,
+                        std::chrono::milliseconds limit = std::chrono::seconds(5));
+
+private:
+  X11Session() = default;
+  int runTool(const std::vector<std::string>& arguments) const;
+
+  std::filesystem::path folder_;
+  std::string display_;
+  int server_ = -1;
+  int windowManager_ = -1;
+  int product_ = -1;
+};
+
+} // namespace quillon
