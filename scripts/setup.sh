@@ -10,6 +10,10 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   # Word lists for the layout-correction quality report in bench/.
   wamerican hunspell-ru
+  # The live desktop's shell: tray icon and menu, HUD, clipboard, sounds, autostart entry.
+  libgtk-3-dev libayatana-appindicator3-dev libcanberra-dev desktop-file-utils
+  # Its tests: a private X server with a window manager and a private session bus.
+  xvfb openbox dbus-x11 libxtst-dev
 )
 
 missing=()
