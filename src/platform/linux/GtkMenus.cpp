@@ -14,7 +14,7 @@ constexpr gunichar downArrowCharacter = 0xF701;
 constexpr gunichar leftArrowCharacter = 0xF702;
 constexpr gunichar rightArrowCharacter = 0xF703;
 
-std::optional<guint> keyvalFor(gunichar character) {
+guint keyvalFor(gunichar character) {
   switch (character) {
   case upArrowCharacter:
     return GDK_KEY_Up;
@@ -25,14 +25,9 @@ std::optional<guint> keyvalFor(gunichar character) {
   case rightArrowCharacter:
     return GDK_KEY_Right;
   default:
-    break;
+    // Any other character has a keysym, a Unicode one at worst.
+    return gdk_unicode_to_keyval(g_unichar_tolower(character));
   }
-  const guint keyval = gdk_unicode_to_keyval(g_unichar_tolower(character));
-  // An unknown character comes back with the "direct Unicode" bit set.
-  if ((keyval & 0x01000000) != 0 && character > 0xFF) {
-    return std::nullopt;
-  }
-  return keyval;
 }
 
 // What one item does when chosen: the chooser, weakly, and the tag.
@@ -116,11 +111,7 @@ std::optional<GtkAccelerator> gtkAccelerator(const MenuItem& item) {
     return std::nullopt;
   }
   const gunichar character = g_utf8_get_char(item.keyEquivalent.c_str());
-  const auto key = keyvalFor(character);
-  if (!key) {
-    return std::nullopt;
-  }
-  GtkAccelerator accelerator{*key, GdkModifierType{}};
+  GtkAccelerator accelerator{keyvalFor(character), GdkModifierType{}};
   const auto add = [&accelerator](GdkModifierType modifier) {
     accelerator.modifiers = static_cast<GdkModifierType>(accelerator.modifiers | modifier);
   };

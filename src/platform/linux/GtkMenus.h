@@ -65,7 +65,7 @@ GdkPoint pointerPosition();
 
 // A key equivalent as a GTK accelerator: the key and its modifiers, with
 // Command as Super and Option as Alt, as on a PC keyboard attached to the
-// other system. Nothing for an empty or unknown key.
+// other system. Nothing for an empty key or one that is not UTF-8.
 struct GtkAccelerator {
   guint key = 0;
   GdkModifierType modifiers{};

@@ -15,9 +15,10 @@ constexpr std::string_view entryFileName = "quillon.desktop";
 constexpr std::string_view temporarySuffix = ".new";
 constexpr std::string_view noFolderFailure = "no autostart folder: neither XDG_CONFIG_HOME "
                                              "nor HOME names one";
-// A user who turns the entry off in a session's settings gets this line
-// rewritten rather than the file removed.
+// A user who turns the entry off in a session's settings gets one of these
+// lines written rather than the file removed.
 constexpr std::string_view hiddenLine = "Hidden=true";
+constexpr std::string_view gnomeDisabledLine = "X-GNOME-Autostart-enabled=false";
 
 // One argument of an Exec line: quoted when it holds anything the launcher
 // would split or expand, with the characters that stay special inside quotes
@@ -135,8 +136,8 @@ LoginItemStatus LinuxLoginItems::status() const {
   if (!file || !std::filesystem::is_regular_file(*file, error)) {
     return LoginItemStatus::NotRegistered;
   }
-  return containsLine(*file, hiddenLine) ? LoginItemStatus::NotRegistered
-                                         : LoginItemStatus::Enabled;
+  const bool turnedOff = containsLine(*file, hiddenLine) || containsLine(*file, gnomeDisabledLine);
+  return turnedOff ? LoginItemStatus::NotRegistered : LoginItemStatus::Enabled;
 }
 
 std::optional<LoginItemFailure> LinuxLoginItems::registerApplication() {

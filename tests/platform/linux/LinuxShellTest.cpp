@@ -232,3 +232,42 @@ TEST_F(HudTest, AHudThatTakesClicksStopsThem) {
 
 } // namespace
 } // namespace quillon
+
+namespace quillon {
+namespace {
+
+using PopUpMenuTest = LiveShellTest;
+
+TEST_F(PopUpMenuTest, OpensAtThePointAndHearsThePickAfterTheMenuIsDone) {
+  LinuxUserInterface ui(log_);
+  std::vector<int> chosen;
+  ui.popUpMenu("Clipboard history",
+               {{.title = "первый", .tag = 7},
+                MenuItem::makeSeparator(),
+                {.title = "greyed", .tag = 8, .enabled = false},
+                {.title = "second", .tag = 9}},
+               {100, 700}, [&chosen](int tag) { chosen.push_back(tag); });
+  GtkWidget* menu = ui.openPopUpMenu();
+  ASSERT_NE(menu, nullptr) << "the menu did not open";
+  ASSERT_TRUE(LiveSession::runUntil([&] {
+    GdkWindow* window = gtk_widget_get_window(gtk_widget_get_toplevel(menu));
+    int x = 0;
+    int y = 0;
+    if (window != nullptr) {
+      gdk_window_get_origin(window, &x, &y);
+    }
+    return x == 100 && y == 100;
+  })) << "the menu is not where it was asked for";
+
+  GList* items = gtk_container_get_children(GTK_CONTAINER(menu));
+  EXPECT_FALSE(gtk_widget_get_sensitive(GTK_WIDGET(g_list_nth_data(items, 2))));
+  gtk_menu_shell_activate_item(GTK_MENU_SHELL(menu), GTK_WIDGET(g_list_nth_data(items, 3)), TRUE);
+  g_list_free(items);
+  EXPECT_TRUE(chosen.empty()) << "heard while GTK was still delivering the pick";
+  EXPECT_TRUE(LiveSession::runUntil([&] { return !chosen.empty(); }));
+  EXPECT_EQ(chosen, std::vector<int>{9});
+  EXPECT_EQ(ui.openPopUpMenu(), nullptr);
+}
+
+} // namespace
+} // namespace quillon

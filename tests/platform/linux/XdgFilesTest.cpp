@@ -129,6 +129,9 @@ TEST_F(LinuxLoginItemsTest, AnEntryHiddenByTheSessionCountsAsOffUntilRegisteredA
   EXPECT_EQ(items.status(), LoginItemStatus::NotRegistered);
   EXPECT_EQ(items.registerApplication(), std::nullopt);
   EXPECT_EQ(items.status(), LoginItemStatus::Enabled);
+  writeFile(entry(), "[Desktop Entry]\nType=Application\nName=Quillon\nExec=q\n"
+                     "X-GNOME-Autostart-enabled=false\n");
+  EXPECT_EQ(items.status(), LoginItemStatus::NotRegistered);
 }
 
 TEST_F(LinuxLoginItemsTest, AFolderThatCannotBeCreatedIsReportedAsTheFailure) {
