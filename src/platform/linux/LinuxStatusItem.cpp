@@ -93,6 +93,21 @@ bool writeStatusIcon(const StatusItemAppearance& appearance, const std::string& 
   return written;
 }
 
+// An indicator that never falls back to an XEmbed tray icon when no
+// StatusNotifier host is there: that path is deprecated, shows nothing on
+// today's desktops, and crashes inside the library now and then.
+GType trayOnlyIndicatorType() {
+  static const GType type = g_type_register_static_simple(
+      APP_INDICATOR_TYPE, "QuillonTrayOnlyIndicator", sizeof(AppIndicatorClass),
+      [](gpointer indicatorClass, gpointer) {
+        auto* klass = static_cast<AppIndicatorClass*>(indicatorClass);
+        klass->fallback = nullptr;
+        klass->unfallback = nullptr;
+      },
+      sizeof(AppIndicator), nullptr, GTypeFlags{});
+  return type;
+}
+
 } // namespace
 
 LinuxStatusItem::LinuxStatusItem(StatusItemHandlers handlers, Log& log)
@@ -110,7 +125,8 @@ LinuxStatusItem::LinuxStatusItem(StatusItemHandlers handlers, Log& log)
         }
       });
   indicator_.reset(
-      app_indicator_new(indicatorId, "input-keyboard", APP_INDICATOR_CATEGORY_APPLICATION_STATUS));
+      APP_INDICATOR(g_object_new(trayOnlyIndicatorType(), "id", indicatorId, "category",
+                                 "ApplicationStatus", "icon-name", "input-keyboard", nullptr)));
   app_indicator_set_title(indicator_.get(), "Quillon");
   app_indicator_set_icon_theme_path(indicator_.get(), iconFolder_.path().c_str());
   setMenu({});
