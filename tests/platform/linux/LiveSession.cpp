@@ -6,7 +6,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <memory>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -31,25 +31,30 @@ struct Started {
 // and waits for that line.
 std::optional<Started> startAndAwaitLine(const std::vector<std::string>& argv) {
   int ready[2];
-  if (::pipe(ready) != 0) {
+  if (::pipe2(ready, O_CLOEXEC) != 0) {
     return std::nullopt;
   }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, ready[1], readyDescriptor);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   std::vector<char*> arguments;
   for (const std::string& argument : argv) {
     arguments.push_back(const_cast<char*>(argument.c_str()));
   }
   arguments.push_back(nullptr);
-  pid_t process = -1;
-  const int failed =
-      ::posix_spawn(&process, argv[0].c_str(), &actions, nullptr, arguments.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
+  const int devNull = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+  const pid_t process = ::fork();
+  if (process == 0) {
+    // Only async-signal-safe calls here. The server goes with the test
+    // process however that ends, even by a crash.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    ::dup2(ready[1], readyDescriptor);
+    ::dup2(devNull, STDOUT_FILENO);
+    ::dup2(devNull, STDERR_FILENO);
+    ::execv(arguments[0], arguments.data());
+    ::_exit(127);
+  }
+  ::close(devNull);
+  const bool failed = process < 0;
   ::close(ready[1]);
-  if (failed != 0) {
+  if (failed) {
     ::close(ready[0]);
     return std::nullopt;
   }
