@@ -15,6 +15,8 @@ packages=(
   # The live X11 backend, and the Xvfb desktop its tests and demo run on.
   libx11-dev libx11-xcb-dev libxi-dev libxtst-dev libxfixes-dev libxkbcommon-x11-dev libxkbregistry-dev libglib2.0-dev
   xvfb openbox x11-xkb-utils dbus
+  # The live desktop's shell: tray icon and menu, HUD, clipboard, sounds, autostart entry.
+  libgtk-3-dev libayatana-appindicator3-dev libcanberra-dev desktop-file-utils dbus-x11
 )
 
 missing=()

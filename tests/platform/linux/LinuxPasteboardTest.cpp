@@ -1,0 +1,117 @@
+#include "platform/linux/LinuxPasteboard.h"
+
+#include "LiveSession.h"
+#include "platform/linux/LinuxSound.h"
+#include "platform/sim/SimLog.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+namespace quillon {
+namespace {
+
+PropertyData bytes(std::string_view text) {
+  return PropertyData(text.begin(), text.end());
+}
+
+// Two clients of one X server, each with its own connection: what one copies
+// the other reads over X, as two applications would.
+class LinuxPasteboardTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    std::string whyNot;
+    LiveSession* session = LiveSession::shared(whyNot);
+    if (session == nullptr) {
+      GTEST_SKIP() << whyNot;
+    }
+    otherDisplay_ = gdk_display_open(session->displayName().c_str());
+    ASSERT_NE(otherDisplay_, nullptr);
+    product_.emplace(log_);
+    other_.emplace(log_, otherDisplay_);
+  }
+  void TearDown() override {
+    product_.reset();
+    other_.reset();
+    if (otherDisplay_ != nullptr) {
+      gdk_display_close(otherDisplay_);
+    }
+  }
+
+  SimLog log_;
+  GdkDisplay* otherDisplay_ = nullptr;
+  std::optional<LinuxPasteboard> product_;
+  std::optional<LinuxPasteboard> other_;
+};
+
+TEST_F(LinuxPasteboardTest, TextCrossesBetweenClientsAndEveryChangeIsCounted) {
+  const long before = product_->changeCount();
+  product_->setString("привет, world");
+  EXPECT_EQ(product_->changeCount(), before + 2) << "a clear and a write, counted at once";
+  EXPECT_EQ(product_->string(), "привет, world");
+
+  const long otherBefore = other_->changeCount();
+  EXPECT_EQ(other_->string(), "привет, world");
+  EXPECT_TRUE(LiveSession::runUntil([&] { return other_->changeCount() > otherBefore; }))
+      << "the other client never heard of the copy";
+
+  const long productBefore = product_->changeCount();
+  other_->setString("copied elsewhere");
+  EXPECT_TRUE(LiveSession::runUntil([&] { return product_->changeCount() == productBefore + 1; }));
+  EXPECT_EQ(product_->string(), "copied elsewhere");
+  LiveSession::settle();
+  EXPECT_EQ(product_->changeCount(), productBefore + 1)
+      << "one change by another client counts once";
+  EXPECT_TRUE(log_.lines().empty());
+}
+
+TEST_F(LinuxPasteboardTest, OtherTypesAndFileUrlsCrossToo) {
+  PasteboardItem first;
+  first.representations.emplace(pasteboardtype::PlainText, bytes("two files"));
+  first.representations.emplace(pasteboardtype::Png, bytes("\x89PNG not really"));
+  first.representations.emplace(pasteboardtype::FileUrl, bytes("file:///tmp/a%20b.txt"));
+  first.representations.emplace("com.example.private", bytes("opaque"));
+  PasteboardItem second;
+  second.representations.emplace(pasteboardtype::FileUrl, bytes("file:///tmp/c.txt"));
+  product_->clearContents();
+  product_->writeItems({first, second});
+  EXPECT_EQ(product_->items(), (std::vector<PasteboardItem>{first, second}));
+
+  const auto seen = other_->items();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_EQ(seen[0], first);
+  EXPECT_EQ(seen[1], second);
+}
+
+TEST_F(LinuxPasteboardTest, ClearingEmptiesTheClipboardForEveryone) {
+  other_->setString("someone else's");
+  ASSERT_TRUE(LiveSession::runUntil([&] { return product_->string() == "someone else's"; }));
+  const long before = product_->changeCount();
+  product_->clearContents();
+  EXPECT_EQ(product_->changeCount(), before + 1);
+  EXPECT_EQ(product_->items(), std::vector<PasteboardItem>{});
+  EXPECT_TRUE(LiveSession::runUntil([&] { return !other_->string().has_value(); }));
+  LiveSession::settle();
+  EXPECT_EQ(product_->changeCount(), before + 1) << "its own clear is not counted twice";
+}
+
+TEST(LinuxSoundTest, AMissingSoundServerIsSaidOnceAndNeverStopsTheProduct) {
+  SimLog log;
+  LinuxSound sound(log, "no-such-driver");
+  sound.play("Pop");
+  sound.play("Glass");
+  sound.play("Tink");
+  const auto lines = log.takeNewLines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_THAT(lines[0], ::testing::StartsWith("Quillon: sounds are off, no sound server: "));
+}
+
+TEST(LinuxSoundTest, EverySoundTheProductPlaysHasAThemeEvent) {
+  for (const std::string_view name : {"Pop", "Glass", "Tink", "Bottle", "Submarine"}) {
+    EXPECT_TRUE(LinuxSound::themeEventFor(name)) << name;
+  }
+  EXPECT_NE(LinuxSound::themeEventFor("Tink"), LinuxSound::themeEventFor("Bottle"))
+      << "switching on and off must sound different";
+}
+
+} // namespace
+} // namespace quillon
