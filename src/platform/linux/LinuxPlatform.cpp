@@ -10,8 +10,11 @@
 #include "platform/linux/LinuxApplication.h"
 #include "platform/linux/LinuxEventTaps.h"
 #include "platform/linux/LinuxInputSources.h"
+#include "platform/linux/LinuxLoginItems.h"
 #include "platform/linux/LinuxMainQueue.h"
 #include "platform/linux/LinuxPermissions.h"
+#include "platform/linux/LinuxSound.h"
+#include "platform/linux/LinuxUserInterface.h"
 #include "platform/linux/LinuxWorkspace.h"
 #include "platform/linux/MonotonicClock.h"
 #include "platform/linux/PosixProcesses.h"
@@ -21,72 +24,22 @@
 #include "platform/linux/X11Connection.h"
 #include "platform/linux/X11SelectionPasteboard.h"
 #include "platform/linux/XTestKeyboard.h"
+#include "platform/linux/XdgBaseDirectories.h"
+#include "platform/shared/CurlHttp.h"
 #include "platform/shared/FileBundle.h"
+#include "platform/shared/PixbufImageDecoder.h"
 #include "platform/shared/PlistDefaults.h"
+#include "platform/shared/PosixExtendedAttributes.h"
 #include "platform/shared/TableLocalization.h"
 
 #include <X11/Xlib.h>
 #include <cstdlib>
+#include <gtk/gtk.h>
 #include <string_view>
 
 namespace quillon {
 
 namespace {
-
-// Stand-ins for the shell services (tray, HUD, clipboard, sounds, login
-// items) until their GTK versions take over: each keeps the product running
-// and does the least a real one would.
-class QuietUserInterface final : public UserInterface {
-public:
-  class Window final : public OverlayWindow {
-  public:
-    explicit Window(MainQueue& mainQueue) : mainQueue_(mainQueue) {}
-    void setFrameOrigin(Point) override {}
-    void setAlpha(double) override {}
-    void animateAlpha(double, Duration duration, Task completion) override {
-      mainQueue_.asyncAfter(duration, std::move(completion));
-    }
-    void orderFrontRegardless() override {}
-    void orderOut() override {}
-
-  private:
-    MainQueue& mainQueue_;
-  };
-  class Item final : public StatusItem {
-  public:
-    void setAppearance(const StatusItemAppearance&) override {}
-    void setMenu(std::vector<MenuItem>) override {}
-    void popUpMenu() override {}
-  };
-
-  QuietUserInterface(MainQueue& mainQueue, Log& log) : mainQueue_(mainQueue), log_(log) {}
-  std::shared_ptr<OverlayWindow> makeHudWindow(const HudWindowStyle& style) override {
-    log_.write("Quillon HUD: " + style.message);
-    return std::make_shared<Window>(mainQueue_);
-  }
-  std::unique_ptr<StatusItem> makeStatusItem(StatusItemHandlers) override {
-    return std::make_unique<Item>();
-  }
-  void popUpMenu(std::string, std::vector<MenuItem>, Point, std::function<void(int)>) override {}
-
-private:
-  MainQueue& mainQueue_;
-  Log& log_;
-};
-
-class SilentSound final : public Sound {
-public:
-  void play(std::string_view) override {}
-};
-
-class NoLoginItems final : public LoginItems {
-public:
-  LoginItemStatus status() const override { return LoginItemStatus::NotRegistered; }
-  std::optional<LoginItemFailure> registerApplication() override {
-    return LoginItemFailure{"launch at login is not supported on this desktop yet"};
-  }
-  std::optional<LoginItemFailure> unregisterApplication() override { return std::nullopt; }
-};
 
 class RootWindowScreens final : public Screens {
 public:
@@ -135,14 +88,45 @@ struct LinuxPlatform::Services {
         keyboard(*connection, inputSources, mainQueue, clock),
         eventTaps(*connection, keyboard, mainQueue, log), workspace(*connection),
         bundle(options.executable, log), defaults(options.configurationFolder, log),
-        pasteboard(*connection), userInterface(mainQueue, log), screens(*connection),
-        accessibility(log), power(log), audioRecorders(log), windowLevels(log), images(log),
-        application(log, LinuxApplication::Options{options.stallOnUserSignal}),
-        platform{clock,        mainQueue, backgroundQueue, log,          bundle,
-                 localization, defaults,  eventTaps,       inputSources, accessibility,
-                 processes,    workspace, permissions,     pasteboard,   application,
-                 sound,        screens,   userInterface,   loginItems,   power,
-                 directories,  images,    audioRecorders,  windowLevels} {}
+        pasteboard(*connection), sound(log), userInterface(log),
+        loginItems(XdgBaseDirectories::fromEnvironment().autostartDirectory(), options.executable),
+        screens(*connection), accessibility(log), power(log), audioRecorders(log),
+        windowLevels(log), images(log),
+        application(log, LinuxApplication::Options{options.stallOnUserSignal}), fileEvents(log),
+        alerts(log), appleScript(log), deviceAuthorization(log), appWindows(log),
+        webViews(log), platform{clock,
+                                mainQueue,
+                                backgroundQueue,
+                                log,
+                                bundle,
+                                localization,
+                                defaults,
+                                eventTaps,
+                                inputSources,
+                                accessibility,
+                                processes,
+                                workspace,
+                                permissions,
+                                pasteboard,
+                                application,
+                                sound,
+                                screens,
+                                userInterface,
+                                loginItems,
+                                power,
+                                directories,
+                                images,
+                                audioRecorders,
+                                windowLevels,
+                                fileEvents,
+                                extendedAttributes,
+                                http,
+                                imageDecoder,
+                                appleScript,
+                                alerts,
+                                appWindows,
+                                webViews,
+                                deviceAuthorization} {}
 
   MonotonicClock clock;
   LinuxMainQueue mainQueue;
@@ -159,9 +143,9 @@ struct LinuxPlatform::Services {
   PosixProcesses processes;
   LinuxPermissions permissions;
   X11SelectionPasteboard pasteboard;
-  SilentSound sound;
-  QuietUserInterface userInterface;
-  NoLoginItems loginItems;
+  LinuxSound sound;
+  LinuxUserInterface userInterface;
+  LinuxLoginItems loginItems;
   RootWindowScreens screens;
   HomeDirectories directories;
   UnsupportedAccessibility accessibility;
@@ -170,6 +154,15 @@ struct LinuxPlatform::Services {
   UnsupportedWindowLevels windowLevels;
   UnsupportedImages images;
   LinuxApplication application;
+  UnsupportedFileEvents fileEvents;
+  PosixExtendedAttributes extendedAttributes;
+  CurlHttp http;
+  PixbufImageDecoder imageDecoder;
+  UnsupportedAlerts alerts;
+  UnsupportedAppleScript appleScript;
+  UnsupportedDeviceAuthorization deviceAuthorization;
+  UnsupportedAppWindows appWindows;
+  UnsupportedWebViews webViews;
   Platform platform;
 };
 
@@ -177,6 +170,12 @@ std::unique_ptr<LinuxPlatform> LinuxPlatform::open(const Options& options, std::
                                                    std::string& error) {
   auto connection = X11Connection::open(options.displayName, error);
   if (!connection) {
+    return nullptr;
+  }
+  // The tray, the HUD and the menus are GTK's, on the same display and main
+  // loop as everything else.
+  if (gtk_init_check(nullptr, nullptr) == FALSE) {
+    error = "GTK cannot open the display";
     return nullptr;
   }
   auto services = std::make_unique<Services>(options, logStream, std::move(connection));

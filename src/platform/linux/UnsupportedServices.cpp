@@ -6,6 +6,36 @@ namespace {
 
 class NoElement final : public AXElement::Reference {};
 
+class BlankWindow final : public AppWindow {
+public:
+  void setTitle(std::string_view) override {}
+  void setContent(WebView&) override {}
+  void center() override {}
+  void makeKeyAndOrderFront() override {}
+  bool isVisible() const override { return false; }
+};
+
+class BlankWebView final : public WebView {
+public:
+  double pageZoom() const override { return zoom_; }
+  void setPageZoom(double zoom) override { zoom_ = zoom; }
+  void load(std::string_view, Duration) override {}
+  void reload() override {}
+  void addRuleList(const RuleListPointer&) override {}
+  void removeRuleList(const RuleListPointer&) override {}
+  Observation observeTitle(std::function<void(std::optional<std::string>)> callback) override {
+    callback(std::nullopt);
+    return {};
+  }
+  void removeWebsiteData(const std::set<WebsiteDataType>&,
+                         std::function<void()> completion) override {
+    completion();
+  }
+
+private:
+  double zoom_ = 1.0;
+};
+
 AXElement noElement() {
   return AXElement(std::make_shared<NoElement>());
 }
@@ -96,6 +126,27 @@ std::optional<PasteboardItem>
 UnsupportedImages::pasteboardItemForImageFile(const std::filesystem::path&) const {
   notice_.report();
   return std::nullopt;
+}
+
+AlertResponse UnsupportedAlerts::runModal(const AlertRequest& request) {
+  notice_.report();
+  AlertResponse response;
+  response.button = request.buttons.empty() ? 0 : request.buttons.size() - 1;
+  for (const AlertField& field : request.fields) {
+    response.fieldTexts.push_back(field.text);
+  }
+  return response;
+}
+
+std::unique_ptr<AppWindow> UnsupportedAppWindows::makeWindow(const WindowStyle&) {
+  notice_.report();
+  return std::make_unique<BlankWindow>();
+}
+
+std::unique_ptr<WebView> UnsupportedWebViews::makeWebView(const WebViewConfiguration&,
+                                                          WebViewPermissionHandlers) {
+  notice_.report();
+  return std::make_unique<BlankWebView>();
 }
 
 } // namespace quillon

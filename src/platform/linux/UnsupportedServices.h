@@ -5,10 +5,16 @@
 // degrades the way it does when the system says no.
 
 #include "platform/Accessibility.h"
+#include "platform/Alerts.h"
+#include "platform/AppWindows.h"
+#include "platform/AppleScript.h"
 #include "platform/AudioRecorders.h"
+#include "platform/DeviceAuthorization.h"
+#include "platform/FileEvents.h"
 #include "platform/Images.h"
 #include "platform/Log.h"
 #include "platform/Power.h"
+#include "platform/WebViews.h"
 #include "platform/WindowLevels.h"
 
 #include <string>
@@ -94,6 +100,91 @@ public:
 
   std::optional<PasteboardItem>
   pasteboardItemForImageFile(const std::filesystem::path&) const override;
+
+private:
+  UnsupportedNotice notice_;
+};
+
+// Folder watching (inotify) is not built yet: features that watch fall
+// back on their periodic passes.
+class UnsupportedFileEvents final : public FileEvents {
+public:
+  explicit UnsupportedFileEvents(Log& log) : notice_(log, "folder change events") {}
+
+  Observation watch(const std::filesystem::path&, Duration, Callback) override {
+    notice_.report();
+    return {};
+  }
+
+private:
+  UnsupportedNotice notice_;
+};
+
+// Modal alerts are not shown yet: each is answered with its last button,
+// which is the one that declines.
+class UnsupportedAlerts final : public Alerts {
+public:
+  explicit UnsupportedAlerts(Log& log) : notice_(log, "alerts") {}
+
+  AlertResponse runModal(const AlertRequest& request) override;
+
+private:
+  UnsupportedNotice notice_;
+};
+
+class UnsupportedAppleScript final : public AppleScript {
+public:
+  explicit UnsupportedAppleScript(Log& log) : notice_(log, "AppleScript") {}
+
+  AppleScriptOutcome execute(std::string_view) override {
+    notice_.report();
+    return {.compiled = false, .error = std::nullopt};
+  }
+
+private:
+  UnsupportedNotice notice_;
+};
+
+class UnsupportedDeviceAuthorization final : public DeviceAuthorization {
+public:
+  explicit UnsupportedDeviceAuthorization(Log& log) : notice_(log, "camera and location access") {}
+
+  CaptureAuthorization captureStatus(CaptureDevice) const override {
+    return CaptureAuthorization::Denied;
+  }
+  void requestCaptureAccess(CaptureDevice, std::function<void(bool)> answer) override {
+    notice_.report();
+    answer(false);
+  }
+  LocationAuthorization locationStatus() const override { return LocationAuthorization::Denied; }
+  void requestLocationWhenInUse() override { notice_.report(); }
+
+private:
+  UnsupportedNotice notice_;
+};
+
+// Web-app mode needs a web engine, which this desktop does not embed yet:
+// windows and views exist, show nothing and load nothing.
+class UnsupportedAppWindows final : public AppWindows {
+public:
+  explicit UnsupportedAppWindows(Log& log) : notice_(log, "web-app windows") {}
+
+  std::unique_ptr<AppWindow> makeWindow(const WindowStyle& style) override;
+  void setMainMenu(std::vector<MainMenu>, std::function<void(std::string_view)>) override {}
+  void setMenuItemChecked(std::string_view, bool) override {}
+  void activateApplication() override {}
+
+private:
+  UnsupportedNotice notice_;
+};
+
+class UnsupportedWebViews final : public WebViews {
+public:
+  explicit UnsupportedWebViews(Log& log) : notice_(log, "web views") {}
+
+  std::unique_ptr<WebView> makeWebView(const WebViewConfiguration& configuration,
+                                       WebViewPermissionHandlers handlers) override;
+  ContentRuleListStore* defaultRuleListStore() override { return nullptr; }
 
 private:
   UnsupportedNotice notice_;
