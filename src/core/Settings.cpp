@@ -62,6 +62,22 @@ const std::array<Settings::Key, Settings::KeyCount>& Settings::allKeys() {
 }
 
 bool Settings::value(Key key) const {
+  const auto revision = defaults_.revision();
+  if (!revision) {
+    return storedValue(key);
+  }
+  if (revision != knownRevision_) {
+    known_.fill(std::nullopt);
+    knownRevision_ = revision;
+  }
+  auto& known = known_[static_cast<std::size_t>(key)];
+  if (!known) {
+    known = storedValue(key);
+  }
+  return *known;
+}
+
+bool Settings::storedValue(Key key) const {
   const auto stored = defaults_.object(name(key));
   if (!stored) {
     return defaultValue(key);

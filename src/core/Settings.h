@@ -9,8 +9,10 @@
 
 namespace quillon {
 
-// The user's switches, read fresh from the application's defaults domain on
-// every access so a change made anywhere is seen by the next read everywhere.
+// The user's switches, read from the application's defaults domain so a
+// change made anywhere is seen by the next read everywhere. The event tap
+// asks several of them on every key, so a value read is kept for as long as
+// the store says nothing in it has changed. Read on the main queue.
 class Settings {
 public:
   enum class Key {
@@ -65,7 +67,11 @@ public:
   NotificationCenter& notifications() { return notifications_; }
 
 private:
+  bool storedValue(Key key) const;
+
   DefaultsDomain defaults_;
+  mutable std::array<std::optional<bool>, KeyCount> known_{};
+  mutable std::optional<std::uint64_t> knownRevision_;
   NotificationCenter& notifications_;
 };
 

@@ -26,8 +26,7 @@ void EventSynthesizer::postKey(KeyCode keyCode, EventFlags flags) {
 void EventSynthesizer::sendUnicodeString(std::string_view text) {
   forEachCharacter(text, [this](std::string_view character) {
     // Malformed bytes arrive as U+FFFD rather than as nothing.
-    const icu::UnicodeString unicode = toUnicode(character);
-    const std::u16string units(unicode.getBuffer(), unicode.getBuffer() + unicode.length());
+    const std::u16string units = toUtf16(character);
     if (units.empty()) {
       return;
     }

@@ -81,11 +81,13 @@ std::optional<AutoSwitcher::Sources> AutoSwitcher::resolveSources() {
     return std::nullopt;
   }
   sourcesWithoutPair_.reset();
-  const auto currentSource = services_.inputSources.currentKeyboardSource();
-  if (!currentSource) {
+  // Only the identifier, on every key; a source without one is still a
+  // source that matches neither.
+  const std::optional<std::string> current =
+      services_.inputSources.currentKeyboardSourceIdentifier();
+  if (!current && !services_.inputSources.currentKeyboardSource()) {
     return std::nullopt;
   }
-  const std::optional<std::string>& current = currentSource->identifier;
   if (current == pair->en) {
     return Sources{pair->en, pair->ru, Bigrams::Language::english, Bigrams::Language::russian};
   }

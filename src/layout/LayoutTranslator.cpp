@@ -68,6 +68,18 @@ std::optional<std::size_t> countCodePoints(std::string_view text) {
 } // namespace
 
 std::optional<EnglishAndRussian> LayoutTranslator::enabledEnglishAndRussian() const {
+  const auto revision = sources_.revision();
+  if (!revision) {
+    return searchEnglishAndRussian();
+  }
+  if (revision != foundAtRevision_) {
+    foundPair_ = searchEnglishAndRussian();
+    foundAtRevision_ = revision;
+  }
+  return foundPair_;
+}
+
+std::optional<EnglishAndRussian> LayoutTranslator::searchEnglishAndRussian() const {
   PairSearch search;
   sources_.visitKeyboardSources(
       false, [&search](const InputSourceInfo& source) { return search.consider(source); });

@@ -53,7 +53,13 @@ public:
   static bool isKeypadKey(KeyCode keyCode);
 
 private:
+  std::optional<EnglishAndRussian> searchEnglishAndRussian() const;
+
   const InputSources& sources_;
+  // The last search and the sources' revision it was made at: the search
+  // runs on every key.
+  mutable std::optional<EnglishAndRussian> foundPair_;
+  mutable std::optional<std::uint64_t> foundAtRevision_;
 };
 
 } // namespace quillon

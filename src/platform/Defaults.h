@@ -3,6 +3,7 @@
 
 #include "platform/PropertyValue.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +21,11 @@ public:
   // readable for the rest of the process either way.
   virtual bool set(std::string_view domain, std::string_view key, PropertyValue value) = 0;
   virtual bool remove(std::string_view domain, std::string_view key) = 0;
+  // A number that changes whenever any stored value may have changed, so a
+  // reader may keep what it read until then; absent when the store cannot
+  // tell (values changed from outside the process, say), and readers must
+  // then read afresh every time.
+  virtual std::optional<std::uint64_t> revision() const { return std::nullopt; }
 };
 
 // One domain of a Defaults store, for code that only ever touches its own.
@@ -35,6 +41,7 @@ public:
     return defaults_.set(domain_, key, std::move(value));
   }
   bool remove(std::string_view key) { return defaults_.remove(domain_, key); }
+  std::optional<std::uint64_t> revision() const { return defaults_.revision(); }
   const std::string& name() const { return domain_; }
 
 private:

@@ -86,10 +86,24 @@ public:
   // Reads of field numbers outside the EventField list answer 0 and writes
   // are ignored, as the platform does for fields an event type does not
   // carry.
-  std::int64_t integerField(EventField field) const;
-  void setIntegerField(EventField field, std::int64_t value);
-  double doubleField(EventField field) const;
-  void setDoubleField(EventField field, double value);
+  std::int64_t integerField(EventField field) const {
+    const std::size_t slot = slotOf(field);
+    return slot < FieldCount ? integerFields_[slot] : 0;
+  }
+  void setIntegerField(EventField field, std::int64_t value) {
+    if (const std::size_t slot = slotOf(field); slot < FieldCount) {
+      integerFields_[slot] = value;
+    }
+  }
+  double doubleField(EventField field) const {
+    const std::size_t slot = slotOf(field);
+    return slot < FieldCount ? doubleFields_[slot] : 0.0;
+  }
+  void setDoubleField(EventField field, double value) {
+    if (const std::size_t slot = slotOf(field); slot < FieldCount) {
+      doubleFields_[slot] = value;
+    }
+  }
 
   KeyCode keyCode() const {
     return static_cast<KeyCode>(integerField(EventField::KeyboardKeycode));
@@ -104,6 +118,37 @@ public:
   void setUnicodeString(std::u16string text) { unicodeString_ = std::move(text); }
 
 private:
+  // Field number to slot, FieldCount for numbers outside the list. Every
+  // event read on the way of every key goes through here, so it is a table.
+  static constexpr std::size_t HighestFieldNumber = 98;
+  static constexpr std::array<std::uint8_t, HighestFieldNumber + 1> SlotTable = [] {
+    std::array<std::uint8_t, HighestFieldNumber + 1> table{};
+    table.fill(FieldCount);
+    constexpr std::array<EventField, FieldCount> fields{
+        EventField::KeyboardKeycode,
+        EventField::ScrollWheelDeltaAxis1,
+        EventField::ScrollWheelDeltaAxis2,
+        EventField::ScrollWheelDeltaAxis3,
+        EventField::SourceUserData,
+        EventField::ScrollWheelIsContinuous,
+        EventField::ScrollWheelFixedPtDeltaAxis1,
+        EventField::ScrollWheelFixedPtDeltaAxis2,
+        EventField::ScrollWheelFixedPtDeltaAxis3,
+        EventField::ScrollWheelPointDeltaAxis1,
+        EventField::ScrollWheelPointDeltaAxis2,
+        EventField::ScrollWheelPointDeltaAxis3,
+        EventField::MouseEventClickState,
+    };
+    for (std::size_t slot = 0; slot < fields.size(); ++slot) {
+      table[static_cast<std::size_t>(fields[slot])] = static_cast<std::uint8_t>(slot);
+    }
+    return table;
+  }();
+  static constexpr std::size_t slotOf(EventField field) {
+    const auto number = static_cast<std::size_t>(field);
+    return number < SlotTable.size() ? SlotTable[number] : FieldCount;
+  }
+
   EventType type_ = EventType::Null;
   EventFlags flags_ = 0;
   bool flagsGiven_ = false;

@@ -3,6 +3,7 @@
 
 #include "platform/KeyCodes.h"
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -56,6 +57,12 @@ public:
                                                          KeyCode keyCode) const;
 
   std::vector<InputSourceInfo> keyboardSources(bool includeAllInstalled) const;
+
+  // A number that changes whenever the list of sources or any of their
+  // properties may have changed (not the current source), so a reader may
+  // keep what it found until then; absent when the backend cannot tell, and
+  // readers must then walk the list afresh.
+  virtual std::optional<std::uint64_t> revision() const { return std::nullopt; }
 };
 
 } // namespace quillon

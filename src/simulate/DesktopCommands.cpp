@@ -99,7 +99,7 @@ void scroll(ScriptContext& context, std::string_view arguments) {
   const auto& unread = field.deliveredEvents();
   const std::size_t fresh = std::min(field.deliveredCount() - before, unread.size());
   for (std::size_t index = unread.size() - fresh; index < unread.size(); ++index) {
-    if (const auto& deltas = unread[index].scroll) {
+    if (const auto& deltas = unread.at(index).scroll) {
       context.print(toJson({{"axis1", deltas->axis1},
                             {"axis2", deltas->axis2},
                             {"fixedPtAxis1", deltas->fixedPtAxis1},

@@ -2,12 +2,16 @@
 
 #include <unicode/brkiter.h>
 #include <unicode/utext.h>
+#include <unicode/utf16.h>
 #include <unicode/utf8.h>
 
 #include <algorithm>
 #include <memory>
 
 namespace quillon {
+namespace {
+constexpr UChar32 replacementCharacter = 0xFFFD;
+} // namespace
 
 UChar32 nextCodePoint(std::string_view text, int32_t& offset) {
   UChar32 codePoint = 0;
@@ -54,6 +58,43 @@ std::string toUtf8(const icu::UnicodeString& text) {
   return result;
 }
 
+std::u16string toUtf16(std::string_view text) {
+  std::u16string result;
+  result.reserve(text.size());
+  const auto length = static_cast<int32_t>(text.size());
+  for (int32_t offset = 0; offset < length;) {
+    UChar32 codePoint = nextCodePoint(text, offset);
+    if (codePoint < 0) {
+      codePoint = replacementCharacter;
+    }
+    if (U_IS_BMP(codePoint)) {
+      result.push_back(static_cast<char16_t>(codePoint));
+    } else {
+      result.push_back(static_cast<char16_t>(U16_LEAD(codePoint)));
+      result.push_back(static_cast<char16_t>(U16_TRAIL(codePoint)));
+    }
+  }
+  return result;
+}
+
+std::string toUtf8(std::u16string_view text) {
+  std::string result;
+  result.reserve(text.size() * 2);
+  const auto length = static_cast<int32_t>(text.size());
+  for (int32_t offset = 0; offset < length;) {
+    UChar32 codePoint = 0;
+    U16_NEXT(text.data(), offset, length, codePoint);
+    if (U_IS_SURROGATE(codePoint)) {
+      codePoint = replacementCharacter;
+    }
+    char bytes[U8_MAX_LENGTH];
+    int32_t used = 0;
+    U8_APPEND_UNSAFE(bytes, used, codePoint);
+    result.append(bytes, static_cast<std::size_t>(used));
+  }
+  return result;
+}
+
 std::string uppercased(std::string_view text) {
   return toUtf8(toUnicode(text).toUpper(icu::Locale::getRoot()));
 }
@@ -70,20 +111,48 @@ struct UTextCloser {
 
 namespace {
 
-bool isAscii(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char byte) { return static_cast<unsigned char>(byte) < 0x80; });
+// Code points no segmentation rule joins to a neighbour: they are neither
+// marks, joiners, prepended or spacing marks, regional indicators nor Hangul
+// jamo or syllables. Latin, Greek and Cyrillic letters and everyday
+// punctuation, which is nearly all the product's text.
+bool standsAlone(UChar32 codePoint) {
+  constexpr UChar32 combiningMarksStart = 0x300;
+  constexpr UChar32 greekStart = 0x370;
+  constexpr UChar32 cyrillicMarksStart = 0x483; // to 0x489
+  constexpr UChar32 cyrillicMarksEnd = 0x489;
+  constexpr UChar32 cyrillicSupplementEnd = 0x52F;
+  constexpr UChar32 dashesStart = 0x2010; // dashes, quotes, bullets, ellipsis
+  constexpr UChar32 dashesEnd = 0x2027;
+  return (codePoint >= 0 && codePoint < combiningMarksStart) ||
+         (codePoint >= greekStart && codePoint < cyrillicMarksStart) ||
+         (codePoint > cyrillicMarksEnd && codePoint <= cyrillicSupplementEnd) ||
+         (codePoint >= dashesStart && codePoint <= dashesEnd);
 }
 
-// In ASCII every character stands alone, except a carriage return and the
-// line feed after it.
-void forEachAsciiCharacter(std::string_view text,
-                           const std::function<void(std::string_view)>& visit) {
-  for (std::size_t start = 0; start < text.size();) {
-    const std::size_t length =
-        text[start] == '\r' && start + 1 < text.size() && text[start + 1] == '\n' ? 2 : 1;
-    visit(text.substr(start, length));
-    start += length;
+bool everyCodePointStandsAlone(std::string_view text) {
+  const auto length = static_cast<int32_t>(text.size());
+  for (int32_t offset = 0; offset < length;) {
+    if (!standsAlone(nextCodePoint(text, offset))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Where every code point stands alone, so does every character, except a
+// carriage return and the line feed after it.
+void forEachStandaloneCharacter(std::string_view text,
+                                const std::function<void(std::string_view)>& visit) {
+  const auto length = static_cast<int32_t>(text.size());
+  for (int32_t start = 0; start < length;) {
+    int32_t end = start;
+    nextCodePoint(text, end);
+    if (text[static_cast<std::size_t>(start)] == '\r' && end < length &&
+        text[static_cast<std::size_t>(end)] == '\n') {
+      ++end;
+    }
+    visit(text.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)));
+    start = end;
   }
 }
 
@@ -106,8 +175,8 @@ std::unique_ptr<icu::BreakIterator> makeCharacterIterator(UErrorCode& status) {
 } // namespace
 
 bool forEachCharacter(std::string_view text, const std::function<void(std::string_view)>& visit) {
-  if (isAscii(text)) {
-    forEachAsciiCharacter(text, visit);
+  if (everyCodePointStandsAlone(text)) {
+    forEachStandaloneCharacter(text, visit);
     return true;
   }
   UErrorCode status = U_ZERO_ERROR;

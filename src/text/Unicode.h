@@ -23,6 +23,10 @@ std::string encodeUtf8(char32_t codePoint);
 
 icu::UnicodeString toUnicode(std::string_view text);
 std::string toUtf8(const icu::UnicodeString& text);
+// The same conversions between UTF-8 and UTF-16 strings, for text that
+// travels in events; malformed input becomes U+FFFD, as with ICU's.
+std::u16string toUtf16(std::string_view text);
+std::string toUtf8(std::u16string_view text);
 
 // Full case mapping, independent of the user's locale.
 std::string uppercased(std::string_view text);

@@ -64,7 +64,7 @@ TEST_F(AutoSwitcherTest, ReturnArrivesAfterTheRetypedWord) {
   type("us", "xnj");
   press({}, keycode::Return);
   EXPECT_EQ(text(), "что\n");
-  const auto events = desktop.textField().deliveredEvents();
+  const auto events = desktop.textField().deliveredEvents().copy();
   const auto lastReturn =
       std::find_if(events.rbegin(), events.rend(), [](const DeliveredEvent& event) {
         return event.type == EventType::KeyDown && event.keyCode == keycode::Return;

@@ -397,6 +397,7 @@ bool PlistDefaults::change(std::string_view name, std::string_view key,
   } else if (found != loaded->values.end()) {
     loaded->values.erase(found);
   }
+  ++revision_;
   lock.unlock();
   std::optional<std::string> bytes = encodePropertyListFile(fileValues);
   lock.lock();

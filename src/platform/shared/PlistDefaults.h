@@ -5,6 +5,7 @@
 #include "platform/PropertyValue.h"
 #include "platform/shared/DefaultsFileSystem.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -46,6 +47,8 @@ public:
   std::optional<PropertyValue> object(std::string_view domain, std::string_view key) const override;
   bool set(std::string_view domain, std::string_view key, PropertyValue value) override;
   bool remove(std::string_view domain, std::string_view key) override;
+  // Values change only through this object once a domain is loaded.
+  std::optional<std::uint64_t> revision() const override { return revision_.load(); }
 
 private:
   struct Domain {
@@ -79,6 +82,7 @@ private:
   std::mutex saveMutex_;
   // Guards everything below; held only for memory work (and a domain's first load).
   mutable std::mutex mutex_;
+  std::atomic<std::uint64_t> revision_{0};
   mutable std::map<std::string, Domain, std::less<>> domains_;
   mutable std::set<std::string, std::less<>> refusedNames_;
   std::uint64_t temporaryCounter_ = 0;

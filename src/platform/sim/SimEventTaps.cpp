@@ -58,16 +58,19 @@ void SimEventTaps::inject(Event event) {
 }
 
 bool SimEventTaps::deliverInOrder(Event event) {
-  pending_.push_back(std::move(event));
   if (delivering_) {
+    pending_.push_back(std::move(event));
     return false;
   }
   delivering_ = true;
-  while (!pending_.empty()) {
-    Event next = std::move(pending_.front());
-    pending_.pop_front();
-    deliver(std::move(next));
+  deliver(event);
+  // A vector read from a moving front: the queue is drained completely each
+  // time, so its storage is reused for every later event.
+  for (std::size_t next = 0; next < pending_.size(); ++next) {
+    Event queued = std::move(pending_[next]);
+    deliver(queued);
   }
+  pending_.clear();
   delivering_ = false;
   return true;
 }
@@ -82,9 +85,26 @@ std::vector<std::shared_ptr<SimEventTaps::TapState>> SimEventTaps::liveTaps() co
   return live;
 }
 
-void SimEventTaps::deliver(Event event) {
+void SimEventTaps::deliver(Event& event) {
+  // A snapshot, since a callback may install or drop a tap; deliveries never
+  // nest, so one buffer serves them all.
+  deliveryOrder_.clear();
+  for (const auto& weak : taps_) {
+    if (auto tap = weak.lock()) {
+      deliveryOrder_.push_back(std::move(tap));
+    }
+  }
+  const bool swallowed = passThroughTaps(event);
+  // A dropped tap's callback must not outlive its owner's wish to end it.
+  deliveryOrder_.clear();
+  if (!swallowed && sink_) {
+    sink_(event);
+  }
+}
+
+bool SimEventTaps::passThroughTaps(Event& event) const {
   const std::uint64_t bit = eventMaskBit(event.type());
-  for (const auto& tap : liveTaps()) {
+  for (const auto& tap : deliveryOrder_) {
     if (!tap->attached || !tap->enabled || (tap->request.eventMask & bit) == 0) {
       continue;
     }
@@ -94,12 +114,10 @@ void SimEventTaps::deliver(Event event) {
       continue;
     }
     if (tap->callback(event) == TapVerdict::Swallow) {
-      return;
+      return true;
     }
   }
-  if (sink_) {
-    sink_(event);
-  }
+  return false;
 }
 
 void SimEventTaps::disableTaps(EventType reason) {

@@ -4,7 +4,6 @@
 #include "platform/sim/SimLog.h"
 #include "platform/sim/SimServices.h"
 
-#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -67,13 +66,16 @@ private:
   // callback posting, say), delivers everything queued, in order; false
   // when the event joined a delivery under way.
   bool deliverInOrder(Event event);
-  void deliver(Event event);
+  void deliver(Event& event);
+  // True when a tap swallowed the event.
+  bool passThroughTaps(Event& event) const;
 
   SimJournal& journal_;
   SimAccessibility& accessibility_;
   // Front to back in the order events visit them.
   std::vector<std::weak_ptr<TapState>> taps_;
-  std::deque<Event> pending_;
+  std::vector<Event> pending_;
+  std::vector<std::shared_ptr<TapState>> deliveryOrder_;
   bool delivering_ = false;
   Sink sink_;
   std::function<void()> afterHardwareEvent_;

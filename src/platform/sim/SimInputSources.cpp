@@ -143,6 +143,7 @@ bool SimInputSources::setEnabledLayouts(const std::vector<std::string>& identifi
     replacement.push_back({*info, layout});
   }
   sources_ = std::move(replacement);
+  ++revision_;
   current_.reset();
   if (!sources_.empty()) {
     current_ = 0;
@@ -153,6 +154,7 @@ bool SimInputSources::setEnabledLayouts(const std::vector<std::string>& identifi
 void SimInputSources::addSource(InputSourceInfo info, std::optional<std::string> xkbSpec) {
   const XkbLayout* layout = xkbSpec ? layouts_.layout(*xkbSpec) : nullptr;
   sources_.push_back({std::move(info), layout});
+  ++revision_;
   if (!current_ && sources_.back().info.selectCapable == true) {
     current_ = sources_.size() - 1;
   }

@@ -20,6 +20,7 @@ public:
   void visitKeyboardSources(bool includeAllInstalled, const SourceVisitor& visit) const override;
   std::optional<InputSourceInfo> currentKeyboardSource() const override;
   std::optional<std::string> currentKeyboardSourceIdentifier() const override;
+  std::optional<std::uint64_t> revision() const override { return revision_; }
   bool select(std::string_view identifier) override;
   std::optional<std::string> translateKey(std::string_view sourceIdentifier,
                                           KeyCode keyCode) const override;
@@ -50,6 +51,7 @@ private:
   SimJournal& journal_;
   XkbLayoutCache& layouts_;
   std::vector<Source> sources_;
+  std::uint64_t revision_ = 0;
   std::optional<std::size_t> current_;
 };
 

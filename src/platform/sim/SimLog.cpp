@@ -1,12 +1,14 @@
 #include "platform/sim/SimLog.h"
 
-#include <algorithm>
-
 namespace quillon {
 
 bool SimLog::contains(std::string_view line) const {
-  const auto& lines = lines_.items();
-  return std::find(lines.begin(), lines.end(), line) != lines.end();
+  for (std::size_t index = 0; index < lines_.size(); ++index) {
+    if (lines_.at(index) == line) {
+      return true;
+    }
+  }
+  return false;
 }
 
 } // namespace quillon

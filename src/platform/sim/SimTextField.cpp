@@ -12,10 +12,6 @@ namespace quillon {
 
 namespace {
 
-std::string toUtf8(const std::u16string& text) {
-  return quillon::toUtf8(icu::UnicodeString(text.data(), static_cast<int32_t>(text.size())));
-}
-
 // Moves one code point over well-formed UTF-8 and one byte over anything
 // else, for when ICU cannot segment.
 std::size_t previousCodePointStart(std::string_view text) {
@@ -120,7 +116,9 @@ void SimTextField::receive(const Event& event) {
                           event.integerField(EventField::ScrollWheelIsContinuous) != 0};
   }
   delivered_.push({event.type(), event.keyCode(), event.flags(), event.isMarkedSynthetic(),
-                   event.unicodeString().empty() ? std::string() : toUtf8(event.unicodeString()),
+                   event.unicodeString().empty()
+                       ? std::string()
+                       : toUtf8(std::u16string_view(event.unicodeString())),
                    scroll, event.location()});
   if (event.type() == EventType::KeyDown) {
     handleKeyDown(event);
@@ -129,7 +127,7 @@ void SimTextField::receive(const Event& event) {
 
 void SimTextField::handleKeyDown(const Event& event) {
   if (!event.unicodeString().empty()) {
-    insert(toUtf8(event.unicodeString()));
+    insert(toUtf8(std::u16string_view(event.unicodeString())));
     return;
   }
   const EventFlags flags = event.flags();

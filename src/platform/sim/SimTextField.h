@@ -56,7 +56,7 @@ public:
   // The unread events, which are then released.
   std::vector<DeliveredEvent> takeDeliveredEvents() { return delivered_.take(); }
   // The unread events, oldest first.
-  const std::deque<DeliveredEvent>& deliveredEvents() const { return delivered_.items(); }
+  const UnreadRecord<DeliveredEvent>& deliveredEvents() const { return delivered_; }
   // Every event ever received, read or not.
   std::size_t deliveredCount() const { return delivered_.recordedCount(); }
 

@@ -148,9 +148,7 @@ public:
   MenuChoice choosePopUpMenuItem(std::size_t n);
 
   // The most recent HUD windows, oldest first, open or closed.
-  const std::deque<std::shared_ptr<SimWindowRecord>>& hudWindows() const {
-    return hudWindows_.items();
-  }
+  std::vector<std::shared_ptr<SimWindowRecord>> hudWindows() const { return hudWindows_.copy(); }
   // The unread messages of HUD windows brought on screen, which are then
   // released.
   std::vector<std::string> takeHudMessages() { return shownMessages_.take(); }
