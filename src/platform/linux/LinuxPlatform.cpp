@@ -34,6 +34,7 @@
 
 #include <X11/Xlib.h>
 #include <cstdlib>
+#include <gdk/gdkx.h>
 #include <gtk/gtk.h>
 #include <string_view>
 
@@ -168,16 +169,19 @@ struct LinuxPlatform::Services {
 
 std::unique_ptr<LinuxPlatform> LinuxPlatform::open(const Options& options, std::ostream& logStream,
                                                    std::string& error) {
+  // The tray, the HUD and the menus are GTK's, on the same display and main
+  // loop as everything else. GTK comes first: its connection's loss would
+  // end the process without a word, so the product's own handling, set up
+  // by the connection opened next, must have the last say over both.
+  if (gtk_init_check(nullptr, nullptr) == FALSE) {
+    error = "cannot open the X display " + options.displayName;
+    return nullptr;
+  }
   auto connection = X11Connection::open(options.displayName, error);
   if (!connection) {
     return nullptr;
   }
-  // The tray, the HUD and the menus are GTK's, on the same display and main
-  // loop as everything else.
-  if (gtk_init_check(nullptr, nullptr) == FALSE) {
-    error = "GTK cannot open the display";
-    return nullptr;
-  }
+  connection->reportLossOf(gdk_x11_display_get_xdisplay(gdk_display_get_default()));
   auto services = std::make_unique<Services>(options, logStream, std::move(connection));
   Log& log = services->log;
   services->connection->setLostHandler(

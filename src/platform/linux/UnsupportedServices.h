@@ -158,6 +158,9 @@ public:
   }
   LocationAuthorization locationStatus() const override { return LocationAuthorization::Denied; }
   void requestLocationWhenInUse() override { notice_.report(); }
+  Observation observeLocationAuthorization(std::function<void(LocationAuthorization)>) override {
+    return {};
+  }
 
 private:
   UnsupportedNotice notice_;

@@ -98,6 +98,12 @@ X11Connection::X11Connection(Display* display, int xinputOpcode, int xkbEventBas
   XSetIOErrorExitHandler(display_, onIoErrorExit, this);
 }
 
+void X11Connection::reportLossOf(Display* other) {
+  if (other != nullptr && other != display_) {
+    XSetIOErrorExitHandler(other, onIoErrorExit, this);
+  }
+}
+
 X11Connection::~X11Connection() {
   if (source_ != nullptr) {
     g_source_destroy(&source_->base);

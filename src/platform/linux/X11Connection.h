@@ -45,6 +45,9 @@ public:
   X11Atom atom(const char* name) const;
 
   void setLostHandler(LostHandler handler) { lostHandler_ = std::move(handler); }
+  // Another connection of this process to the same server (a toolkit's),
+  // whose loss ends the product the same way.
+  void reportLossOf(Display* other);
   // Starts reading events on the default main context.
   void attachToMainLoop();
   // Listeners hear every event, in the order they were added.

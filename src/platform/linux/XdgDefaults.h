@@ -23,6 +23,10 @@ public:
   std::optional<PropertyValue> object(std::string_view domain, std::string_view key) const override;
   bool set(std::string_view domain, std::string_view key, PropertyValue value) override;
   bool remove(std::string_view domain, std::string_view key) override;
+  // Values kept in memory only change here, but no number counts them.
+  std::optional<std::uint64_t> revision() const override {
+    return files_ ? files_->revision() : std::nullopt;
+  }
 
 private:
   std::unique_ptr<PlistDefaults> files_;
