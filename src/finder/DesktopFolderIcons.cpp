@@ -128,12 +128,14 @@ void DesktopFolderIcons::startWatching() {
       desktopFolder(), EventLatency, [this](const std::vector<std::filesystem::path>& paths) {
         workQueue_.async(lifetime_.guard([this, paths] { handleFSEvents(paths); }));
       });
-  if (!fsStream_.isActive()) {
+  isWatching_ = fsStream_.isActive();
+  if (!isWatching_) {
     services_.log.write("Quillon DesktopFolderIcons: FSEventStreamCreate failed");
   }
 }
 
 void DesktopFolderIcons::stopWatching() {
+  isWatching_ = false;
   debounceWork_.cancel();
   fsStream_.stop();
 }
@@ -214,6 +216,7 @@ void DesktopFolderIcons::applyAll() {
   int rendered = 0;
   int skipped = 0;
   int listed = 0;
+  ++passNumber_;
   for (const auto end = std::filesystem::directory_iterator(); entries != end;
        entries.increment(error)) {
     if (error) {
@@ -266,10 +269,14 @@ bool DesktopFolderIcons::applyIcon(const std::filesystem::path& folder) {
       last != lastApplyAt_.end() && Duration(now - last->second) < Cooldown) {
     return false;
   }
+  const auto last = lastFingerprint_.find(key);
+  if (last != lastFingerprint_.end() && namesSurelyUnchanged(key, folder)) {
+    return false;
+  }
   const auto items = topLevelEntries(folder);
   const std::int64_t print = fingerprint(items);
-  if (const auto last = lastFingerprint_.find(key);
-      last != lastFingerprint_.end() && last->second == print) {
+  if (last != lastFingerprint_.end() && last->second == print) {
+    rememberFolderDate(key, folder);
     return false;
   }
   std::vector<Image> icons;
@@ -293,7 +300,37 @@ bool DesktopFolderIcons::applyIcon(const std::filesystem::path& folder) {
   std::error_code ignored;
   std::filesystem::last_write_time(
       folder, std::chrono::file_clock::from_sys(services_.clock.wallNow()), ignored);
+  rememberFolderDate(key, folder);
   return true;
+}
+
+// Adding, removing or renaming an item changes the folder's own date; an
+// item changed in place does not, but its file event forgets the folder's
+// fingerprint, which sends it back to a full listing. Reading one date
+// instead of every item's is what keeps a pass over a full Desktop cheap.
+bool DesktopFolderIcons::namesSurelyUnchanged(const std::string& key,
+                                              const std::filesystem::path& folder) const {
+  if (!isWatching_ || (std::hash<std::string>{}(key) + passNumber_) % FullCheckEvery == 0) {
+    return false;
+  }
+  const auto listed = listedFolderDate_.find(key);
+  if (listed == listedFolderDate_.end()) {
+    return false;
+  }
+  std::error_code error;
+  const auto date = std::filesystem::last_write_time(folder, error);
+  return !error && date == listed->second;
+}
+
+void DesktopFolderIcons::rememberFolderDate(const std::string& key,
+                                            const std::filesystem::path& folder) {
+  std::error_code error;
+  const auto date = std::filesystem::last_write_time(folder, error);
+  if (error) {
+    listedFolderDate_.erase(key);
+  } else {
+    listedFolderDate_[key] = date;
+  }
 }
 
 void DesktopFolderIcons::forceRefresh(const std::filesystem::path& folder) {
@@ -344,6 +381,7 @@ void DesktopFolderIcons::restoreModifiedFolders() {
   storeModified({});
   lastFingerprint_.clear();
   lastApplyAt_.clear();
+  listedFolderDate_.clear();
 }
 
 std::vector<Rect> DesktopFolderIcons::cellLayout(std::size_t count, Size size) {

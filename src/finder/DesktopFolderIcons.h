@@ -56,6 +56,11 @@ public:
   static constexpr std::uint8_t HasCustomIconBit = 0x04;
   static constexpr Size CompositeSize{512, 512};
   static constexpr std::size_t PreviewedItems = 4;
+  // A folder whose own date says its names are as they were is trusted to
+  // be unchanged while file events are watched, except on every
+  // FullCheckEvery-th pass, which reads it in full in case an event went
+  // missing; folders take those turns in rotation.
+  static constexpr std::uint64_t FullCheckEvery = 10;
 
   explicit DesktopFolderIcons(Dependencies dependencies);
   ~DesktopFolderIcons();
@@ -91,6 +96,8 @@ private:
   void ensureCustomIconAttribute(const std::filesystem::path& folder);
   void clearCustomIconAttribute(const std::filesystem::path& folder);
   void restoreModifiedFolders();
+  bool namesSurelyUnchanged(const std::string& key, const std::filesystem::path& folder) const;
+  void rememberFolderDate(const std::string& key, const std::filesystem::path& folder);
   std::set<std::string> storedModified() const;
   void storeModified(const std::set<std::string>& modified);
 
@@ -98,12 +105,18 @@ private:
   FolderListing listing_;
   // Read by the work queue's passes too.
   std::atomic<bool> isRunning_ = false;
+  // Whether file events report changes inside the folders; read by the
+  // work queue.
+  std::atomic<bool> isWatching_ = false;
   Observation fsStream_;
   ScheduledTask debounceWork_;
   ScheduledTask periodicTimer_;
   // Touched only on the work queue.
   std::map<std::string, std::int64_t> lastFingerprint_;
   std::map<std::string, TimePoint> lastApplyAt_;
+  // Each folder's own modification date when its items were last listed.
+  std::map<std::string, std::filesystem::file_time_type> listedFolderDate_;
+  std::uint64_t passNumber_ = 0;
   SerialQueue workQueue_;
   Lifetime lifetime_;
 };

@@ -65,25 +65,10 @@ void toolResult(ScriptContext& context, std::string_view arguments) {
   processes.scriptNextResult(std::string(path), {*status, output, {}, nullptr});
 }
 
-// Only folders inside the simulated home, named relative to it.
-std::optional<std::filesystem::path> folderInHome(const std::filesystem::path& home,
-                                                  std::string_view relative) {
-  const std::filesystem::path path(relative);
-  if (path.is_absolute()) {
-    return std::nullopt;
-  }
-  const bool climbsOut = std::any_of(
-      path.begin(), path.end(), [](const std::filesystem::path& part) { return part == ".."; });
-  if (climbsOut) {
-    return std::nullopt;
-  }
-  return home / path;
-}
-
 void files(ScriptContext& context, std::string_view arguments) {
   const std::string_view relative = trimmed(arguments);
   const auto home = context.desktop().directories().home();
-  const auto folder = home ? folderInHome(*home, relative) : std::nullopt;
+  const auto folder = home ? pathInside(*home, relative) : std::nullopt;
   if (!folder) {
     context.error("files: expected a folder inside the home folder, not " +
                   quotedArgument(relative));

@@ -6,7 +6,9 @@
 #include "simulate/CommandTable.h"
 #include "simulate/ScriptSyntax.h"
 
+#include <chrono>
 #include <cmath>
+#include <fstream>
 
 namespace quillon {
 
@@ -140,6 +142,39 @@ void icon(ScriptContext& context, std::string_view arguments) {
   context.print(toOrderedJson(state));
 }
 
+// Another application makes or touches a file in the home folder: the
+// change is written to disk and then announced, as the system would report
+// it to whoever watches the folder.
+void touch(ScriptContext& context, std::string_view arguments) {
+  const std::string_view relative = trimmed(arguments);
+  SimDesktop& desktop = context.desktop();
+  const auto home = desktop.directories().home();
+  const auto path = home && !relative.empty() ? pathInside(*home, relative) : std::nullopt;
+  if (!path) {
+    context.error("touch: expected a path inside the home folder, not " + quotedArgument(relative));
+    return;
+  }
+  const bool makesFolder = relative.ends_with('/');
+  std::filesystem::path target = path->lexically_normal();
+  if (!target.has_filename()) {
+    target = target.parent_path();
+  }
+  std::error_code error;
+  std::filesystem::create_directories(makesFolder ? target : target.parent_path(), error);
+  if (!error && !makesFolder && !std::filesystem::exists(target, error)) {
+    error = std::ofstream(target) ? std::error_code() : std::make_error_code(std::errc::io_error);
+  }
+  if (!error) {
+    std::filesystem::last_write_time(
+        target, std::chrono::file_clock::from_sys(desktop.clock().wallNow()), error);
+  }
+  if (error) {
+    context.error("touch: cannot write " + quotedArgument(relative) + ": " + error.message());
+    return;
+  }
+  desktop.fileEvents().changed({target});
+}
+
 } // namespace
 
 void addFinderCommands(CommandTable& table) {
@@ -150,6 +185,7 @@ void addFinderCommands(CommandTable& table) {
   table.add("pointer", pointer);
   table.add("panel", {.arguments = None, .run = panel});
   table.add("icon", icon);
+  table.add("touch", {.launch = NotNeeded, .run = touch});
 }
 
 } // namespace quillon

@@ -1,5 +1,7 @@
 #include "simulate/ScriptSyntax.h"
 
+#include <algorithm>
+
 namespace quillon {
 
 namespace {
@@ -50,6 +52,20 @@ std::optional<bool> parseBool(std::string_view text) {
     return false;
   }
   return std::nullopt;
+}
+
+std::optional<std::filesystem::path> pathInside(const std::filesystem::path& base,
+                                                std::string_view relative) {
+  const std::filesystem::path path(relative);
+  if (path.is_absolute()) {
+    return std::nullopt;
+  }
+  const bool climbsOut = std::any_of(
+      path.begin(), path.end(), [](const std::filesystem::path& part) { return part == ".."; });
+  if (climbsOut) {
+    return std::nullopt;
+  }
+  return base / path;
 }
 
 } // namespace quillon

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <charconv>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,6 +27,10 @@ std::string quotedArgument(std::string_view argument);
 std::string_view trimmed(std::string_view text);
 std::vector<std::string_view> words(std::string_view text);
 std::optional<bool> parseBool(std::string_view text);
+// A path named relative to base that stays inside it: absent for an
+// absolute path or one that climbs out with "..".
+std::optional<std::filesystem::path> pathInside(const std::filesystem::path& base,
+                                                std::string_view relative);
 
 template <typename Number> std::optional<Number> parseNumber(std::string_view text) {
   Number value{};

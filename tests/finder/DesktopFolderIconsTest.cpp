@@ -258,5 +258,45 @@ TEST_F(DesktopFolderIconsTest, AnUnreadableDesktopSkipsThePassAndForcedRefreshRe
                                      desktopPath().string()});
 }
 
+// Passes trust a folder's own date while events are watched, so these
+// changes arrive with no event at all.
+TEST_F(DesktopFolderIconsTest, ChangesNoEventReportedStillReachTheIcon) {
+  const auto folder = makeFolder("Quiet", 3);
+  icons->start();
+  desktop.runUntilIdle();
+  passes();
+  const auto passAfterCooldown = [&] {
+    desktop.advance(Duration(1.1));
+    icons->applyAll();
+    return passes();
+  };
+  const std::vector<std::string> redrawn{"rendered=1 skipped=0 of 1 items"};
+
+  // A new name changes the folder's own date: the next pass sees it.
+  addFile(folder, "added.txt", 10);
+  EXPECT_EQ(passAfterCooldown(), redrawn);
+
+  // A file changed in place leaves the folder's date alone; its turn at a
+  // full reading comes within the rotation.
+  std::filesystem::last_write_time(folder / "file 0.txt", base + std::chrono::seconds(50));
+  int redraws = 0;
+  for (std::uint64_t pass = 0; pass < DesktopFolderIcons::FullCheckEvery; ++pass) {
+    redraws += passAfterCooldown() == redrawn ? 1 : 0;
+  }
+  EXPECT_EQ(redraws, 1);
+}
+
+TEST_F(DesktopFolderIconsTest, WithoutFileEventsEveryPassReadsEveryItem) {
+  const auto folder = makeFolder("Unwatched", 3);
+  desktop.fileEvents().setWatchFails(true);
+  icons->start();
+  desktop.runUntilIdle();
+  passes();
+  std::filesystem::last_write_time(folder / "file 0.txt", base + std::chrono::seconds(50));
+  desktop.advance(Duration(1.1));
+  icons->applyAll();
+  EXPECT_EQ(passes(), std::vector<std::string>{"rendered=1 skipped=0 of 1 items"});
+}
+
 } // namespace
 } // namespace quillon
