@@ -1,9 +1,7 @@
 #include "finder/DesktopFolderIcons.h"
 
 #include <algorithm>
-#include <array>
 #include <cairo.h>
-#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <functional>
@@ -13,11 +11,6 @@
 namespace quillon {
 
 namespace {
-
-// Directories that the file manager shows as single files, with icons of
-// their own.
-constexpr std::array<std::string_view, 5> packageExtensions{"app", "bundle", "framework", "plugin",
-                                                            "kext"};
 
 constexpr double lineFraction = 0.025;
 constexpr double minimumLine = 2.0;
@@ -30,18 +23,6 @@ constexpr double strokeAlpha = 0.65;
 
 using SurfaceHandle = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
 using ContextHandle = std::unique_ptr<cairo_t, decltype(&cairo_destroy)>;
-
-bool isPackage(const std::filesystem::path& path) {
-  std::string extension = path.extension().string();
-  if (extension.empty()) {
-    return false;
-  }
-  extension.erase(0, 1);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return std::find(packageExtensions.begin(), packageExtensions.end(), extension) !=
-         packageExtensions.end();
-}
 
 SurfaceHandle surfaceOver(std::vector<std::uint32_t>& pixels, int width, int height) {
   return SurfaceHandle(cairo_image_surface_create_for_data(
@@ -228,7 +209,7 @@ void DesktopFolderIcons::applyAll() {
     }
     ++listed;
     std::error_code kindError;
-    if (!entries->is_directory(kindError) || isPackage(item)) {
+    if (!entries->is_directory(kindError) || FolderListing::isPackage(item)) {
       continue;
     }
     if (applyIcon(item)) {

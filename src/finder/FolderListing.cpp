@@ -3,6 +3,8 @@
 #include "text/Unicode.h"
 
 #include <algorithm>
+#include <array>
+#include <cctype>
 #include <chrono>
 #include <optional>
 
@@ -13,6 +15,10 @@ namespace {
 // The file that carries a folder's custom icon on the system the product
 // was first made for; its name ends in a carriage return.
 constexpr std::string_view customIconFileName = "Icon\r";
+
+// Directories the file manager shows as single items.
+constexpr std::array<std::string_view, 5> packageExtensions{"app", "bundle", "framework", "plugin",
+                                                            "kext"};
 
 struct Listed {
   std::filesystem::path path;
@@ -60,6 +66,18 @@ FolderListing::FolderListing() {
 
 bool FolderListing::isHidden(const std::filesystem::path& path) {
   return path.filename().string().starts_with('.');
+}
+
+bool FolderListing::isPackage(const std::filesystem::path& path) {
+  std::string extension = path.extension().string();
+  if (extension.empty()) {
+    return false;
+  }
+  extension.erase(0, 1);
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return std::find(packageExtensions.begin(), packageExtensions.end(), extension) !=
+         packageExtensions.end();
 }
 
 bool FolderListing::nameLess(const std::string& left, const std::string& right) const {

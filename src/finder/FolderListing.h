@@ -30,6 +30,9 @@ public:
   bool nameLess(const std::string& left, const std::string& right) const;
 
   static bool isHidden(const std::filesystem::path& path);
+  // A directory the file manager shows as a single item with an icon of
+  // its own (an application, a plug-in), judged by its extension.
+  static bool isPackage(const std::filesystem::path& path);
 
 private:
   std::unique_ptr<icu::Collator> collator_;

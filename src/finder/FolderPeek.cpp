@@ -1,30 +1,13 @@
 #include "finder/FolderPeek.h"
 
 #include "finder/FileUrl.h"
+#include "finder/FolderListing.h"
 
 #include <algorithm>
-#include <array>
-#include <cctype>
 
 namespace quillon {
 
 namespace {
-
-// Directories that the file manager shows as single files.
-constexpr std::array<std::string_view, 5> packageExtensions{"app", "bundle", "framework", "plugin",
-                                                            "kext"};
-
-bool isPackage(const std::filesystem::path& path) {
-  std::string extension = path.extension().string();
-  if (extension.empty()) {
-    return false;
-  }
-  extension.erase(0, 1);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return std::find(packageExtensions.begin(), packageExtensions.end(), extension) !=
-         packageExtensions.end();
-}
 
 Rect grown(const Rect& rect, double margin) {
   return {{rect.origin.x - margin, rect.origin.y - margin},
@@ -156,7 +139,7 @@ std::optional<FolderPeek::Hit> FolderPeek::qualifyingElement(const AXElement& el
   const auto url = axValueAs<std::string>(accessibility.copyAttributeValue(element, ax::Url));
   const auto path = url ? FileUrl::path(*url) : std::nullopt;
   std::error_code error;
-  if (!path || isPackage(*path) || !std::filesystem::is_directory(*path, error)) {
+  if (!path || FolderListing::isPackage(*path) || !std::filesystem::is_directory(*path, error)) {
     return std::nullopt;
   }
   Hit hit{*path, std::nullopt};
