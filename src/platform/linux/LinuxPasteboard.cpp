@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <string_view>
 
 namespace quillon {
@@ -256,14 +257,36 @@ std::vector<PasteboardItem> LinuxPasteboard::items() const {
   if (pendingClear_ != 0 || ownsClipboard()) {
     return written_;
   }
+  // Waiting for the owner runs the main loop, whose timers and taps may
+  // read again: such a read gets nothing rather than a second wait stacked
+  // inside the first.
+  if (isReading_) {
+    return {};
+  }
+  isReading_ = true;
+  const auto endReading =
+      std::unique_ptr<bool, void (*)(bool*)>(&isReading_, [](bool* reading) { *reading = false; });
   return readFromOwner();
+}
+
+std::vector<PasteboardItem> LinuxPasteboard::textWithoutTargets() const {
+  gchar* text = gtk_clipboard_wait_for_text(clipboard_);
+  if (text == nullptr) {
+    return {};
+  }
+  PasteboardItem item;
+  item.representations.emplace(std::string(pasteboardtype::PlainText), bytesOf(text));
+  g_free(text);
+  return {std::move(item)};
 }
 
 std::vector<PasteboardItem> LinuxPasteboard::readFromOwner() const {
   GdkAtom* targets = nullptr;
   gint count = 0;
   if (gtk_clipboard_wait_for_targets(clipboard_, &targets, &count) == FALSE) {
-    return {};
+    // Some owners never learnt to list their targets; text is what they
+    // all hold.
+    return textWithoutTargets();
   }
   PasteboardItem item;
   std::vector<std::string> fileUrls;

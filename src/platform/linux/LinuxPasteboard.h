@@ -36,6 +36,7 @@ private:
   void cancelPendingClear();
   void publish();
   std::vector<PasteboardItem> readFromOwner() const;
+  std::vector<PasteboardItem> textWithoutTargets() const;
 
   Log& log_;
   GtkClipboard* clipboard_;
@@ -48,6 +49,7 @@ private:
   int pendingOwnClears_ = 0;
   // The idle source that publishes a clear no write followed.
   guint pendingClear_ = 0;
+  mutable bool isReading_ = false;
   std::vector<PasteboardItem> written_;
   // Targets in the order they were offered, each with its representation.
   std::vector<std::pair<std::string, PropertyData>> served_;

@@ -22,7 +22,7 @@
 #include "platform/linux/ThreadBackgroundQueue.h"
 #include "platform/linux/UnsupportedServices.h"
 #include "platform/linux/X11Connection.h"
-#include "platform/linux/X11SelectionPasteboard.h"
+#include "platform/linux/LinuxPasteboard.h"
 #include "platform/linux/XTestKeyboard.h"
 #include "platform/linux/XdgBaseDirectories.h"
 #include "platform/shared/CurlHttp.h"
@@ -89,7 +89,7 @@ struct LinuxPlatform::Services {
         keyboard(*connection, inputSources, mainQueue, clock),
         eventTaps(*connection, keyboard, mainQueue, log), workspace(*connection),
         bundle(options.executable, log), defaults(options.configurationFolder, log),
-        pasteboard(*connection), sound(log), userInterface(log),
+        pasteboard(log), sound(log), userInterface(log),
         loginItems(XdgBaseDirectories::fromEnvironment().autostartDirectory(), options.executable),
         screens(*connection), accessibility(log), power(log), audioRecorders(log),
         windowLevels(log), images(log),
@@ -143,7 +143,7 @@ struct LinuxPlatform::Services {
   PlistDefaults defaults;
   PosixProcesses processes;
   LinuxPermissions permissions;
-  X11SelectionPasteboard pasteboard;
+  LinuxPasteboard pasteboard;
   LinuxSound sound;
   LinuxUserInterface userInterface;
   LinuxLoginItems loginItems;

@@ -248,7 +248,15 @@ void X11TextWindow::answerRequest(const XEvent& event) {
   reply.xselection.time = request.time;
   reply.xselection.property = None;
   const Atom utf8 = XInternAtom(display_, "UTF8_STRING", False);
-  if (request.target == utf8 || request.target == XA_STRING) {
+  const Atom targets = XInternAtom(display_, "TARGETS", False);
+  if (request.target == targets) {
+    const Atom property = request.property == None ? request.target : request.property;
+    const std::array<Atom, 3> offered{targets, utf8, XA_STRING};
+    XChangeProperty(display_, request.requestor, property, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(offered.data()),
+                    static_cast<int>(offered.size()));
+    reply.xselection.property = property;
+  } else if (request.target == utf8 || request.target == XA_STRING) {
     const Atom property = request.property == None ? request.target : request.property;
     XChangeProperty(display_, request.requestor, property, request.target, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(clipboard_.data()),

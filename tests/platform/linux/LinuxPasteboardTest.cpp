@@ -113,5 +113,35 @@ TEST(LinuxSoundTest, EverySoundTheProductPlaysHasAThemeEvent) {
       << "switching on and off must sound different";
 }
 
+// Reading from another client runs the main loop while it waits; a read
+// from inside that wait must not stack a second wait on the first.
+TEST_F(LinuxPasteboardTest, AReadInsideAnotherReadsWaitGetsNothing) {
+  other_->setString("slow owner");
+  struct Inner {
+    LinuxPasteboard* pasteboard;
+    bool outerReading = false;
+    std::optional<std::vector<PasteboardItem>> items;
+  } inner{&*product_};
+  // As urgent as the main queue's own work, so it runs while the outer read
+  // waits for the owner.
+  g_idle_add_full(
+      G_PRIORITY_DEFAULT,
+      [](gpointer data) {
+        auto& read = *static_cast<Inner*>(data);
+        if (!read.outerReading) {
+          return gboolean{G_SOURCE_CONTINUE};
+        }
+        read.items = read.pasteboard->items();
+        return gboolean{G_SOURCE_REMOVE};
+      },
+      &inner, nullptr);
+  inner.outerReading = true;
+  EXPECT_EQ(product_->string(), "slow owner");
+  inner.outerReading = false;
+  ASSERT_TRUE(inner.items.has_value()) << "the wait never ran the main loop";
+  EXPECT_EQ(*inner.items, std::vector<PasteboardItem>{});
+  EXPECT_EQ(product_->string(), "slow owner") << "the next read waits as usual";
+}
+
 } // namespace
 } // namespace quillon
