@@ -15,6 +15,7 @@
 #include "platform/linux/LinuxPermissions.h"
 #include "platform/linux/LinuxSound.h"
 #include "platform/linux/LinuxUserInterface.h"
+#include "platform/linux/LinuxWheelDirection.h"
 #include "platform/linux/LinuxWorkspace.h"
 #include "platform/linux/MonotonicClock.h"
 #include "platform/linux/PosixProcesses.h"
@@ -87,9 +88,10 @@ struct LinuxPlatform::Services {
       : log(logStream), connection(std::move(openConnection)),
         inputSources(*connection, log, options.desktopRelocksGroup),
         keyboard(*connection, inputSources, mainQueue, clock),
-        eventTaps(*connection, keyboard, mainQueue, log), workspace(*connection),
-        bundle(options.executable, log), defaults(options.configurationFolder, log),
-        pasteboard(*connection), sound(log), userInterface(log),
+        eventTaps(*connection, keyboard, mainQueue, log), wheelDirection(*connection, log),
+        workspace(*connection), bundle(options.executable, log),
+        defaults(options.configurationFolder, log), pasteboard(*connection), sound(log),
+        userInterface(log),
         loginItems(XdgBaseDirectories::fromEnvironment().autostartDirectory(), options.executable),
         screens(*connection), accessibility(log), power(log), audioRecorders(log),
         windowLevels(log), images(log),
@@ -127,7 +129,8 @@ struct LinuxPlatform::Services {
                                 alerts,
                                 appWindows,
                                 webViews,
-                                deviceAuthorization} {}
+                                deviceAuthorization,
+                                wheelDirection} {}
 
   MonotonicClock clock;
   LinuxMainQueue mainQueue;
@@ -137,6 +140,8 @@ struct LinuxPlatform::Services {
   LinuxInputSources inputSources;
   XTestKeyboard keyboard;
   LinuxEventTaps eventTaps;
+  // Gives the user's wheels back before the connection closes.
+  LinuxWheelDirection wheelDirection;
   LinuxWorkspace workspace;
   FileBundle bundle;
   TableLocalization localization;
