@@ -7,6 +7,7 @@
 #include "platform/Screens.h"
 #include "platform/Sound.h"
 #include "platform/UserInterface.h"
+#include "platform/linux/LinuxAlerts.h"
 #include "platform/linux/LinuxApplication.h"
 #include "platform/linux/LinuxEventTaps.h"
 #include "platform/linux/LinuxInputSources.h"
@@ -96,7 +97,7 @@ struct LinuxPlatform::Services {
         screens(*connection), accessibility(log), power(log), audioRecorders(log),
         windowLevels(log), images(log),
         application(log, LinuxApplication::Options{options.stallOnUserSignal}), fileEvents(log),
-        alerts(log), appleScript(log), deviceAuthorization(log), appWindows(log),
+        appleScript(log), deviceAuthorization(log), appWindows(log),
         webViews(log), platform{clock,
                                 mainQueue,
                                 backgroundQueue,
@@ -164,7 +165,7 @@ struct LinuxPlatform::Services {
   PosixExtendedAttributes extendedAttributes;
   CurlHttp http;
   PixbufImageDecoder imageDecoder;
-  UnsupportedAlerts alerts;
+  LinuxAlerts alerts;
   UnsupportedAppleScript appleScript;
   UnsupportedDeviceAuthorization deviceAuthorization;
   UnsupportedAppWindows appWindows;
