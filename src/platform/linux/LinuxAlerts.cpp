@@ -104,6 +104,7 @@ std::vector<GtkEntry*> addFields(GtkMessageDialog* dialog, const std::vector<Ale
   }
   gtk_box_pack_start(GTK_BOX(gtk_message_dialog_get_message_area(dialog)), grid, FALSE, FALSE,
                      fieldSpacing);
+  gtk_widget_show_all(grid);
   return entries;
 }
 
@@ -146,9 +147,11 @@ AlertResponse LinuxAlerts::runModal(const AlertRequest& request) {
   addButtons(GTK_DIALOG(dialog.get()), request.buttons);
   FieldReading reading{addFields(GTK_MESSAGE_DIALOG(dialog.get()), request.fields), std::nullopt};
   g_signal_connect(dialog.get(), "response", G_CALLBACK(readFields), &reading);
-  gtk_widget_show_all(dialog.get());
+  // Focused before the dialog appears: a field focused first would keep its
+  // text selected.
   if (request.initialField && *request.initialField < reading.entries.size()) {
-    gtk_widget_grab_focus(GTK_WIDGET(reading.entries[*request.initialField]));
+    gtk_window_set_focus(GTK_WINDOW(dialog.get()),
+                         GTK_WIDGET(reading.entries[*request.initialField]));
   }
   gtk_window_present(GTK_WINDOW(dialog.get()));
   const gint response = gtk_dialog_run(GTK_DIALOG(dialog.get()));
