@@ -34,19 +34,5 @@ TEST(SystemWheelReversalTest, TheSettingAtLaunchAndEachChangeOfItReachTheSystemO
   EXPECT_EQ(wheels.requests(), 3);
 }
 
-TEST(SystemWheelReversalTest, ChangesStopReachingTheSystemOnceTheFollowerIsGone) {
-  SimDesktop desktop;
-  NotificationCenter notifications;
-  Settings settings(DefaultsDomain(desktop.defaults(), std::string(domain)), notifications);
-  {
-    SystemWheelReversal reversal(settings, desktop.wheelDirection());
-    reversal.start();
-    EXPECT_FALSE(desktop.wheelDirection().discreteWheelsReversed());
-  }
-  settings.set(true, Settings::Key::invertMouseWheelEnabled);
-  EXPECT_FALSE(desktop.wheelDirection().discreteWheelsReversed());
-  EXPECT_EQ(desktop.wheelDirection().requests(), 1);
-}
-
 } // namespace
 } // namespace quillon

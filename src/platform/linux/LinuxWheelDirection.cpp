@@ -98,6 +98,7 @@ LinuxWheelDirection::LinuxWheelDirection(X11Connection& connection, Log& log)
 
 LinuxWheelDirection::~LinuxWheelDirection() {
   restore();
+  XSync(connection_.display(), False);
 }
 
 // The event tap selects hierarchy events for every device on the root
@@ -126,7 +127,8 @@ void LinuxWheelDirection::reverseDiscreteWheels(bool reversed) {
   } else {
     restore();
   }
-  connection_.flush();
+  // Done once this returns, for every other client too.
+  XSync(connection_.display(), False);
 }
 
 void LinuxWheelDirection::apply() {
@@ -141,7 +143,6 @@ void LinuxWheelDirection::apply() {
 void LinuxWheelDirection::restore() {
   restoreLibinputWheels();
   restoreButtons();
-  connection_.flush();
 }
 
 void LinuxWheelDirection::flipLibinputWheels() {
@@ -164,8 +165,16 @@ void LinuxWheelDirection::flipLibinputWheels() {
     if (!own) {
       continue;
     }
-    writeByteProperty(display, device.deviceid, natural,
-                      {own->type, static_cast<unsigned char>(own->value == 0 ? 1 : 0)});
+    const ByteProperty reversed{own->type, static_cast<unsigned char>(own->value == 0 ? 1 : 0)};
+    writeByteProperty(display, device.deviceid, natural, reversed);
+    // The driver may refuse, and refusals arrive as errors the connection
+    // drops: what the device holds now tells.
+    const auto now = readByteProperty(display, device.deviceid, natural);
+    if (!now || now->value != reversed.value) {
+      log_.write("Quillon: cannot reverse the mouse wheel of \"" + std::string(device.name) +
+                 "\": its driver refused the change");
+      continue;
+    }
     flipped_.emplace(device.deviceid, own->value);
   }
   XIFreeDeviceInfo(devices);
