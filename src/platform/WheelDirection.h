@@ -13,6 +13,7 @@ public:
   // Reversing twice is reversing once; turning it off gives the user's own
   // direction back, and so does the service's end.
   virtual void reverseDiscreteWheels(bool reversed) = 0;
+  // The direction last asked for.
   virtual bool discreteWheelsReversed() const = 0;
 };
 
