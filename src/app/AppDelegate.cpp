@@ -125,7 +125,7 @@ AppDelegate::AppDelegate(Platform& platform)
           .clock = platform.clock,
           .log = platform.log,
       }),
-      webAppCreator_(platform) {
+      webAppCreator_(platform), wheelReversal_(settings_, platform.wheelDirection) {
   wireActions();
   wireWindowActions();
   wireUtilityActions();
@@ -260,6 +260,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   // showing the state the services will run in.
   statusItem_.setupStatusItem();
   bootstrapEventTap();
+  wheelReversal_.start();
   startFinderServices();
   startWindowPositions();
   observeNotifications();

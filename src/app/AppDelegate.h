@@ -18,6 +18,7 @@
 #include "input/EventSynthesizer.h"
 #include "input/EventTap.h"
 #include "input/LanguageSwitcher.h"
+#include "input/SystemWheelReversal.h"
 #include "platform/Application.h"
 #include "platform/Lifetime.h"
 #include "platform/MainQueue.h"
@@ -129,6 +130,7 @@ private:
   FolderPeek folderPeek_;
   DesktopFolderIcons desktopFolderIcons_;
   WebAppCreator webAppCreator_;
+  SystemWheelReversal wheelReversal_;
   std::unique_ptr<EventTap> eventTap_;
   ScheduledTask permissionTimer_;
   std::array<NotificationCenter::Observation, 3> observations_;

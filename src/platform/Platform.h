@@ -34,6 +34,7 @@ class Processes;
 class Screens;
 class Sound;
 class UserInterface;
+class WheelDirection;
 class WindowLevels;
 class Workspace;
 
@@ -74,6 +75,7 @@ struct Platform {
   AppWindows& appWindows;
   WebViews& webViews;
   DeviceAuthorization& deviceAuthorization;
+  WheelDirection& wheelDirection;
 };
 
 } // namespace quillon

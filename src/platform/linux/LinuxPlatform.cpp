@@ -7,14 +7,17 @@
 #include "platform/Screens.h"
 #include "platform/Sound.h"
 #include "platform/UserInterface.h"
+#include "platform/linux/LinuxAlerts.h"
 #include "platform/linux/LinuxApplication.h"
 #include "platform/linux/LinuxEventTaps.h"
 #include "platform/linux/LinuxInputSources.h"
 #include "platform/linux/LinuxLoginItems.h"
 #include "platform/linux/LinuxMainQueue.h"
+#include "platform/linux/LinuxPasteboard.h"
 #include "platform/linux/LinuxPermissions.h"
 #include "platform/linux/LinuxSound.h"
 #include "platform/linux/LinuxUserInterface.h"
+#include "platform/linux/LinuxWheelDirection.h"
 #include "platform/linux/LinuxWorkspace.h"
 #include "platform/linux/MonotonicClock.h"
 #include "platform/linux/PosixProcesses.h"
@@ -22,7 +25,6 @@
 #include "platform/linux/ThreadBackgroundQueue.h"
 #include "platform/linux/UnsupportedServices.h"
 #include "platform/linux/X11Connection.h"
-#include "platform/linux/LinuxPasteboard.h"
 #include "platform/linux/XTestKeyboard.h"
 #include "platform/linux/XdgBaseDirectories.h"
 #include "platform/shared/CurlHttp.h"
@@ -87,14 +89,14 @@ struct LinuxPlatform::Services {
       : log(logStream), connection(std::move(openConnection)),
         inputSources(*connection, log, options.desktopRelocksGroup),
         keyboard(*connection, inputSources, mainQueue, clock),
-        eventTaps(*connection, keyboard, mainQueue, log), workspace(*connection),
-        bundle(options.executable, log), defaults(options.configurationFolder, log),
-        pasteboard(log), sound(log), userInterface(log),
+        eventTaps(*connection, keyboard, mainQueue, log), wheelDirection(*connection, log),
+        workspace(*connection), bundle(options.executable, log),
+        defaults(options.configurationFolder, log), pasteboard(log), sound(log), userInterface(log),
         loginItems(XdgBaseDirectories::fromEnvironment().autostartDirectory(), options.executable),
         screens(*connection), accessibility(log), power(log), audioRecorders(log),
         windowLevels(log), images(log),
         application(log, LinuxApplication::Options{options.stallOnUserSignal}), fileEvents(log),
-        alerts(log), appleScript(log), deviceAuthorization(log), appWindows(log),
+        appleScript(log), deviceAuthorization(log), appWindows(log),
         webViews(log), platform{clock,
                                 mainQueue,
                                 backgroundQueue,
@@ -127,7 +129,8 @@ struct LinuxPlatform::Services {
                                 alerts,
                                 appWindows,
                                 webViews,
-                                deviceAuthorization} {}
+                                deviceAuthorization,
+                                wheelDirection} {}
 
   MonotonicClock clock;
   LinuxMainQueue mainQueue;
@@ -137,6 +140,8 @@ struct LinuxPlatform::Services {
   LinuxInputSources inputSources;
   XTestKeyboard keyboard;
   LinuxEventTaps eventTaps;
+  // Gives the user's wheels back before the connection closes.
+  LinuxWheelDirection wheelDirection;
   LinuxWorkspace workspace;
   FileBundle bundle;
   TableLocalization localization;
@@ -159,7 +164,7 @@ struct LinuxPlatform::Services {
   PosixExtendedAttributes extendedAttributes;
   CurlHttp http;
   PixbufImageDecoder imageDecoder;
-  UnsupportedAlerts alerts;
+  LinuxAlerts alerts;
   UnsupportedAppleScript appleScript;
   UnsupportedDeviceAuthorization deviceAuthorization;
   UnsupportedAppWindows appWindows;

@@ -128,16 +128,6 @@ UnsupportedImages::pasteboardItemForImageFile(const std::filesystem::path&) cons
   return std::nullopt;
 }
 
-AlertResponse UnsupportedAlerts::runModal(const AlertRequest& request) {
-  notice_.report();
-  AlertResponse response;
-  response.button = request.buttons.empty() ? 0 : request.buttons.size() - 1;
-  for (const AlertField& field : request.fields) {
-    response.fieldTexts.push_back(field.text);
-  }
-  return response;
-}
-
 std::unique_ptr<AppWindow> UnsupportedAppWindows::makeWindow(const WindowStyle&) {
   notice_.report();
   return std::make_unique<BlankWindow>();

@@ -5,7 +5,6 @@
 // degrades the way it does when the system says no.
 
 #include "platform/Accessibility.h"
-#include "platform/Alerts.h"
 #include "platform/AppWindows.h"
 #include "platform/AppleScript.h"
 #include "platform/AudioRecorders.h"
@@ -115,18 +114,6 @@ public:
     notice_.report();
     return {};
   }
-
-private:
-  UnsupportedNotice notice_;
-};
-
-// Modal alerts are not shown yet: each is answered with its last button,
-// which is the one that declines.
-class UnsupportedAlerts final : public Alerts {
-public:
-  explicit UnsupportedAlerts(Log& log) : notice_(log, "alerts") {}
-
-  AlertResponse runModal(const AlertRequest& request) override;
 
 private:
   UnsupportedNotice notice_;

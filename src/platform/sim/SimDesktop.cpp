@@ -44,7 +44,8 @@ SimDesktop::SimDesktop(Options options)
                 alerts_,
                 appWindows_,
                 webViews_,
-                deviceAuthorization_} {
+                deviceAuthorization_,
+                wheelDirection_} {
   accessibility_.setTrusted(options.accessibilityTrusted);
   systemTools_ =
       std::make_unique<SimSystemTools>(processes_, power_, permissions_, options.executablePath);

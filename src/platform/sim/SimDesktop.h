@@ -34,6 +34,7 @@
 #include "platform/sim/SimUserInterface.h"
 #include "platform/sim/SimWebAppTools.h"
 #include "platform/sim/SimWebViews.h"
+#include "platform/sim/SimWheelDirection.h"
 #include "platform/sim/SimWindowLevels.h"
 #include "platform/sim/VirtualClock.h"
 #include "platform/sim/VirtualRunLoop.h"
@@ -117,6 +118,7 @@ public:
   SimAppWindows& appWindows() { return appWindows_; }
   SimWebViews& webViews() { return webViews_; }
   SimDeviceAuthorization& deviceAuthorization() { return deviceAuthorization_; }
+  SimWheelDirection& wheelDirection() { return wheelDirection_; }
 
 private:
   std::unique_ptr<TemporaryDirectory> privateFolder_;
@@ -164,6 +166,7 @@ private:
   SimAppWindows appWindows_{journal_};
   SimWebViews webViews_{runLoop_, runLoop_.backgroundQueue(), journal_};
   SimDeviceAuthorization deviceAuthorization_;
+  SimWheelDirection wheelDirection_;
   Platform platform_;
 };
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
 #include <csignal>
 #include <thread>
 
@@ -178,6 +179,29 @@ TEST_F(X11DesktopTest, AStalledMainLoopGivesTheKeyboardBackWithinTheWatchdogLimi
   window_->clear();
   typist_->type("ghbdtn ");
   EXPECT_TRUE(windowReceives("привет ")) << window_->text();
+}
+
+// The pointer mapping as any client of the session sees it.
+std::vector<unsigned char> pointerMapping(const std::string& displayName) {
+  Display* display = XOpenDisplay(displayName.c_str());
+  std::vector<unsigned char> map(256);
+  map.resize(static_cast<std::size_t>(XGetPointerMapping(display, map.data(), 256)));
+  XCloseDisplay(display);
+  return map;
+}
+
+TEST_F(X11DesktopTest, AnInvertedWheelHoldsWhileTheProductRunsAndIsGivenBackWhenItQuits) {
+  const auto before = pointerMapping(session_->display());
+  ASSERT_GE(before.size(), 5u);
+  session_->startProduct({{"invertMouseWheelEnabled", true}});
+  EXPECT_TRUE(X11Session::waitUntil([] {
+    const auto now = pointerMapping(session_->display());
+    return now[3] == 5 && now[4] == 4;
+  })) << session_->productLog();
+
+  session_->signalProduct(SIGTERM);
+  EXPECT_EQ(session_->waitForProductExit(5s), 0);
+  EXPECT_EQ(pointerMapping(session_->display()), before);
 }
 
 TEST_F(X11DesktopTest, LayoutsWithoutAnEnglishAndRussianPairLeaveTextAloneAndSaySoOnce) {

@@ -1,5 +1,8 @@
 #include "X11Session.h"
 
+#include "platform/shared/PlistDefaults.h"
+#include "platform/sim/SimLog.h"
+
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <algorithm>
@@ -207,10 +210,15 @@ std::optional<std::string> X11Session::clipboardText() const {
   return text;
 }
 
-void X11Session::startProduct() {
+void X11Session::startProduct(const std::vector<std::pair<std::string, bool>>& switches) {
   const auto settings = folder_ / "config";
   std::filesystem::remove_all(settings);
   std::filesystem::create_directories(settings);
+  SimLog log;
+  PlistDefaults stored(settings / "quillon", log);
+  for (const auto& [key, value] : switches) {
+    stored.set("com.quillon.Quillon", key, value);
+  }
   product_ = spawn({QUILLON_EXECUTABLE},
                    {"DISPLAY=" + display_, "XDG_CONFIG_HOME=" + settings.string(),
                     "HOME=" + folder_.string(), "QUILLON_TEST_HOOKS=stall"},

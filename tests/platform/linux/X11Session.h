@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillon {
@@ -31,8 +32,8 @@ public:
   std::optional<std::string> clipboardText() const;
 
   // Starts `quillon` with no arguments on this display, its settings in a
-  // fresh folder and the test hooks on.
-  void startProduct();
+  // fresh folder holding only these switches, and the test hooks on.
+  void startProduct(const std::vector<std::pair<std::string, bool>>& settings = {});
   void signalProduct(int signal);
   // The exit status once the product has ended within the time.
   std::optional<int> waitForProductExit(std::chrono::milliseconds limit);
