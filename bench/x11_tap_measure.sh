@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Measures the event tap on a private Xvfb display: the latency it adds to a
 # key press (median and 99th percentile over 1,000 keys) and the product's
-# resident memory after start-up and after 100,000 keys.
+# resident memory after start-up and after 100,000 and 200,000 keys.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --build --preset default --target quillon x11_tap_measure >/dev/null

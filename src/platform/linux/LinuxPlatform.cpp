@@ -81,6 +81,8 @@ private:
   }
 };
 
+constexpr const char* gdkOpenGlVariable = "GDK_GL";
+
 } // namespace
 
 struct LinuxPlatform::Services {
@@ -178,6 +180,10 @@ std::unique_ptr<LinuxPlatform> LinuxPlatform::open(const Options& options, std::
   // loop as everything else. GTK comes first: its connection's loss would
   // end the process without a word, so the product's own handling, set up
   // by the connection opened next, must have the last say over both.
+  // GTK would otherwise load OpenGL (a software renderer, tens of
+  // megabytes, on most machines) only to pick visuals; nothing here draws
+  // with it. A user's own choice in the environment stands.
+  g_setenv(gdkOpenGlVariable, "disable", FALSE);
   if (gtk_init_check(nullptr, nullptr) == FALSE) {
     error = "cannot open the X display " + options.displayName;
     return nullptr;

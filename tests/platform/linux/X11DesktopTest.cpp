@@ -152,6 +152,16 @@ TEST_F(X11DesktopTest, AKeyboardUnpluggedMidChordLeavesNothingHeldAndANewOneIsGr
   EXPECT_TRUE(windowReceives("привет ")) << window_->text();
 }
 
+// Nothing the product draws needs OpenGL; loading a software renderer for
+// it would cost more memory than the rest of the product together.
+TEST_F(X11DesktopTest, TheProductLoadsNoOpenGl) {
+  startProduct();
+  const std::string maps = session_->productMaps();
+  ASSERT_FALSE(maps.empty());
+  EXPECT_EQ(maps.find("libGL"), std::string::npos);
+  EXPECT_EQ(maps.find("_dri.so"), std::string::npos);
+}
+
 TEST_F(X11DesktopTest, AKilledProductLeavesNoKeyboardGrabbed) {
   startProduct();
   session_->signalProduct(SIGKILL);

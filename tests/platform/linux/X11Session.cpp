@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
@@ -247,6 +248,11 @@ std::optional<int> X11Session::waitForProductExit(std::chrono::milliseconds limi
 
 bool X11Session::productRunning() {
   return product_ > 0 && waitpid(product_, nullptr, WNOHANG) == 0;
+}
+
+std::string X11Session::productMaps() const {
+  std::ifstream maps("/proc/" + std::to_string(product_) + "/maps");
+  return std::string(std::istreambuf_iterator<char>(maps), std::istreambuf_iterator<char>());
 }
 
 std::string X11Session::productLog() const {

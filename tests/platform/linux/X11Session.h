@@ -39,6 +39,8 @@ public:
   std::optional<int> waitForProductExit(std::chrono::milliseconds limit);
   bool productRunning();
   std::string productLog() const;
+  // The running product's memory map, as /proc shows it.
+  std::string productMaps() const;
   // Stops the X server itself, as when a session ends under the product.
   void stopServer();
 
