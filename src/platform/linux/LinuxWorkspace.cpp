@@ -115,9 +115,14 @@ std::optional<RunningApplication> LinuxWorkspace::applicationOf(Window window) c
   return application;
 }
 
+// A window without its process named yet is asked again next time: it
+// may name it soon after it becomes active.
 std::optional<RunningApplication> LinuxWorkspace::frontmostApplication() const {
-  const auto window = activeWindow();
-  return window ? applicationOf(*window) : std::nullopt;
+  if (!frontmost_) {
+    const auto window = activeWindow();
+    frontmost_ = window ? applicationOf(*window) : std::nullopt;
+  }
+  return frontmost_;
 }
 
 std::vector<RunningApplication> LinuxWorkspace::runningApplications() const {
@@ -200,6 +205,7 @@ void LinuxWorkspace::onEvent(XEvent& event) {
     return;
   }
   if (event.xproperty.atom == activeWindowAtom_) {
+    frontmost_.reset();
     noticeActivation();
   } else if (event.xproperty.atom == clientListAtom_ && !launchCallbacks_.empty()) {
     for (const RunningApplication& application : runningApplications()) {

@@ -41,6 +41,10 @@ private:
   X11Atom activeWindowAtom_;
   X11Atom clientListAtom_;
   std::optional<int> lastActiveProcess_;
+  // The frontmost application as last read, until the window manager names
+  // another active window. The tap asks on every key, and three round trips
+  // a key would let a fast typist's events pile up behind the replies.
+  mutable std::optional<RunningApplication> frontmost_;
   std::vector<int> knownProcesses_;
   std::vector<std::shared_ptr<std::function<void()>>> activationCallbacks_;
   std::vector<std::shared_ptr<std::function<void(const RunningApplication&)>>> launchCallbacks_;

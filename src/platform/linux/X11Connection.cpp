@@ -169,8 +169,10 @@ void X11Connection::attachToMainLoop() {
   source_->poll.events = G_IO_IN | G_IO_HUP | G_IO_ERR;
   source_->poll.revents = 0;
   g_source_add_poll(source, &source_->poll);
-  // Input goes before timers and idle work, so the tap is never starved.
-  g_source_set_priority(source, G_PRIORITY_HIGH);
+  // Input shares the main queue's priority: each turn of the loop handles
+  // the events that came and the work they queued, so a flood of keys can
+  // neither starve that work nor pile it up without bound.
+  g_source_set_priority(source, G_PRIORITY_DEFAULT);
   g_source_attach(source, nullptr);
 }
 

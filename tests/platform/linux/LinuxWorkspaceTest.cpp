@@ -1,0 +1,76 @@
+#include "platform/linux/LinuxWorkspace.h"
+
+#include "LiveSession.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <unistd.h>
+
+namespace quillon {
+namespace {
+
+// Another client's top-level window naming its application as the window
+// manager expects: a process and a class.
+Window applicationWindow(Display* display, const char* className, long process) {
+  const Window window =
+      XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 100, 100, 0, 0, 0);
+  XClassHint hint{const_cast<char*>("test"), const_cast<char*>(className)};
+  XSetClassHint(display, window, &hint);
+  XChangeProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                  PropModeReplace, reinterpret_cast<const unsigned char*>(&process), 1);
+  return window;
+}
+
+// What the window manager does when the user brings a window forward.
+void activate(Display* display, Window window) {
+  XChangeProperty(display, DefaultRootWindow(display),
+                  XInternAtom(display, "_NET_ACTIVE_WINDOW", False), XA_WINDOW, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(&window), 1);
+  XFlush(display);
+}
+
+TEST(LinuxWorkspaceTest, TheFrontmostApplicationFollowsTheActiveWindowAndEachSwitchIsHeard) {
+  std::string whyNot;
+  LiveSession* session = LiveSession::shared(whyNot);
+  if (session == nullptr) {
+    GTEST_SKIP() << whyNot;
+  }
+  std::string error;
+  auto connection = X11Connection::open(session->displayName(), error);
+  ASSERT_TRUE(connection) << error;
+  connection->attachToMainLoop();
+  Display* other = XOpenDisplay(session->displayName().c_str());
+  ASSERT_NE(other, nullptr);
+  const Window editor = applicationWindow(other, "Editor", getpid());
+  const Window viewer = applicationWindow(other, "Viewer", getppid());
+  activate(other, editor);
+
+  LinuxWorkspace workspace(*connection);
+  int activations = 0;
+  const Observation observation = workspace.observeActivations([&] { ++activations; });
+  const auto frontmostIs = [&](const char* name) {
+    return LiveSession::runUntil([&] {
+      const auto front = workspace.frontmostApplication();
+      return front && front->bundleIdentifier == name;
+    });
+  };
+  EXPECT_TRUE(frontmostIs("Editor"));
+  EXPECT_EQ(workspace.frontmostApplication()->processIdentifier, getpid());
+
+  activate(other, viewer);
+  EXPECT_TRUE(frontmostIs("Viewer")) << "an earlier answer outlived the switch";
+  EXPECT_EQ(workspace.frontmostApplication()->processIdentifier, getppid());
+  activate(other, editor);
+  EXPECT_TRUE(frontmostIs("Editor"));
+  EXPECT_EQ(activations, 2);
+
+  XDestroyWindow(other, editor);
+  XDestroyWindow(other, viewer);
+  XCloseDisplay(other);
+}
+
+} // namespace
+} // namespace quillon
