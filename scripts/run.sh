@@ -15,27 +15,8 @@ if [ -n "${DISPLAY:-}" ]; then
   exec build/default/quillon
 fi
 
-workdir=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$workdir"
-}
-trap cleanup EXIT
-
-exec 3<> "$workdir/display"
-Xvfb -displayfd 3 -screen 0 1280x800x24 -noreset -nolisten tcp 2>/dev/null &
-pids+=($!)
-for _ in $(seq 50); do
-  [ -s "$workdir/display" ] && break
-  sleep 0.1
-done
-export DISPLAY=":$(head -n1 "$workdir/display")"
-openbox >/dev/null 2>&1 &
-pids+=($!)
-sleep 1
-setxkbmap -layout us,ru
+# shellcheck source=scripts/private-display.sh
+source scripts/private-display.sh
 
 echo "Quillon on a private X display ($DISPLAY), layouts us,ru; its log is in quillon.log"
 XDG_CONFIG_HOME="$workdir/config" build/default/quillon 2>"$workdir/quillon.log" &
