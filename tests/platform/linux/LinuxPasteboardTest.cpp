@@ -7,12 +7,77 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <atomic>
+#include <poll.h>
+#include <thread>
+
 namespace quillon {
 namespace {
 
 PropertyData bytes(std::string_view text) {
   return PropertyData(text.begin(), text.end());
 }
+
+// A clipboard owner of the old kind: it hands out its text but answers a
+// request for the list of targets with nothing.
+class TextOnlyOwner {
+public:
+  TextOnlyOwner(const std::string& displayName, std::string text)
+      : display_(XOpenDisplay(displayName.c_str())), text_(std::move(text)) {
+    window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(display_, XInternAtom(display_, "CLIPBOARD", False), window_, CurrentTime);
+    XFlush(display_);
+    thread_ = std::thread([this] { answerUntilStopped(); });
+  }
+  ~TextOnlyOwner() {
+    stop_ = true;
+    thread_.join();
+    XCloseDisplay(display_);
+  }
+  TextOnlyOwner(const TextOnlyOwner&) = delete;
+  TextOnlyOwner& operator=(const TextOnlyOwner&) = delete;
+
+private:
+  void answerUntilStopped() {
+    pollfd connection{ConnectionNumber(display_), POLLIN, 0};
+    while (!stop_) {
+      poll(&connection, 1, 20);
+      while (XPending(display_) > 0) {
+        XEvent event;
+        XNextEvent(display_, &event);
+        if (event.type == SelectionRequest) {
+          answer(event.xselectionrequest);
+        }
+      }
+    }
+  }
+
+  void answer(const XSelectionRequestEvent& request) {
+    XEvent reply{};
+    reply.xselection.type = SelectionNotify;
+    reply.xselection.requestor = request.requestor;
+    reply.xselection.selection = request.selection;
+    reply.xselection.target = request.target;
+    reply.xselection.time = request.time;
+    reply.xselection.property = None;
+    if (request.target == XInternAtom(display_, "UTF8_STRING", False)) {
+      XChangeProperty(display_, request.requestor, request.property, request.target, 8,
+                      PropModeReplace, reinterpret_cast<const unsigned char*>(text_.data()),
+                      static_cast<int>(text_.size()));
+      reply.xselection.property = request.property;
+    }
+    XSendEvent(display_, request.requestor, False, NoEventMask, &reply);
+    XFlush(display_);
+  }
+
+  Display* display_;
+  Window window_ = None;
+  std::string text_;
+  std::atomic<bool> stop_ = false;
+  std::thread thread_;
+};
 
 // Two clients of one X server, each with its own connection: what one copies
 // the other reads over X, as two applications would.
@@ -24,7 +89,8 @@ protected:
     if (session == nullptr) {
       GTEST_SKIP() << whyNot;
     }
-    otherDisplay_ = gdk_display_open(session->displayName().c_str());
+    displayName_ = session->displayName();
+    otherDisplay_ = gdk_display_open(displayName_.c_str());
     ASSERT_NE(otherDisplay_, nullptr);
     product_.emplace(log_);
     other_.emplace(log_, otherDisplay_);
@@ -37,6 +103,7 @@ protected:
     }
   }
 
+  std::string displayName_;
   SimLog log_;
   GdkDisplay* otherDisplay_ = nullptr;
   std::optional<LinuxPasteboard> product_;
@@ -92,6 +159,12 @@ TEST_F(LinuxPasteboardTest, ClearingEmptiesTheClipboardForEveryone) {
   EXPECT_TRUE(LiveSession::runUntil([&] { return !other_->string().has_value(); }));
   LiveSession::settle();
   EXPECT_EQ(product_->changeCount(), before + 1) << "its own clear is not counted twice";
+}
+
+TEST_F(LinuxPasteboardTest, AnOwnerThatListsNoTargetsIsAskedForText) {
+  const TextOnlyOwner owner(displayName_, "старый клиент");
+  EXPECT_TRUE(LiveSession::runUntil([&] { return product_->string() == "старый клиент"; }))
+      << product_->string().value_or("(nothing)");
 }
 
 TEST(LinuxSoundTest, AMissingSoundServerIsSaidOnceAndNeverStopsTheProduct) {
