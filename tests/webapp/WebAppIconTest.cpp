@@ -165,7 +165,8 @@ TEST(CurlHttpTest, StopsABodyAtItsCap) {
   LoopbackHttpServer server([](const std::string&) {
     return Reply{200, std::string(100'000, 'x'), Reply::Kind::Normal};
   });
-  CurlHttp http;
+  SimLog log;
+  CurlHttp http(log);
   EXPECT_EQ(http.get(server.origin() + "/big", Duration(5), 99'999), std::nullopt);
   const auto whole = http.get(server.origin() + "/big", Duration(5), 100'000);
   ASSERT_TRUE(whole);
@@ -173,12 +174,31 @@ TEST(CurlHttpTest, StopsABodyAtItsCap) {
   EXPECT_EQ(whole->body.size(), 100'000u);
 }
 
+TEST(CurlHttpTest, WithoutLibcurlNothingIsFetchedAndTheLogSaysWhyOnce) {
+  LoopbackHttpServer server([](const std::string&) {
+    return Reply{200, "x", Reply::Kind::Normal};
+  });
+  SimLog log;
+  // A library that is there but is not libcurl, and one that is not there.
+  CurlHttp notCurl(log, "libc.so.6");
+  EXPECT_EQ(notCurl.get(server.origin() + "/", Duration(5), 10), std::nullopt);
+  EXPECT_EQ(notCurl.get(server.origin() + "/", Duration(5), 10), std::nullopt);
+  CurlHttp missing(log, "libquillon-no-such-library.so");
+  EXPECT_EQ(missing.get(server.origin() + "/", Duration(5), 10), std::nullopt);
+  EXPECT_EQ(log.lines(),
+            (std::vector<std::string>{
+                "Quillon: web addresses cannot be fetched: libc.so.6 has no curl_easy_init",
+                "Quillon: web addresses cannot be fetched: libquillon-no-such-library.so: cannot "
+                "open shared object file: No such file or directory"}));
+}
+
 TEST(LoopbackHttpServerTest, AFolderIsServedWithoutClimbingOutOfIt) {
   TemporaryDirectory folder;
   std::ofstream(folder.path() / "favicon.png") << "icon";
   std::ofstream(folder.path().parent_path() / "secret.txt") << "secret";
   LoopbackHttpServer server(LoopbackHttpServer::serveFolder(folder.path()));
-  CurlHttp http;
+  SimLog log;
+  CurlHttp http(log);
   EXPECT_EQ(http.get(server.origin() + "/favicon.png", Duration(5), 100)->body.size(), 4u);
   EXPECT_EQ(http.get(server.origin() + "/../secret.txt", Duration(5), 100)->status, 404);
   EXPECT_EQ(http.get(server.origin() + "/%2e%2e/secret.txt", Duration(5), 100)->status, 404);

@@ -98,7 +98,7 @@ struct LinuxPlatform::Services {
         screens(*connection), accessibility(log), power(log), audioRecorders(log),
         windowLevels(log), images(log),
         application(log, LinuxApplication::Options{options.stallOnUserSignal}), fileEvents(log),
-        appleScript(log), deviceAuthorization(log), appWindows(log),
+        http(log), appleScript(log), deviceAuthorization(log), appWindows(log),
         webViews(log), platform{clock,
                                 mainQueue,
                                 backgroundQueue,

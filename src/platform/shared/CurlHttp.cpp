@@ -9,10 +9,6 @@ namespace quillon {
 
 namespace {
 
-struct CurlDeleter {
-  void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
-};
-
 struct BodySink {
   std::vector<std::uint8_t> bytes;
   std::size_t limit = 0;
@@ -32,9 +28,25 @@ std::size_t appendBody(char* data, std::size_t size, std::size_t count, void* co
 
 } // namespace
 
+const CurlLibrary* CurlHttp::library() {
+  std::call_once(opening_, [this] {
+    std::string error;
+    library_ = CurlLibrary::open(sharedObject_, error);
+    if (!library_) {
+      log_.write("Quillon: web addresses cannot be fetched: " + error);
+    }
+  });
+  return library_ ? &*library_ : nullptr;
+}
+
 std::optional<HttpResponse> CurlHttp::get(std::string_view url, Duration timeout,
                                           std::size_t maximumBodyBytes) {
-  const std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
+  const CurlLibrary* const curl = library();
+  if (curl == nullptr) {
+    return std::nullopt;
+  }
+  const auto cleanup = [curl](CURL* handle) { curl->easyCleanup(handle); };
+  const std::unique_ptr<CURL, decltype(cleanup)> handle(curl->easyInit(), cleanup);
   if (!handle) {
     return std::nullopt;
   }
@@ -42,22 +54,23 @@ std::optional<HttpResponse> CurlHttp::get(std::string_view url, Duration timeout
   const auto milliseconds = std::max<long>(
       1, static_cast<long>(std::chrono::duration<double, std::milli>(timeout).count()));
   BodySink sink{{}, maximumBodyBytes};
-  CURL* curl = handle.get();
-  curl_easy_setopt(curl, CURLOPT_URL, address.c_str());
-  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, MaximumRedirects);
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, milliseconds);
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maximumBodyBytes));
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendBody);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
-  if (curl_easy_perform(curl) != CURLE_OK) {
+  CURL* const transfer = handle.get();
+  const auto set = curl->easySetopt;
+  set(transfer, CURLOPT_URL, address.c_str());
+  set(transfer, CURLOPT_PROTOCOLS_STR, "http,https");
+  set(transfer, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  set(transfer, CURLOPT_FOLLOWLOCATION, 1L);
+  set(transfer, CURLOPT_MAXREDIRS, MaximumRedirects);
+  set(transfer, CURLOPT_TIMEOUT_MS, milliseconds);
+  set(transfer, CURLOPT_NOSIGNAL, 1L);
+  set(transfer, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maximumBodyBytes));
+  set(transfer, CURLOPT_WRITEFUNCTION, appendBody);
+  set(transfer, CURLOPT_WRITEDATA, &sink);
+  if (curl->easyPerform(transfer) != CURLE_OK) {
     return std::nullopt;
   }
   long status = 0;
-  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  curl->easyGetinfo(transfer, CURLINFO_RESPONSE_CODE, &status);
   HttpResponse response;
   if (status != 0) {
     response.status = static_cast<int>(status);

@@ -159,7 +159,7 @@ private:
   SimFileIcons fileIcons_{extendedAttributes_, directories_};
   std::unique_ptr<SimSystemTools> systemTools_;
   SimWebAppTools webAppTools_{processes_};
-  SimHttp http_;
+  SimHttp http_{log_};
   PixbufImageDecoder imageDecoder_;
   SimAppleScript appleScript_{journal_, {*directories_.home(), directories_.systemRoot()}};
   SimAlerts alerts_{journal_};

@@ -15,6 +15,8 @@ namespace quillon {
 // so the simulated desktop never reaches the network.
 class SimHttp final : public Http {
 public:
+  explicit SimHttp(Log& log) : curl_(log) {}
+
   std::optional<HttpResponse> get(std::string_view url, Duration timeout,
                                   std::size_t maximumBodyBytes) override;
 

@@ -154,12 +154,15 @@ TEST_F(X11DesktopTest, AKeyboardUnpluggedMidChordLeavesNothingHeldAndANewOneIsGr
 
 // Nothing the product draws needs OpenGL; loading a software renderer for
 // it would cost more memory than the rest of the product together.
-TEST_F(X11DesktopTest, TheProductLoadsNoOpenGl) {
+// Neither is used by a session that only types, and each costs megabytes of
+// resident memory.
+TEST_F(X11DesktopTest, TheProductLoadsNeitherOpenGlNorHttpAtLaunch) {
   startProduct();
   const std::string maps = session_->productMaps();
   ASSERT_FALSE(maps.empty());
   EXPECT_EQ(maps.find("libGL"), std::string::npos);
   EXPECT_EQ(maps.find("_dri.so"), std::string::npos);
+  EXPECT_EQ(maps.find("libcurl"), std::string::npos);
 }
 
 TEST_F(X11DesktopTest, AKilledProductLeavesNoKeyboardGrabbed) {
