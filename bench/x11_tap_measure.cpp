@@ -7,6 +7,7 @@
 // and the difference is what the tap adds. Memory is read after start-up
 // and after each of two soaks of 100,000 keys, so growth would show.
 
+#include "ResidentMemory.h"
 #include "platform/KeyCodes.h"
 #include "platform/linux/X11TextWindow.h"
 #include "platform/linux/X11Typist.h"
@@ -56,17 +57,6 @@ std::vector<double> timeKeys(quillon::X11Typist& typist, quillon::X11TextWindow&
   return samples;
 }
 
-long residentKilobytes(int process) {
-  std::ifstream status("/proc/" + std::to_string(process) + "/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0) {
-      return std::stol(line.substr(6));
-    }
-  }
-  return -1;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -88,7 +78,7 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(50ms);
   }
   std::this_thread::sleep_for(1s);
-  const long startupKilobytes = residentKilobytes(product);
+  const bench::Resident startup = bench::residentMemory(std::to_string(product));
 
   const Figures tapped = figuresOf(timeKeys(*typist, *window, kTimedKeys));
   const auto soak = [&] {
@@ -97,10 +87,10 @@ int main(int argc, char** argv) {
       typist->keyUp(quillon::keycode::Digit1);
     }
     std::this_thread::sleep_for(2s);
-    return residentKilobytes(product);
+    return bench::residentMemory(std::to_string(product));
   };
-  const long soakedKilobytes = soak();
-  const long twiceSoakedKilobytes = soak();
+  const bench::Resident soaked = soak();
+  const bench::Resident twiceSoaked = soak();
 
   kill(product, SIGTERM);
   waitpid(product, nullptr, 0);
@@ -118,11 +108,9 @@ int main(int argc, char** argv) {
             // key can gain more than its whole trip through the tap.
             << "added by the tap:                    median " << tapped.median - direct.median
             << " ms, p99 at most " << tapped.p99 << " ms\n"
-            << "resident memory after start-up: " << static_cast<double>(startupKilobytes) / 1024.0
-            << " MB\n"
-            << "resident memory after " << kSoakKeys
-            << " keys: " << static_cast<double>(soakedKilobytes) / 1024.0 << " MB\n"
+            << "resident memory after start-up: " << bench::describe(startup) << "\n"
+            << "resident memory after " << kSoakKeys << " keys: " << bench::describe(soaked) << "\n"
             << "resident memory after " << 2 * kSoakKeys
-            << " keys: " << static_cast<double>(twiceSoakedKilobytes) / 1024.0 << " MB\n";
+            << " keys: " << bench::describe(twiceSoaked) << "\n";
   return 0;
 }
