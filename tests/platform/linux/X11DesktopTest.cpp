@@ -213,7 +213,7 @@ TEST_F(X11DesktopTest, AnInvertedWheelHoldsWhileTheProductRunsAndIsGivenBackWhen
   })) << session_->productLog();
 
   session_->signalProduct(SIGTERM);
-  EXPECT_EQ(session_->waitForProductExit(5s), 0);
+  EXPECT_EQ(session_->waitForProductExit(5s), 0) << session_->productLog();
   EXPECT_EQ(pointerMapping(session_->display()), before);
 }
 
