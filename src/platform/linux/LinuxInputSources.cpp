@@ -1,10 +1,10 @@
 #include "platform/linux/LinuxInputSources.h"
 
+#include "platform/linux/XkbRegistry.h"
 #include "platform/xkb/KeyCodeTable.h"
 
 #include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
-#include <xkbcommon/xkbregistry.h>
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>
@@ -70,13 +70,8 @@ RulesNames readRulesNames(X11Connection& connection) {
   return names;
 }
 
-struct LayoutName {
-  std::string layout;
-  std::string variant;
-};
-
 // "us(intl)" as layout and variant.
-LayoutName splitVariant(const std::string& entry) {
+XkbLayoutName splitVariant(const std::string& entry) {
   const auto open = entry.find('(');
   if (open == std::string::npos || entry.back() != ')') {
     return {entry, ""};
@@ -87,8 +82,8 @@ LayoutName splitVariant(const std::string& entry) {
 // The keymap's symbols name ("pc+us+ru:2+inet(evdev)") names every group:
 // the first layout after "pc" is group 1, and the others carry their group
 // number. Options such as "inet(evdev)" carry none and come after it.
-std::vector<LayoutName> layoutsFromSymbols(const std::string& symbols) {
-  std::vector<LayoutName> layouts;
+std::vector<XkbLayoutName> layoutsFromSymbols(const std::string& symbols) {
+  std::vector<XkbLayoutName> layouts;
   for (const std::string& entry : splitOn(symbols, '+')) {
     const auto colon = entry.find(':');
     if (colon == std::string::npos) {
@@ -129,10 +124,10 @@ std::string symbolsName(Display* display) {
 // The session's layouts from its rules names; where a tool changed the
 // keymap without updating them (setxkbmap on some servers), from the
 // keymap's own symbols name.
-std::vector<LayoutName> sessionLayouts(X11Connection& connection, std::size_t groupCount) {
+std::vector<XkbLayoutName> sessionLayouts(X11Connection& connection, std::size_t groupCount) {
   const RulesNames names = readRulesNames(connection);
   if (names.layouts.size() == groupCount) {
-    std::vector<LayoutName> layouts;
+    std::vector<XkbLayoutName> layouts;
     for (std::size_t index = 0; index < groupCount; ++index) {
       layouts.push_back(
           {names.layouts[index], index < names.variants.size() ? names.variants[index] : ""});
@@ -140,28 +135,6 @@ std::vector<LayoutName> sessionLayouts(X11Connection& connection, std::size_t gr
     return layouts;
   }
   return layoutsFromSymbols(symbolsName(connection.display()));
-}
-
-std::optional<std::string> registryLanguage(rxkb_context* registry, const std::string& layout,
-                                            const std::string& variant) {
-  if (registry == nullptr) {
-    return std::nullopt;
-  }
-  for (rxkb_layout* entry = rxkb_layout_first(registry); entry != nullptr;
-       entry = rxkb_layout_next(entry)) {
-    const char* name = rxkb_layout_get_name(entry);
-    const char* entryVariant = rxkb_layout_get_variant(entry);
-    if (name == nullptr || layout != name ||
-        variant != (entryVariant == nullptr ? "" : entryVariant)) {
-      continue;
-    }
-    rxkb_iso639_code* code = rxkb_layout_get_iso639_first(entry);
-    if (code == nullptr) {
-      return std::nullopt;
-    }
-    return LinuxInputSources::twoLetterLanguage(rxkb_iso639_code_get_code(code));
-  }
-  return std::nullopt;
 }
 
 constexpr bool isControl(char32_t character) {
@@ -255,10 +228,11 @@ void LinuxInputSources::reload() {
     return;
   }
   const xkb_layout_index_t count = xkb_keymap_num_layouts(keymap_);
-  const std::vector<LayoutName> names = sessionLayouts(connection_, count);
-  rxkb_context* registry = rxkb_context_new(RXKB_CONTEXT_NO_FLAGS);
-  if (registry != nullptr && !rxkb_context_parse_default_ruleset(registry)) {
-    registry = rxkb_context_unref(registry);
+  const std::vector<XkbLayoutName> names = sessionLayouts(connection_, count);
+  std::string registryError;
+  const auto languages = registryLanguages(names, registryError);
+  if (!registryError.empty()) {
+    log_.write("Quillon: the languages of the keyboard layouts are unknown: " + registryError);
   }
   for (xkb_layout_index_t index = 0; index < count; ++index) {
     const std::string layout = index < names.size() ? names[index].layout : "";
@@ -270,15 +244,14 @@ void LinuxInputSources::reload() {
     group.info.enableCapable = true;
     group.info.enabled = true;
     group.info.selectCapable = true;
-    if (const auto language = registryLanguage(registry, layout, variant)) {
-      group.info.languages.push_back(*language);
+    if (const auto language = index < languages.size() ? languages[index] : std::nullopt) {
+      group.info.languages.push_back(twoLetterLanguage(*language));
     }
     group.plain = stateForGroup(keymap_, index, false);
     group.shifted = stateForGroup(keymap_, index, true);
     group.strokes = strokesOf(group.plain, group.shifted);
     groups_.push_back(std::move(group));
   }
-  rxkb_context_unref(registry);
   XkbStateRec state;
   if (XkbGetState(connection_.display(), XkbUseCoreKbd, &state) == Success) {
     currentGroup_ = state.group;
