@@ -1,8 +1,9 @@
 #include "platform/linux/XkbRegistry.h"
 
+#include "platform/shared/SharedLibrary.h"
+
 #include <xkbcommon/xkbregistry.h>
 
-#include <dlfcn.h>
 #include <memory>
 
 namespace quillon {
@@ -10,11 +11,6 @@ namespace quillon {
 namespace {
 
 constexpr const char* registryLibrary = "libxkbregistry.so.0";
-
-struct LibraryClose {
-  void operator()(void* handle) const { dlclose(handle); }
-};
-using Library = std::unique_ptr<void, LibraryClose>;
 
 // The calls the reading needs, found in the opened library.
 struct Registry {
@@ -29,28 +25,16 @@ struct Registry {
   decltype(&rxkb_iso639_code_get_code) languageCode = nullptr;
 };
 
-template <typename Function>
-bool resolve(void* library, const char* name, Function& function, std::string& error) {
-  void* const symbol = dlsym(library, name);
-  if (symbol == nullptr) {
-    error = std::string(registryLibrary) + " has no " + name;
-    return false;
-  }
-  function = reinterpret_cast<Function>(symbol);
-  return true;
-}
-
-bool resolveAll(void* library, Registry& registry, std::string& error) {
-  return resolve(library, "rxkb_context_new", registry.contextNew, error) &&
-         resolve(library, "rxkb_context_parse_default_ruleset", registry.parseDefaultRuleset,
-                 error) &&
-         resolve(library, "rxkb_context_unref", registry.contextUnref, error) &&
-         resolve(library, "rxkb_layout_first", registry.layoutFirst, error) &&
-         resolve(library, "rxkb_layout_next", registry.layoutNext, error) &&
-         resolve(library, "rxkb_layout_get_name", registry.layoutName, error) &&
-         resolve(library, "rxkb_layout_get_variant", registry.layoutVariant, error) &&
-         resolve(library, "rxkb_layout_get_iso639_first", registry.firstLanguage, error) &&
-         resolve(library, "rxkb_iso639_code_get_code", registry.languageCode, error);
+bool resolveAll(const SharedLibrary& library, Registry& registry, std::string& error) {
+  return library.find("rxkb_context_new", registry.contextNew, error) &&
+         library.find("rxkb_context_parse_default_ruleset", registry.parseDefaultRuleset, error) &&
+         library.find("rxkb_context_unref", registry.contextUnref, error) &&
+         library.find("rxkb_layout_first", registry.layoutFirst, error) &&
+         library.find("rxkb_layout_next", registry.layoutNext, error) &&
+         library.find("rxkb_layout_get_name", registry.layoutName, error) &&
+         library.find("rxkb_layout_get_variant", registry.layoutVariant, error) &&
+         library.find("rxkb_layout_get_iso639_first", registry.firstLanguage, error) &&
+         library.find("rxkb_iso639_code_get_code", registry.languageCode, error);
 }
 
 std::optional<std::string> languageOf(const Registry& registry, rxkb_context* context,
@@ -77,14 +61,13 @@ std::optional<std::string> languageOf(const Registry& registry, rxkb_context* co
 std::vector<std::optional<std::string>> registryLanguages(const std::vector<XkbLayoutName>& names,
                                                           std::string& error) {
   std::vector<std::optional<std::string>> languages(names.size());
-  const Library library(dlopen(registryLibrary, RTLD_NOW | RTLD_LOCAL));
+  const auto library =
+      SharedLibrary::open(registryLibrary, SharedLibrary::Unloading::Allowed, error);
   if (!library) {
-    const char* const reason = dlerror();
-    error = reason != nullptr ? reason : std::string("cannot open ") + registryLibrary;
     return languages;
   }
   Registry registry;
-  if (!resolveAll(library.get(), registry, error)) {
+  if (!resolveAll(*library, registry, error)) {
     return languages;
   }
   const auto unref = [&registry](rxkb_context* context) { registry.contextUnref(context); };

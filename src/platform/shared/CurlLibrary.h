@@ -1,7 +1,8 @@
 #pragma once
 
+#include "platform/shared/SharedLibrary.h"
+
 #include <curl/curl.h>
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -26,10 +27,9 @@ public:
   void (*easyCleanup)(CURL*) = nullptr;
 
 private:
-  struct Close {
-    void operator()(void* handle) const;
-  };
-  std::unique_ptr<void, Close> handle_;
+  explicit CurlLibrary(SharedLibrary library) : library_(std::move(library)) {}
+
+  SharedLibrary library_;
 };
 
 } // namespace quillon
