@@ -16,6 +16,8 @@ struct Resident {
   long total = -1;
   long own = -1;
   long files = -1;
+  // Proportional: shared pages divided among the processes that map them.
+  long proportional = -1;
 };
 
 // process is a process id, or "self".
@@ -33,6 +35,10 @@ inline Resident residentMemory(const std::string& process) {
     field("RssAnon:", resident.own);
     field("RssFile:", resident.files);
   }
+  std::ifstream rollup("/proc/" + process + "/smaps_rollup");
+  while (std::getline(rollup, line)) {
+    field("Pss:", resident.proportional);
+  }
   return resident;
 }
 
@@ -45,7 +51,7 @@ inline std::string megabytes(long kilobytes) {
 
 inline std::string describe(const Resident& resident) {
   return megabytes(resident.total) + " (own " + megabytes(resident.own) + ", from files " +
-         megabytes(resident.files) + ")";
+         megabytes(resident.files) + ", proportional " + megabytes(resident.proportional) + ")";
 }
 
 } // namespace bench

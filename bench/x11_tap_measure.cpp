@@ -5,7 +5,10 @@
 // Each key goes typist → server → the product's grab → XTest → server → a
 // text window; the same keys are timed again once the product has stopped,
 // and the difference is what the tap adds. Memory is read after start-up
-// and after each of two soaks of 100,000 keys, so growth would show.
+// and after each of two soaks of 100,000 keys, so growth would show, for
+// the product and for its keyboard relay. Then: how soon keys reach the
+// window again once the product is stopped (SIGSTOP), and how often each
+// thread of both processes wakes up while nobody types.
 
 #include "ResidentMemory.h"
 #include "platform/KeyCodes.h"
@@ -15,11 +18,14 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -57,6 +63,71 @@ std::vector<double> timeKeys(quillon::X11Typist& typist, quillon::X11TextWindow&
   return samples;
 }
 
+// Context switches of every thread of a process, by thread id and name.
+std::vector<std::tuple<std::string, std::string, long>> threadSwitches(int process) {
+  std::vector<std::tuple<std::string, std::string, long>> threads;
+  const std::filesystem::path tasks = "/proc/" + std::to_string(process) + "/task";
+  std::error_code error;
+  for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+    std::ifstream status(task.path() / "status");
+    std::string line;
+    std::string name;
+    long switches = 0;
+    while (std::getline(status, line)) {
+      if (line.rfind("Name:", 0) == 0) {
+        name = line.substr(6);
+      } else if (line.find("ctxt_switches:") != std::string::npos) {
+        switches += std::stol(line.substr(line.find(':') + 1));
+      }
+    }
+    threads.emplace_back(task.path().filename().string(), name, switches);
+  }
+  return threads;
+}
+
+void reportIdleWakeups(const std::string& label, int process) {
+  constexpr auto kIdle = 10s;
+  const auto before = threadSwitches(process);
+  std::this_thread::sleep_for(kIdle);
+  const auto after = threadSwitches(process);
+  for (const auto& [id, name, switches] : after) {
+    const auto found = std::find_if(before.begin(), before.end(), [&id = id](const auto& entry) {
+      return std::get<0>(entry) == id;
+    });
+    const long previous = found == before.end() ? 0 : std::get<2>(*found);
+    std::cout << label << " thread " << name << " (" << id
+              << "): " << static_cast<double>(switches - previous) / 10.0
+              << " wake-ups per second idle\n";
+  }
+}
+
+std::optional<int> relayOf(int product) {
+  const std::string pid = std::to_string(product);
+  std::ifstream children("/proc/" + pid + "/task/" + pid + "/children");
+  int child = 0;
+  if (children >> child) {
+    return child;
+  }
+  return std::nullopt;
+}
+
+// From the product stopped to a key reaching the window again.
+double millisecondsToKeysAfterStop(quillon::X11Typist& typist, quillon::X11TextWindow& window,
+                                   int product) {
+  kill(product, SIGSTOP);
+  const std::size_t before = window.keyPresses();
+  const auto stopped = Clock::now();
+  typist.keyDown(quillon::keycode::Digit1);
+  while (window.keyPresses() == before && Clock::now() - stopped < 10s) {
+    std::this_thread::sleep_for(1ms);
+  }
+  const double elapsed = std::chrono::duration<double, std::milli>(Clock::now() - stopped).count();
+  typist.keyUp(quillon::keycode::Digit1);
+  kill(product, SIGCONT);
+  std::this_thread::sleep_for(1s);
+  return elapsed;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -91,6 +162,14 @@ int main(int argc, char** argv) {
   };
   const bench::Resident soaked = soak();
   const bench::Resident twiceSoaked = soak();
+  const auto relay = relayOf(product);
+  const bench::Resident relayMemory =
+      relay ? bench::residentMemory(std::to_string(*relay)) : bench::Resident{};
+  const double stopToKeys = millisecondsToKeysAfterStop(*typist, *window, product);
+  reportIdleWakeups("product", product);
+  if (relay) {
+    reportIdleWakeups("relay", *relay);
+  }
 
   kill(product, SIGTERM);
   waitpid(product, nullptr, 0);
@@ -111,6 +190,9 @@ int main(int argc, char** argv) {
             << "resident memory after start-up: " << bench::describe(startup) << "\n"
             << "resident memory after " << kSoakKeys << " keys: " << bench::describe(soaked) << "\n"
             << "resident memory after " << 2 * kSoakKeys
-            << " keys: " << bench::describe(twiceSoaked) << "\n";
+            << " keys: " << bench::describe(twiceSoaked) << "\n"
+            << "keyboard relay's resident memory after them: " << bench::describe(relayMemory)
+            << "\n"
+            << "product stopped (SIGSTOP) to a key in the window: " << stopToKeys << " ms\n";
   return 0;
 }

@@ -3,6 +3,8 @@
 #include "simulate/Simulation.h"
 
 #ifdef QUILLON_HAVE_X11
+#include "platform/linux/KeyRelay.h"
+#include "platform/linux/KeyRelayProcess.h"
 #include "platform/linux/LinuxPlatform.h"
 #endif
 
@@ -60,6 +62,12 @@ int runLiveDesktop(const std::vector<std::string>& arguments) {
 
 int main(int argc, char** argv) {
   const std::vector<std::string> arguments(argv, argv + argc);
+#ifdef QUILLON_HAVE_X11
+  // The keyboard relay the live desktop starts from this same executable.
+  if (arguments.size() == 3 && arguments[1] == quillon::KeyRelayProcess::relayArgument) {
+    return quillon::runKeyRelay(std::atoi(arguments[2].c_str()));
+  }
+#endif
   // The probe must answer before anything else is created.
   if (quillon::isScreenCaptureProbe(arguments)) {
     const quillon::LinuxPermissions permissions;

@@ -1,11 +1,17 @@
 #include "platform/linux/LinuxEventTaps.h"
 
+#include "platform/linux/X11Devices.h"
 #include "platform/xkb/KeyCodeTable.h"
 
+#include <xkbcommon/xkbcommon.h>
+
+#include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
-#include <X11/extensions/XTest.h>
-#include <cstring>
-#include <string_view>
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <unistd.h>
 
 namespace quillon {
 
@@ -15,41 +21,97 @@ constexpr int kLeftButton = 1;
 // GTK's default, which X clients of this desktop mostly use.
 constexpr Duration kDoubleClickInterval{0.4};
 
-std::vector<unsigned char> maskWith(std::initializer_list<int> events) {
-  std::vector<unsigned char> mask(XIMaskLen(XI_LASTEVENT), 0);
-  for (const int event : events) {
-    // XISetMask, spelled out without its narrowing.
-    auto& byte = mask[static_cast<std::size_t>(event >> 3)];
-    byte = static_cast<unsigned char>(byte | (1u << (event & 7)));
+std::vector<char32_t> codePoints(const std::u16string& text) {
+  std::vector<char32_t> points;
+  for (std::size_t index = 0; index < text.size(); ++index) {
+    const char16_t unit = text[index];
+    if (unit >= 0xD800 && unit < 0xDC00 && index + 1 < text.size() && text[index + 1] >= 0xDC00 &&
+        text[index + 1] < 0xE000) {
+      points.push_back(0x10000 + ((char32_t{unit} - 0xD800) << 10) +
+                       (char32_t{text[index + 1]} - 0xDC00));
+      ++index;
+    } else {
+      points.push_back(unit);
+    }
   }
-  return mask;
+  return points;
 }
 
-bool isXTestDevice(const XIDeviceInfo& device) {
-  return std::string_view(device.name).find("XTEST") != std::string_view::npos;
+// What the stop signal's handler may touch: a handler can reach nothing
+// else, and sending on a socket is safe there.
+std::atomic<int> stopRelaySocket{-1};
+std::atomic<std::uint32_t> stopRelayEpoch{0};
+std::atomic<bool> stopRelayEnabled{false};
+
+// Ctrl+Z in the terminal that runs the product: the relay lets go of the
+// keyboard before the product stops, and takes it back when it continues.
+// Without this the relay would still pass keys on after its time-out, but
+// only after a pause the user notices.
+void onStopSignal(int) {
+  const int savedErrno = errno;
+  const int socket = stopRelaySocket.load();
+  if (socket >= 0) {
+    RelayMessage release;
+    release.type = RelayMessageType::Disable;
+    sendRelayMessage(socket, release, true);
+  }
+  kill(getpid(), SIGSTOP);
+  if (socket >= 0 && stopRelayEnabled.load()) {
+    RelayMessage take;
+    take.type = RelayMessageType::Enable;
+    take.epoch = stopRelayEpoch.load();
+    sendRelayMessage(socket, take, true);
+  }
+  errno = savedErrno;
 }
 
 } // namespace
+
+// Installs the stop signal's handler for as long as it lives.
+class StopSignalHandler {
+public:
+  StopSignalHandler() {
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTSTP, &action, &previous_);
+  }
+  StopSignalHandler(const StopSignalHandler&) = delete;
+  StopSignalHandler& operator=(const StopSignalHandler&) = delete;
+  ~StopSignalHandler() {
+    sigaction(SIGTSTP, &previous_, nullptr);
+    stopRelaySocket = -1;
+  }
+
+  void update(int socket, std::uint32_t epoch, bool enabled) {
+    stopRelayEpoch = epoch;
+    stopRelayEnabled = enabled;
+    stopRelaySocket = socket;
+  }
+
+private:
+  struct sigaction previous_ = {};
+};
 
 class LinuxEventTaps::Port final : public EventTapPort {
 public:
   Port(LinuxEventTaps& taps, std::shared_ptr<Tap> tap) : taps_(taps), tap_(std::move(tap)) {}
   Port(const Port&) = delete;
   Port& operator=(const Port&) = delete;
-  ~Port() override { taps_.stopTap(); }
+  ~Port() override {
+    tap_->enabled = false;
+    taps_.updateRelay();
+    taps_.tap_.reset();
+  }
 
   void attachToMainLoop() override {
     tap_->attached = true;
-    taps_.startTap(*tap_);
+    taps_.updateRelay();
   }
   void setEnabled(bool enabled) override {
     tap_->enabled = enabled;
-    if (enabled) {
-      taps_.startTap(*tap_);
-    } else {
-      taps_.releaseGrabs();
-      taps_.watchdog_->disarm();
-    }
+    taps_.updateRelay();
   }
   bool isEnabled() const override { return tap_->enabled; }
 
@@ -58,51 +120,23 @@ private:
   std::shared_ptr<Tap> tap_;
 };
 
-LinuxEventTaps::LinuxEventTaps(X11Connection& connection, XTestKeyboard& keyboard,
-                               MainQueue& mainQueue, Log& log)
-    : connection_(connection), keyboard_(keyboard), mainQueue_(mainQueue), log_(log) {
-  findOwnDevices();
-  XIEventMask masks[2];
-  auto hierarchy = maskWith({XI_HierarchyChanged});
-  auto raw = maskWith({XI_RawButtonPress});
-  masks[0] = {XIAllDevices, static_cast<int>(hierarchy.size()), hierarchy.data()};
-  masks[1] = {XIAllMasterDevices, static_cast<int>(raw.size()), raw.data()};
-  XISelectEvents(connection_.display(), connection_.root(), masks, 2);
+LinuxEventTaps::LinuxEventTaps(X11Connection& connection, LinuxInputSources& sources,
+                               MainQueue& mainQueue, Clock& clock, Log& log,
+                               std::filesystem::path executable)
+    : connection_(connection), sources_(sources), mainQueue_(mainQueue), clock_(clock), log_(log),
+      executable_(std::move(executable)) {
+  ownPointer_ = coreXTestPointer(connection_.display());
+  auto raw = xinputMaskWith({XI_RawButtonPress});
+  XIEventMask mask{XIAllMasterDevices, static_cast<int>(raw.size()), raw.data()};
+  XISelectEvents(connection_.display(), connection_.root(), &mask, 1);
   connection_.flush();
   events_ = connection_.listen([this](XEvent& event) { onEvent(event); });
-  watchdog_ = std::make_unique<TapWatchdog>(mainQueue_, stallLimit, [this] { onStall(); });
 }
 
 LinuxEventTaps::~LinuxEventTaps() {
-  watchdog_.reset();
-  releaseGrabs();
-}
-
-// The core XTest devices are the ones this connection's requests come
-// through: the pair attached to the client pointer's master.
-void LinuxEventTaps::findOwnDevices() {
-  int clientPointer = 0;
-  XIGetClientPointer(connection_.display(), None, &clientPointer);
-  int count = 0;
-  XIDeviceInfo* devices = XIQueryDevice(connection_.display(), XIAllDevices, &count);
-  int masterKeyboard = -1;
-  for (int index = 0; index < count; ++index) {
-    if (devices[index].deviceid == clientPointer) {
-      masterKeyboard = devices[index].attachment;
-    }
-  }
-  for (int index = 0; index < count; ++index) {
-    const XIDeviceInfo& device = devices[index];
-    if (!isXTestDevice(device)) {
-      continue;
-    }
-    if (device.use == XISlaveKeyboard && device.attachment == masterKeyboard) {
-      ownKeyboard_ = device.deviceid;
-    } else if (device.use == XISlavePointer && device.attachment == clientPointer) {
-      ownPointer_ = device.deviceid;
-    }
-  }
-  XIFreeDeviceInfo(devices);
+  stopSignal_.reset();
+  // The relay lets go of every key it holds once its socket closes.
+  relay_.reset();
 }
 
 std::unique_ptr<EventTapPort> LinuxEventTaps::createTap(const TapRequest& request,
@@ -111,143 +145,85 @@ std::unique_ptr<EventTapPort> LinuxEventTaps::createTap(const TapRequest& reques
     log_.write("Quillon: only one event tap at a time on this desktop");
     return nullptr;
   }
+  if (!relay_ && !startRelay()) {
+    return nullptr;
+  }
   tap_ = std::make_shared<Tap>(Tap{request, std::move(callback)});
   return std::make_unique<Port>(*this, tap_);
 }
 
-void LinuxEventTaps::startTap(Tap& tap) {
-  if (!tap.attached || !tap.enabled) {
-    return;
+bool LinuxEventTaps::startRelay() {
+  std::string error;
+  relay_ = KeyRelayProcess::start(
+      executable_, [this](const std::vector<RelayMessage>& messages) { onRelayMessages(messages); },
+      [this] { mainQueue_.async(lifetime_.guard([this] { onRelayEnded(); })); }, error);
+  if (!relay_) {
+    log_.write("Quillon: " + error);
+    return false;
   }
-  grabKeyboards();
-  watchdog_->arm();
+  epoch_ = 0;
+  if (!stopSignal_) {
+    stopSignal_ = std::make_unique<StopSignalHandler>();
+  }
+  return true;
 }
 
-void LinuxEventTaps::stopTap() {
-  watchdog_->disarm();
-  releaseGrabs();
-  tap_.reset();
+// The relay holds the keyboards exactly while a tap is attached and enabled.
+void LinuxEventTaps::updateRelay() {
+  const bool wanted = tap_ && tap_->attached && tap_->enabled;
+  if (stopSignal_ && relay_) {
+    stopSignal_->update(relay_->socket(), epoch_, wanted);
+  }
+  RelayMessage message;
+  message.type = wanted ? RelayMessageType::Enable : RelayMessageType::Disable;
+  message.epoch = epoch_;
+  send(message);
 }
 
-bool LinuxEventTaps::isGrabbed(int device) const {
-  const std::lock_guard lock(grabMutex_);
-  return grabbed_.contains(device);
+void LinuxEventTaps::send(RelayMessage message) {
+  if (relay_) {
+    relay_->send(message);
+  }
 }
 
-std::set<int> LinuxEventTaps::grabbedDevices() const {
-  const std::lock_guard lock(grabMutex_);
-  return grabbed_;
+void LinuxEventTaps::sendKey(RelayMessageType type, std::uint32_t keycode, EventFlags modifiers) {
+  RelayMessage message;
+  message.type = type;
+  message.epoch = epoch_;
+  message.keycode = keycode;
+  message.modifiers = modifiers;
+  send(message);
 }
 
-void LinuxEventTaps::grabKeyboards() {
-  Display* display = connection_.display();
-  int count = 0;
-  XIDeviceInfo* devices = XIQueryDevice(display, XIAllDevices, &count);
-  std::set<int> present;
-  auto keys = maskWith({XI_KeyPress, XI_KeyRelease});
-  XIEventMask mask{XIAllDevices, static_cast<int>(keys.size()), keys.data()};
-  for (int index = 0; index < count; ++index) {
-    const XIDeviceInfo& device = devices[index];
-    present.insert(device.deviceid);
-    // A floating keyboard reaches no client, except the ones this tap floated.
-    if (device.use != XISlaveKeyboard || device.deviceid == ownKeyboard_ ||
-        isGrabbed(device.deviceid)) {
-      continue;
-    }
-    mask.deviceid = device.deviceid;
-    if (XIGrabDevice(display, device.deviceid, connection_.root(), CurrentTime, None,
-                     XIGrabModeAsync, XIGrabModeAsync, False, &mask) == Success) {
-      const std::lock_guard lock(grabMutex_);
-      grabbed_.insert(device.deviceid);
+// Messages that came in one read are looked at together: keys from before a
+// time-out the relay already sent on unjudged, so the logic never sees them.
+void LinuxEventTaps::onRelayMessages(const std::vector<RelayMessage>& messages) {
+  std::uint32_t latestEpoch = epoch_;
+  for (const RelayMessage& message : messages) {
+    if (message.type == RelayMessageType::TimedOut) {
+      latestEpoch = std::max(latestEpoch, message.epoch);
     }
   }
-  XIFreeDeviceInfo(devices);
-  std::vector<int> vanished;
-  {
-    const std::lock_guard lock(grabMutex_);
-    for (const int device : grabbed_) {
-      if (!present.contains(device)) {
-        vanished.push_back(device);
+  for (const RelayMessage& message : messages) {
+    switch (message.type) {
+    case RelayMessageType::TimedOut:
+      if (message.epoch == latestEpoch && message.epoch != epoch_) {
+        onTimedOut(message.epoch);
       }
-    }
-    for (const int device : vanished) {
-      grabbed_.erase(device);
-    }
-  }
-  for (const int device : vanished) {
-    releaseKeysOf(device);
-  }
-  connection_.flush();
-}
-
-void LinuxEventTaps::releaseGrabs() {
-  std::set<int> grabbed;
-  {
-    const std::lock_guard lock(grabMutex_);
-    grabbed.swap(grabbed_);
-  }
-  for (const int device : grabbed) {
-    XIUngrabDevice(connection_.display(), device, CurrentTime);
-  }
-  connection_.flush();
-}
-
-// On the watchdog's thread, while the main thread is stuck: only the grabs
-// and the keys held through XTest are touched, both under their own locks.
-void LinuxEventTaps::onStall() {
-  releaseGrabs();
-  keyboard_.releaseAll();
-  mainQueue_.async(lifetime_.guard([this] { reportStall(); }));
-}
-
-void LinuxEventTaps::reportStall() {
-  heldBySource_.clear();
-  swallowed_.clear();
-  deliveredAs_.clear();
-  if (!tap_ || !tap_->enabled) {
-    return;
-  }
-  log_.write("Quillon: the main loop stalled for 2 s; every keyboard grab was released");
-  tap_->enabled = false;
-  Event notice(EventType::TapDisabledByTimeout);
-  // The callback may re-enable the tap, which grabs again.
-  const std::shared_ptr<Tap> tap = tap_;
-  tap->callback(notice);
-}
-
-void LinuxEventTaps::onEvent(XEvent& event) {
-  if (event.type != GenericEvent || event.xcookie.extension != connection_.xinputOpcode() ||
-      event.xcookie.data == nullptr) {
-    return;
-  }
-  switch (event.xcookie.evtype) {
-  case XI_KeyPress:
-  case XI_KeyRelease: {
-    const auto& key = *static_cast<const XIDeviceEvent*>(event.xcookie.data);
-    onKey(key.deviceid, static_cast<std::uint32_t>(key.detail), event.xcookie.evtype == XI_KeyPress,
-          (key.flags & XIKeyRepeat) != 0);
-    return;
-  }
-  case XI_RawButtonPress: {
-    const auto& button = *static_cast<const XIRawEvent*>(event.xcookie.data);
-    if (button.detail == kLeftButton) {
-      onLeftButton(button.sourceid);
-    }
-    return;
-  }
-  case XI_HierarchyChanged: {
-    const auto& hierarchy = *static_cast<const XIHierarchyEvent*>(event.xcookie.data);
-    std::vector<int> removed;
-    for (int index = 0; index < hierarchy.num_info; ++index) {
-      if ((hierarchy.info[index].flags & (XISlaveRemoved | XIDeviceDisabled)) != 0) {
-        removed.push_back(hierarchy.info[index].deviceid);
+      break;
+    case RelayMessageType::KeyDown:
+      if (message.epoch == latestEpoch) {
+        onKeyDown(message);
       }
+      break;
+    case RelayMessageType::ModifierChanged:
+      if (message.epoch == latestEpoch) {
+        onModifierChanged(message);
+      }
+      break;
+    default:
+      break;
     }
-    onDevicesRemoved(removed);
-    return;
-  }
-  default:
-    return;
   }
 }
 
@@ -261,91 +237,93 @@ std::optional<TapVerdict> LinuxEventTaps::dispatch(Event& event) {
   return tap->callback(event);
 }
 
-void LinuxEventTaps::onKey(int device, std::uint32_t key, bool down, bool repeat) {
-  if (!tap_ || !tap_->enabled) {
-    // Queued before the grabs were released: the keys the user typed still
-    // arrive, as whole presses, so none is left down.
-    if (down && XTestKeyboard::modifierFlagOf(key) == 0) {
-      keyboard_.press(key);
-      keyboard_.release(key);
+void LinuxEventTaps::onKeyDown(const RelayMessage& message) {
+  RelayMessage verdict;
+  verdict.type = RelayMessageType::Verdict;
+  verdict.epoch = message.epoch;
+  verdict.sequence = message.sequence;
+  verdict.keycode = message.keycode;
+  verdict.modifiers = message.modifiers & flag::GestureModifiers;
+  if (const auto keyCode = virtualKeyCodeFor(message.keycode)) {
+    Event event(EventType::KeyDown, message.modifiers);
+    event.setIntegerField(EventField::KeyboardKeycode, *keyCode);
+    if (dispatch(event).value_or(TapVerdict::Deliver) == TapVerdict::Swallow) {
+      verdict.flag = 1;
+    } else {
+      verdict.keycode = xkbKeycodeFor(event.keyCode()).value_or(message.keycode);
+      verdict.modifiers = event.flags() & flag::GestureModifiers;
     }
-    return;
   }
-  if (XTestKeyboard::modifierFlagOf(key) != 0) {
-    if (!repeat) {
-      onModifierKey(device, key, down);
-    }
-    return;
-  }
-  if (down) {
-    onOrdinaryKeyDown(device, key);
-  } else {
-    onOrdinaryKeyUp(device, key);
-  }
+  // The tap may have been told of a time-out meanwhile; the relay drops
+  // answers of an older epoch by itself.
+  send(verdict);
 }
 
-void LinuxEventTaps::reinject(int device, std::uint32_t key, bool down) {
-  if (down) {
-    heldBySource_[device].insert(key);
-    keyboard_.press(key);
-  } else {
-    heldBySource_[device].erase(key);
-    keyboard_.release(key);
-  }
-}
-
-// Always sent on, whatever the tap answers: the clients' modifier state
-// must stay the user's.
-void LinuxEventTaps::onModifierKey(int device, std::uint32_t key, bool down) {
-  reinject(device, key, down);
-  Event event(EventType::FlagsChanged, keyboard_.heldModifiers());
-  if (const auto keyCode = virtualKeyCodeFor(key)) {
+void LinuxEventTaps::onModifierChanged(const RelayMessage& message) {
+  Event event(EventType::FlagsChanged, message.modifiers);
+  if (const auto keyCode = virtualKeyCodeFor(message.keycode)) {
     event.setIntegerField(EventField::KeyboardKeycode, *keyCode);
   }
   dispatch(event);
 }
 
-void LinuxEventTaps::onOrdinaryKeyDown(int device, std::uint32_t key) {
-  const auto keyCode = virtualKeyCodeFor(key);
-  if (!keyCode) {
-    reinject(device, key, true);
+void LinuxEventTaps::onTimedOut(std::uint32_t epoch) {
+  epoch_ = epoch;
+  if (stopSignal_ && relay_) {
+    stopSignal_->update(relay_->socket(), epoch_, tap_ && tap_->attached && tap_->enabled);
+  }
+  if (!tap_ || !tap_->enabled) {
     return;
   }
-  const EventFlags held = keyboard_.heldModifiers();
-  Event event(EventType::KeyDown, held);
-  event.setIntegerField(EventField::KeyboardKeycode, *keyCode);
-  const TapVerdict verdict = dispatch(event).value_or(TapVerdict::Deliver);
-  if (verdict == TapVerdict::Swallow) {
-    swallowed_.insert(key);
-    return;
-  }
-  const std::uint32_t delivered = xkbKeycodeFor(event.keyCode()).value_or(key);
-  if (delivered != key) {
-    deliveredAs_[key] = delivered;
-  }
-  const EventFlags wanted = event.flags() & flag::GestureModifiers;
-  if (wanted == (held & flag::GestureModifiers)) {
-    reinject(device, delivered, true);
-    return;
-  }
-  heldBySource_[device].insert(delivered);
-  keyboard_.pressWithModifiers(delivered, wanted);
+  log_.write("Quillon: the main loop did not answer within 0.5 s; keys went on unchanged");
+  tap_->enabled = false;
+  Event notice(EventType::TapDisabledByTimeout);
+  // The callback may re-enable the tap, which asks the relay again.
+  const std::shared_ptr<Tap> tap = tap_;
+  tap->callback(notice);
 }
 
-void LinuxEventTaps::onOrdinaryKeyUp(int device, std::uint32_t key) {
-  if (swallowed_.erase(key) > 0) {
+// A relay that died (killed, say) may have left keys down on the core XTest
+// keyboard; they are let go of here, and a new relay takes the keyboards.
+void LinuxEventTaps::onRelayEnded() {
+  relay_.reset();
+  releaseCoreKeysOfDeadRelay();
+  const TimePoint now = clock_.now();
+  std::erase_if(relayDeaths_, [now](TimePoint death) { return now - death > relayRestartWindow; });
+  relayDeaths_.push_back(now);
+  if (static_cast<int>(relayDeaths_.size()) > relayRestartLimit) {
+    log_.write("Quillon: the keyboard relay keeps ending; keys now reach applications without "
+               "Quillon");
+    if (stopSignal_) {
+      stopSignal_->update(-1, 0, false);
+    }
     return;
   }
-  std::uint32_t delivered = key;
-  if (const auto found = deliveredAs_.find(key); found != deliveredAs_.end()) {
-    delivered = found->second;
-    deliveredAs_.erase(found);
+  log_.write("Quillon: the keyboard relay ended; starting it again");
+  if (startRelay()) {
+    updateRelay();
   }
-  reinject(device, delivered, false);
+}
+
+void LinuxEventTaps::releaseCoreKeysOfDeadRelay() {
+  // The relay that starts next does the same; doing it here as well frees
+  // the keys even if none can start.
+  releaseCoreXTestKeys(connection_.display());
+}
+
+void LinuxEventTaps::onEvent(XEvent& event) {
+  if (event.type != GenericEvent || event.xcookie.extension != connection_.xinputOpcode() ||
+      event.xcookie.data == nullptr || event.xcookie.evtype != XI_RawButtonPress) {
+    return;
+  }
+  const auto& button = *static_cast<const XIRawEvent*>(event.xcookie.data);
+  if (button.detail == kLeftButton) {
+    onLeftButton(button.sourceid);
+  }
 }
 
 void LinuxEventTaps::onLeftButton(int sourceDevice) {
-  Event click(EventType::LeftMouseDown, keyboard_.heldModifiers());
+  Event click(EventType::LeftMouseDown, 0);
   click.setLocation(pointerLocation());
   if (sourceDevice == ownPointer_) {
     click.setIntegerField(EventField::SourceUserData, SyntheticEventMarker);
@@ -354,28 +332,20 @@ void LinuxEventTaps::onLeftButton(int sourceDevice) {
   dispatch(click);
 }
 
-void LinuxEventTaps::onDevicesRemoved(const std::vector<int>& devices) {
-  for (const int device : devices) {
-    {
-      const std::lock_guard lock(grabMutex_);
-      grabbed_.erase(device);
+void LinuxEventTaps::type(const std::u16string& text) {
+  for (const char32_t character : codePoints(text)) {
+    if (const auto stroke = sources_.strokeFor(character)) {
+      sendKey(RelayMessageType::PressWithModifiers, stroke->keycode,
+              stroke->shift ? flag::Shift : 0);
+      sendKey(RelayMessageType::Release, stroke->keycode);
+      continue;
     }
-    releaseKeysOf(device);
+    RelayMessage message;
+    message.type = RelayMessageType::TypeSymbol;
+    message.epoch = epoch_;
+    message.symbol = xkb_utf32_to_keysym(character);
+    send(message);
   }
-  if (tap_ && tap_->enabled && tap_->attached) {
-    grabKeyboards();
-  }
-}
-
-void LinuxEventTaps::releaseKeysOf(int device) {
-  const auto found = heldBySource_.find(device);
-  if (found == heldBySource_.end()) {
-    return;
-  }
-  for (const std::uint32_t key : found->second) {
-    keyboard_.release(key);
-  }
-  heldBySource_.erase(found);
 }
 
 void LinuxEventTaps::post(const Event& event, TapLocation) {
@@ -386,7 +356,7 @@ void LinuxEventTaps::post(const Event& event, TapLocation) {
   if (!event.unicodeString().empty()) {
     // The whole character goes out on the key-down.
     if (down) {
-      keyboard_.type(event.unicodeString());
+      type(event.unicodeString());
     }
     return;
   }
@@ -395,11 +365,11 @@ void LinuxEventTaps::post(const Event& event, TapLocation) {
     return;
   }
   if (!down) {
-    keyboard_.release(*key);
+    sendKey(RelayMessageType::Release, *key);
   } else if (event.hasExplicitFlags()) {
-    keyboard_.pressWithModifiers(*key, event.flags() & flag::GestureModifiers);
+    sendKey(RelayMessageType::PressWithModifiers, *key, event.flags() & flag::GestureModifiers);
   } else {
-    keyboard_.press(*key);
+    sendKey(RelayMessageType::Press, *key);
   }
 }
 

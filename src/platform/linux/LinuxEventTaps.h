@@ -4,32 +4,34 @@
 #include "platform/Lifetime.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
-#include "platform/linux/TapWatchdog.h"
+#include "platform/Observation.h"
+#include "platform/linux/KeyRelayProcess.h"
+#include "platform/linux/LinuxInputSources.h"
 #include "platform/linux/X11Connection.h"
-#include "platform/linux/XTestKeyboard.h"
 
-#include <map>
+#include <filesystem>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <set>
 #include <vector>
 
 namespace quillon {
 
-// The event tap on X11. Every slave keyboard but the core XTest device is
-// grabbed, so its keys come to the product alone; what the tap delivers is
-// sent on through XTest, and what it swallows goes nowhere. Modifier keys are
-// always sent on, so the keyboard the clients see holds exactly what the user
-// holds. Left mouse presses are watched through raw events, which any grab
-// leaves alone.
+class StopSignalHandler;
+
+// The event tap on X11. The keyboards are held by the keyboard relay, a
+// process of its own, which asks this tap about each key press and sends on
+// what the tap delivers; the keys the product sends go through the relay
+// too, so they take their place among the user's in order. Left mouse
+// presses are watched through raw events, which any grab leaves alone.
 class LinuxEventTaps final : public EventTaps {
 public:
-  // How long the main loop may stall before every grab is released.
-  static constexpr Duration stallLimit{2.0};
+  // More relay deaths than this within the window and the relay is not
+  // started again: something is wrong that a restart will not mend.
+  static constexpr int relayRestartLimit = 3;
+  static constexpr Duration relayRestartWindow{60.0};
 
-  LinuxEventTaps(X11Connection& connection, XTestKeyboard& keyboard, MainQueue& mainQueue,
-                 Log& log);
+  LinuxEventTaps(X11Connection& connection, LinuxInputSources& sources, MainQueue& mainQueue,
+                 Clock& clock, Log& log, std::filesystem::path executable);
   LinuxEventTaps(const LinuxEventTaps&) = delete;
   LinuxEventTaps& operator=(const LinuxEventTaps&) = delete;
   ~LinuxEventTaps() override;
@@ -41,9 +43,6 @@ public:
   Point pointerLocation() const override;
   EventFlags standardShortcutModifier() const override { return flag::Control; }
 
-  // The devices the tap holds now.
-  std::set<int> grabbedDevices() const;
-
 private:
   class Port;
   struct Tap {
@@ -54,45 +53,35 @@ private:
   };
 
   void onEvent(XEvent& event);
-  void onKey(int device, std::uint32_t key, bool down, bool repeat);
-  void onModifierKey(int device, std::uint32_t key, bool down);
-  void onOrdinaryKeyDown(int device, std::uint32_t key);
-  void onOrdinaryKeyUp(int device, std::uint32_t key);
   void onLeftButton(int sourceDevice);
-  void onDevicesRemoved(const std::vector<int>& devices);
+  void onRelayMessages(const std::vector<RelayMessage>& messages);
+  void onKeyDown(const RelayMessage& message);
+  void onModifierChanged(const RelayMessage& message);
+  void onTimedOut(std::uint32_t epoch);
+  void onRelayEnded();
   std::optional<TapVerdict> dispatch(Event& event);
 
-  void startTap(Tap& tap);
-  void stopTap();
-  void updateGrabs();
-  void grabKeyboards();
-  void releaseGrabs();
-  void onStall();
-  void reportStall();
-  void reinject(int device, std::uint32_t key, bool down);
-  void releaseKeysOf(int device);
-  bool isGrabbed(int device) const;
-  void findOwnDevices();
+  bool startRelay();
+  void updateRelay();
+  void send(RelayMessage message);
+  void sendKey(RelayMessageType type, std::uint32_t keycode, EventFlags modifiers = 0);
+  void type(const std::u16string& text);
+  void releaseCoreKeysOfDeadRelay();
 
   X11Connection& connection_;
-  XTestKeyboard& keyboard_;
+  LinuxInputSources& sources_;
   MainQueue& mainQueue_;
+  Clock& clock_;
   Log& log_;
+  std::filesystem::path executable_;
   std::shared_ptr<Tap> tap_;
-  int ownKeyboard_ = -1;
   int ownPointer_ = -1;
-  // Guarded: the watchdog releases the grabs from its own thread.
-  mutable std::mutex grabMutex_;
-  std::set<int> grabbed_;
-  // Keys sent on for each grabbed keyboard and still down, so a keyboard
-  // unplugged mid-chord leaves nothing held.
-  std::map<int, std::set<std::uint32_t>> heldBySource_;
-  // Key presses swallowed, whose releases go the same way; and presses
-  // delivered as another key, whose releases follow them.
-  std::set<std::uint32_t> swallowed_;
-  std::map<std::uint32_t, std::uint32_t> deliveredAs_;
+  std::unique_ptr<KeyRelayProcess> relay_;
+  std::unique_ptr<StopSignalHandler> stopSignal_;
+  // The relay's count of time-outs as last heard.
+  std::uint32_t epoch_ = 0;
+  std::vector<TimePoint> relayDeaths_;
   Observation events_;
-  std::unique_ptr<TapWatchdog> watchdog_;
   Lifetime lifetime_;
 };
 

@@ -25,7 +25,6 @@
 #include "platform/linux/ThreadBackgroundQueue.h"
 #include "platform/linux/UnsupportedServices.h"
 #include "platform/linux/X11Connection.h"
-#include "platform/linux/XTestKeyboard.h"
 #include "platform/linux/XdgBaseDirectories.h"
 #include "platform/shared/CurlHttp.h"
 #include "platform/shared/FileBundle.h"
@@ -90,9 +89,8 @@ struct LinuxPlatform::Services {
            std::unique_ptr<X11Connection> openConnection)
       : log(logStream), connection(std::move(openConnection)),
         inputSources(*connection, log, options.desktopRelocksGroup),
-        keyboard(*connection, inputSources, mainQueue, clock),
-        eventTaps(*connection, keyboard, mainQueue, log), wheelDirection(*connection, log),
-        workspace(*connection), bundle(options.executable, log),
+        eventTaps(*connection, inputSources, mainQueue, clock, log, options.executable),
+        wheelDirection(*connection, log), workspace(*connection), bundle(options.executable, log),
         defaults(options.configurationFolder, log), pasteboard(log), sound(log), userInterface(log),
         loginItems(XdgBaseDirectories::fromEnvironment().autostartDirectory(), options.executable),
         screens(*connection), accessibility(log), power(log), audioRecorders(log),
@@ -140,7 +138,6 @@ struct LinuxPlatform::Services {
   StreamLog log;
   std::unique_ptr<X11Connection> connection;
   LinuxInputSources inputSources;
-  XTestKeyboard keyboard;
   LinuxEventTaps eventTaps;
   // Gives the user's wheels back before the connection closes.
   LinuxWheelDirection wheelDirection;

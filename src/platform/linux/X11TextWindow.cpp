@@ -117,11 +117,13 @@ void X11TextWindow::clear() {
 void X11TextWindow::run() {
   pollfd descriptor{ConnectionNumber(display_), POLLIN, 0};
   while (!stopping_) {
+    bool handled = false;
     {
       const std::lock_guard lock(mutex_);
-      while (XPending(display_) > 0) {
+      if (XPending(display_) > 0) {
         XEvent event;
         XNextEvent(display_, &event);
+        handled = true;
         if (event.type == MappingNotify) {
           XRefreshKeyboardMapping(&event.xmapping);
         } else if (event.type == KeyPress) {
@@ -134,6 +136,12 @@ void X11TextWindow::run() {
           clipboard_.clear();
         }
       }
+    }
+    if (handled) {
+      if (const long delay = eventDelay_; delay > 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+      }
+      continue;
     }
     poll(&descriptor, 1, kPollMilliseconds);
   }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -35,6 +36,9 @@ public:
   // Takes the focus of every master keyboard (again): a new master starts
   // with none.
   void takeFocus();
+  // Makes the window slow: it takes this long over every event, as a busy
+  // application would.
+  void setEventDelay(std::chrono::milliseconds delay) { eventDelay_ = delay.count(); }
   // Selects the whole text, as a user dragging over it would.
   void selectAll();
   // Puts text on the clipboard, as a copy in another application would.
@@ -62,6 +66,7 @@ private:
   bool allSelected_ = false;
   std::atomic<std::size_t> keyPresses_{0};
   std::atomic<bool> stopping_{false};
+  std::atomic<long> eventDelay_{0};
   std::thread thread_;
 };
 

@@ -17,7 +17,6 @@ namespace quillon {
 namespace {
 
 // A fast typist's pace, so the product sees keys one at a time as from a hand.
-constexpr std::chrono::milliseconds kKeyInterval{15};
 
 constexpr const char* kMasterName = "typist";
 constexpr const char* kKeyboardName = "typist XTEST keyboard";
@@ -139,7 +138,7 @@ void X11Typist::press(KeyCode keyCode, EventFlags modifiers) {
   }
   send(keyCode, true);
   send(keyCode, false);
-  std::this_thread::sleep_for(kKeyInterval);
+  std::this_thread::sleep_for(keyInterval_);
   for (const auto& [flag, key] : kModifierKeys) {
     if (hasFlag(modifiers, flag)) {
       send(key, false);

@@ -4,6 +4,7 @@
 #include "platform/KeyCodes.h"
 #include "platform/xkb/XkbLayout.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -38,6 +39,9 @@ public:
   // Sends a key press and leaves it down.
   void keyDown(KeyCode keyCode);
   void keyUp(KeyCode keyCode);
+  // The pause after each key, as a typist's speed; fast typists with key
+  // rollover come down to a few milliseconds.
+  void setKeyInterval(std::chrono::milliseconds interval) { keyInterval_ = interval; }
 
 private:
   X11Typist(Display* display, XkbLayout layout);
@@ -47,6 +51,7 @@ private:
   Display* display_;
   XkbLayout layout_;
   int master_ = -1;
+  std::chrono::milliseconds keyInterval_{15};
 };
 
 } // namespace quillon

@@ -2,18 +2,19 @@
 
 #include "platform/xkb/KeyCodeTable.h"
 
-#include <xkbcommon/xkbcommon.h>
-
+#include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <algorithm>
+#include <array>
 
 namespace quillon {
 
 namespace {
 
-// Borrowing several keycodes in turn lets each one keep its character long
-// enough for the client, without waiting between characters.
-constexpr std::size_t kSpareKeyCount = 4;
+// Each character of a correction gets a keycode of its own, so even a long
+// Russian word typed where the session's layout cannot type it needs no
+// keycode twice within the reuse age.
+constexpr std::size_t kSpareKeyCount = 24;
 
 struct ModifierKeys {
   EventFlags flag;
@@ -51,30 +52,22 @@ std::vector<std::uint32_t> unmappedKeycodes(Display* display) {
   return unmapped;
 }
 
-std::vector<char32_t> codePoints(const std::u16string& text) {
-  std::vector<char32_t> points;
-  for (std::size_t index = 0; index < text.size(); ++index) {
-    const char16_t unit = text[index];
-    if (unit >= 0xD800 && unit < 0xDC00 && index + 1 < text.size() && text[index + 1] >= 0xDC00 &&
-        text[index + 1] < 0xE000) {
-      points.push_back(0x10000 + ((char32_t{unit} - 0xD800) << 10) +
-                       (char32_t{text[index + 1]} - 0xDC00));
-      ++index;
-    } else {
-      points.push_back(unit);
-    }
-  }
-  return points;
-}
-
 } // namespace
 
-XTestKeyboard::XTestKeyboard(X11Connection& connection, LinuxInputSources& sources,
-                             MainQueue& mainQueue, Clock& clock)
-    : connection_(connection), sources_(sources), mainQueue_(mainQueue), clock_(clock) {
+XTestKeyboard::XTestKeyboard(X11Connection& connection, MainQueue& mainQueue, Clock& clock)
+    : connection_(connection), mainQueue_(mainQueue), clock_(clock) {
   for (const std::uint32_t keycode : unmappedKeycodes(connection_.display())) {
     spareKeys_.push_back(SpareKey{keycode});
   }
+}
+
+XTestKeyboard::~XTestKeyboard() {
+  for (SpareKey& spare : spareKeys_) {
+    if (spare.keysym != NoSymbol) {
+      map(spare, NoSymbol);
+    }
+  }
+  connection_.flush();
 }
 
 EventFlags XTestKeyboard::modifierFlagOf(std::uint32_t keycode) {
@@ -87,13 +80,10 @@ EventFlags XTestKeyboard::modifierFlagOf(std::uint32_t keycode) {
 }
 
 void XTestKeyboard::send(std::uint32_t keycode, bool down) {
-  {
-    const std::lock_guard lock(mutex_);
-    if (down) {
-      held_.insert(keycode);
-    } else {
-      held_.erase(keycode);
-    }
+  if (down) {
+    held_.insert(keycode);
+  } else {
+    held_.erase(keycode);
   }
   XTestFakeKeyEvent(connection_.display(), keycode, down ? True : False, CurrentTime);
 }
@@ -109,7 +99,6 @@ void XTestKeyboard::release(std::uint32_t keycode) {
 }
 
 EventFlags XTestKeyboard::heldModifiers() const {
-  const std::lock_guard lock(mutex_);
   EventFlags flags = 0;
   for (const std::uint32_t keycode : held_) {
     flags |= modifierFlagOf(keycode);
@@ -118,7 +107,6 @@ EventFlags XTestKeyboard::heldModifiers() const {
 }
 
 std::vector<std::uint32_t> XTestKeyboard::heldKeysOf(EventFlags flag) const {
-  const std::lock_guard lock(mutex_);
   std::vector<std::uint32_t> keys;
   for (const std::uint32_t keycode : held_) {
     if (modifierFlagOf(keycode) == flag) {
@@ -156,64 +144,53 @@ void XTestKeyboard::pressWithModifiers(std::uint32_t keycode, EventFlags flags) 
 }
 
 void XTestKeyboard::releaseAll() {
-  std::set<std::uint32_t> held;
-  {
-    const std::lock_guard lock(mutex_);
-    held.swap(held_);
-  }
+  const std::set<std::uint32_t> held = held_;
   for (const std::uint32_t keycode : held) {
-    XTestFakeKeyEvent(connection_.display(), keycode, False, CurrentTime);
+    send(keycode, false);
   }
   connection_.flush();
 }
 
-void XTestKeyboard::type(const std::u16string& text) {
-  for (const char32_t character : codePoints(text)) {
-    typeCharacter(character);
-  }
-}
-
-void XTestKeyboard::typeCharacter(char32_t character) {
-  if (const auto stroke = sources_.strokeFor(character)) {
-    pressWithModifiers(stroke->keycode, stroke->shift ? flag::Shift : 0);
-    release(stroke->keycode);
-    return;
-  }
-  typeThroughSpareKey(character);
-}
-
-void XTestKeyboard::typeThroughSpareKey(char32_t character) {
-  const xkb_keysym_t symbol = xkb_utf32_to_keysym(character);
-  if (spareKeys_.empty() || symbol == XKB_KEY_NoSymbol) {
-    return;
-  }
-  const std::size_t index = nextSpareKey_;
-  nextSpareKey_ = (nextSpareKey_ + 1) % spareKeys_.size();
-  SpareKey& spare = spareKeys_[index];
-  // A keycode still within its hold keeps it before taking a new character.
-  const Duration sinceUse = clock_.now() - spare.lastUse;
-  if (sinceUse < spareKeyHold) {
-    clock_.sleep(spareKeyHold - sinceUse);
-  }
-  KeySym symbols[2] = {symbol, symbol};
+void XTestKeyboard::map(SpareKey& spare, std::uint32_t keysym) {
+  KeySym symbols[2] = {keysym, keysym};
   XChangeKeyboardMapping(connection_.display(), static_cast<int>(spare.keycode), 2, symbols, 1);
+  spare.keysym = keysym;
+}
+
+// A keycode already carrying the character is used again as it is: no
+// mapping change, nothing for a client to catch up with. Otherwise the
+// longest unused one is taken, once it has kept its old character for the
+// reuse age.
+XTestKeyboard::SpareKey& XTestKeyboard::spareKeyFor(std::uint32_t keysym) {
+  const auto same =
+      std::find_if(spareKeys_.begin(), spareKeys_.end(),
+                   [keysym](const SpareKey& spare) { return spare.keysym == keysym; });
+  if (same != spareKeys_.end()) {
+    return *same;
+  }
+  SpareKey& oldest = *std::min_element(
+      spareKeys_.begin(), spareKeys_.end(),
+      [](const SpareKey& left, const SpareKey& right) { return left.lastUse < right.lastUse; });
+  const Duration age = clock_.now() - oldest.lastUse;
+  if (oldest.keysym != NoSymbol && age < spareKeyReuseAge) {
+    clock_.sleep(spareKeyReuseAge - age);
+  }
+  map(oldest, keysym);
+  return oldest;
+}
+
+void XTestKeyboard::typeSymbol(std::uint32_t keysym) {
+  if (spareKeys_.empty() || keysym == NoSymbol) {
+    return;
+  }
+  SpareKey& spare = spareKeyFor(keysym);
   pressWithModifiers(spare.keycode, 0);
   release(spare.keycode);
   spare.lastUse = clock_.now();
-  const std::uint64_t generation = ++spare.generation;
-  mainQueue_.asyncAfter(spareKeyHold, lifetime_.guard([this, index, generation] {
-    restoreSpareKey(index, generation);
-  }));
-}
-
-void XTestKeyboard::restoreSpareKey(std::size_t index, std::uint64_t generation) {
-  SpareKey& spare = spareKeys_[index];
-  if (spare.generation != generation) {
-    return;
-  }
-  KeySym symbols[2] = {NoSymbol, NoSymbol};
-  XChangeKeyboardMapping(connection_.display(), static_cast<int>(spare.keycode), 2, symbols, 1);
-  connection_.flush();
+  spare.restore = mainQueue_.scheduleAfter(spareKeyRestoreDelay, [this, &spare] {
+    map(spare, NoSymbol);
+    connection_.flush();
+  });
 }
 
 } // namespace quillon

@@ -1,7 +1,7 @@
 // The product on a real X server: a private Xvfb with openbox, a text window
 // of its own taking the keys, and a typist at a keyboard of their own.
 
-#include "X11Session.h"
+#include "X11DesktopFixture.h"
 #include "platform/KeyCodes.h"
 #include "platform/linux/PosixProcesses.h"
 #include "platform/xkb/KeyCodeTable.h"
@@ -16,57 +16,6 @@ namespace quillon {
 namespace {
 
 using namespace std::chrono_literals;
-
-class X11DesktopTest : public testing::Test {
-protected:
-  static void SetUpTestSuite() { session_ = X11Session::start(whyNot_).release(); }
-  static void TearDownTestSuite() {
-    delete session_;
-    session_ = nullptr;
-  }
-
-  void SetUp() override {
-    if (session_ == nullptr) {
-      GTEST_SKIP() << "no X test desktop: " << whyNot_;
-    }
-    session_->setLayouts("us,ru");
-    typist_ = X11Typist::open(session_->display());
-    window_ = X11TextWindow::open(session_->display());
-    ASSERT_TRUE(typist_ && window_);
-    window_->takeFocus();
-  }
-
-  void TearDown() override {
-    if (session_ != nullptr && session_->productRunning()) {
-      session_->signalProduct(SIGTERM);
-      session_->waitForProductExit(5s);
-    }
-    window_.reset();
-    typist_.reset();
-  }
-
-  // Started, and holding the typist's keyboard.
-  void startProduct() {
-    session_->startProduct();
-    ASSERT_TRUE(X11Session::waitUntil([this] { return typist_->keyboardGrabbed(); }))
-        << session_->productLog();
-    ASSERT_TRUE(X11Session::waitUntil([] {
-      return session_->productLog().find("Quillon: event tap started") != std::string::npos;
-    }));
-  }
-
-  bool windowReceives(const std::string& text, std::chrono::milliseconds limit = 5s) {
-    return X11Session::waitUntil([&] { return window_->text() == text; }, limit);
-  }
-
-  static X11Session* session_;
-  static std::string whyNot_;
-  std::unique_ptr<X11Typist> typist_;
-  std::unique_ptr<X11TextWindow> window_;
-};
-
-X11Session* X11DesktopTest::session_ = nullptr;
-std::string X11DesktopTest::whyNot_;
 
 TEST_F(X11DesktopTest, AWordTypedInTheWrongLayoutIsCorrectedAndTheUndoGivesItBack) {
   startProduct();
@@ -175,26 +124,6 @@ TEST_F(X11DesktopTest, AKilledProductLeavesNoKeyboardGrabbed) {
   EXPECT_TRUE(X11Session::waitUntil([this] { return !typist_->keyboardGrabbed(); }, 2s));
   typist_->type("free");
   EXPECT_TRUE(windowReceives("free", 2s)) << window_->text();
-}
-
-TEST_F(X11DesktopTest, AStalledMainLoopGivesTheKeyboardBackWithinTheWatchdogLimit) {
-  startProduct();
-  const auto stalled = std::chrono::steady_clock::now();
-  // The test hook blocks the product's main loop for 3 s.
-  session_->signalProduct(SIGUSR1);
-  ASSERT_TRUE(X11Session::waitUntil([this] { return !typist_->keyboardGrabbed(); }, 2900ms));
-  EXPECT_LT(std::chrono::steady_clock::now() - stalled, 2900ms);
-  typist_->type("ok");
-  EXPECT_TRUE(windowReceives("ok", 2s)) << window_->text();
-
-  // Once the loop runs again the tap hears why it stopped and starts again.
-  EXPECT_TRUE(X11Session::waitUntil([this] { return typist_->keyboardGrabbed(); }));
-  EXPECT_NE(session_->productLog().find(
-                "Quillon: the main loop stalled for 2 s; every keyboard grab was released"),
-            std::string::npos);
-  window_->clear();
-  typist_->type("ghbdtn ");
-  EXPECT_TRUE(windowReceives("привет ")) << window_->text();
 }
 
 // The pointer mapping as any client of the session sees it.

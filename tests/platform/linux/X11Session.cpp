@@ -1,5 +1,6 @@
 #include "X11Session.h"
 
+#include "platform/linux/X11Devices.h"
 #include "platform/shared/PlistDefaults.h"
 #include "platform/sim/SimLog.h"
 
@@ -211,7 +212,8 @@ std::optional<std::string> X11Session::clipboardText() const {
   return text;
 }
 
-void X11Session::startProduct(const std::vector<std::pair<std::string, bool>>& switches) {
+void X11Session::startProduct(const std::vector<std::pair<std::string, bool>>& switches,
+                              const std::vector<std::string>& environment) {
   const auto settings = folder_ / "config";
   std::filesystem::remove_all(settings);
   std::filesystem::create_directories(settings);
@@ -220,14 +222,41 @@ void X11Session::startProduct(const std::vector<std::pair<std::string, bool>>& s
   for (const auto& [key, value] : switches) {
     stored.set("com.quillon.Quillon", key, value);
   }
-  product_ = spawn({QUILLON_EXECUTABLE},
-                   {"DISPLAY=" + display_, "XDG_CONFIG_HOME=" + settings.string(),
-                    "HOME=" + folder_.string(), "QUILLON_TEST_HOOKS=stall"},
-                   folder_ / "product.log");
+  std::vector<std::string> variables{"DISPLAY=" + display_, "XDG_CONFIG_HOME=" + settings.string(),
+                                     "HOME=" + folder_.string(), "QUILLON_TEST_HOOKS=stall"};
+  variables.insert(variables.end(), environment.begin(), environment.end());
+  product_ = spawn({QUILLON_EXECUTABLE}, variables, folder_ / "product.log");
 }
 
 void X11Session::signalProduct(int signal) {
   kill(product_, signal);
+}
+
+std::optional<int> X11Session::relayIdentifier() const {
+  const std::string pid = std::to_string(product_);
+  std::ifstream children("/proc/" + pid + "/task/" + pid + "/children");
+  int child = 0;
+  if (children >> child) {
+    return child;
+  }
+  return std::nullopt;
+}
+
+bool X11Session::productStopped() const {
+  std::ifstream stat("/proc/" + std::to_string(product_) + "/stat");
+  const std::string line((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const auto end = line.rfind(')');
+  return end != std::string::npos && end + 2 < line.size() && line[end + 2] == 'T';
+}
+
+std::vector<std::uint32_t> X11Session::coreKeysDown() const {
+  Display* display = XOpenDisplay(display_.c_str());
+  if (display == nullptr) {
+    return {};
+  }
+  const auto down = keysDownOn(display, coreXTestKeyboard(display));
+  XCloseDisplay(display);
+  return down;
 }
 
 std::optional<int> X11Session::waitForProductExit(std::chrono::milliseconds limit) {

@@ -4,6 +4,7 @@
 #include "platform/linux/X11Typist.h"
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -33,8 +34,17 @@ public:
 
   // Starts `quillon` with no arguments on this display, its settings in a
   // fresh folder holding only these switches, and the test hooks on.
-  void startProduct(const std::vector<std::pair<std::string, bool>>& settings = {});
+  void startProduct(const std::vector<std::pair<std::string, bool>>& settings = {},
+                    const std::vector<std::string>& environment = {});
   void signalProduct(int signal);
+  int productIdentifier() const { return product_; }
+  // The product's keyboard relay, once it runs.
+  std::optional<int> relayIdentifier() const;
+  // Whether the product is stopped (by SIGSTOP or its own job control).
+  bool productStopped() const;
+  // The keys the core XTest keyboard holds down: whatever the product sent
+  // and did not release.
+  std::vector<std::uint32_t> coreKeysDown() const;
   // The exit status once the product has ended within the time.
   std::optional<int> waitForProductExit(std::chrono::milliseconds limit);
   bool productRunning();

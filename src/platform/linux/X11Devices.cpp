@@ -1,0 +1,97 @@
+#include "platform/linux/X11Devices.h"
+
+#include <X11/Xlib.h>
+#include <X11/extensions/XInput.h>
+#include <X11/extensions/XInput2.h>
+#include <X11/extensions/XTest.h>
+#include <string_view>
+
+namespace quillon {
+
+namespace {
+
+bool isXTestDevice(const XIDeviceInfo& device) {
+  return std::string_view(device.name).find("XTEST") != std::string_view::npos;
+}
+
+int coreXTestDevice(Display* display, int use) {
+  int clientPointer = 0;
+  XIGetClientPointer(display, None, &clientPointer);
+  int count = 0;
+  XIDeviceInfo* devices = XIQueryDevice(display, XIAllDevices, &count);
+  int masterKeyboard = -1;
+  for (int index = 0; index < count; ++index) {
+    if (devices[index].deviceid == clientPointer) {
+      masterKeyboard = devices[index].attachment;
+    }
+  }
+  const int master = use == XISlavePointer ? clientPointer : masterKeyboard;
+  int found = -1;
+  for (int index = 0; index < count; ++index) {
+    const XIDeviceInfo& device = devices[index];
+    if (isXTestDevice(device) && device.use == use && device.attachment == master) {
+      found = device.deviceid;
+    }
+  }
+  XIFreeDeviceInfo(devices);
+  return found;
+}
+
+} // namespace
+
+std::vector<unsigned char> xinputMaskWith(std::initializer_list<int> events) {
+  std::vector<unsigned char> mask(XIMaskLen(XI_LASTEVENT), 0);
+  for (const int event : events) {
+    // XISetMask, spelled out without its narrowing.
+    auto& byte = mask[static_cast<std::size_t>(event >> 3)];
+    byte = static_cast<unsigned char>(byte | (1u << (event & 7)));
+  }
+  return mask;
+}
+
+std::vector<std::uint32_t> keysDownOn(Display* display, int device) {
+  std::vector<std::uint32_t> down;
+  XDevice* opened = XOpenDevice(display, static_cast<XID>(device));
+  if (opened == nullptr) {
+    return down;
+  }
+  if (XDeviceState* state = XQueryDeviceState(display, opened)) {
+    auto* item = reinterpret_cast<char*>(state->data);
+    for (int index = 0; index < state->num_classes; ++index) {
+      const auto* inputClass = reinterpret_cast<XInputClass*>(item);
+      if (inputClass->c_class == KeyClass) {
+        const auto* keys = reinterpret_cast<XKeyState*>(item);
+        for (int keycode = 0; keycode < keys->num_keys && keycode < 256; ++keycode) {
+          if ((keys->keys[keycode >> 3] & (1 << (keycode & 7))) != 0) {
+            down.push_back(static_cast<std::uint32_t>(keycode));
+          }
+        }
+      }
+      item += inputClass->length;
+    }
+    XFreeDeviceState(state);
+  }
+  XCloseDevice(display, opened);
+  return down;
+}
+
+int coreXTestKeyboard(Display* display) {
+  return coreXTestDevice(display, XISlaveKeyboard);
+}
+
+int coreXTestPointer(Display* display) {
+  return coreXTestDevice(display, XISlavePointer);
+}
+
+void releaseCoreXTestKeys(Display* display) {
+  const int keyboard = coreXTestKeyboard(display);
+  if (keyboard < 0) {
+    return;
+  }
+  for (const std::uint32_t keycode : keysDownOn(display, keyboard)) {
+    XTestFakeKeyEvent(display, keycode, False, CurrentTime);
+  }
+  XFlush(display);
+}
+
+} // namespace quillon

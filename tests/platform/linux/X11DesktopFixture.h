@@ -1,0 +1,70 @@
+#pragma once
+
+#include "X11Session.h"
+#include "platform/linux/X11TextWindow.h"
+#include "platform/linux/X11Typist.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <memory>
+#include <string>
+
+namespace quillon {
+
+// The product on a real X server: a private Xvfb with openbox, a text window
+// of its own taking the keys, and a typist at a keyboard of their own. One
+// desktop serves every test of a suite.
+class X11DesktopTest : public testing::Test {
+protected:
+  static void SetUpTestSuite() { session_ = X11Session::start(whyNot_).release(); }
+  static void TearDownTestSuite() {
+    delete session_;
+    session_ = nullptr;
+  }
+
+  void SetUp() override {
+    if (session_ == nullptr) {
+      GTEST_SKIP() << "no X test desktop: " << whyNot_;
+    }
+    session_->setLayouts("us,ru");
+    typist_ = X11Typist::open(session_->display());
+    window_ = X11TextWindow::open(session_->display());
+    ASSERT_TRUE(typist_ && window_);
+    window_->takeFocus();
+  }
+
+  void TearDown() override {
+    if (session_ != nullptr && session_->productRunning()) {
+      // A test may leave it stopped, where a termination would wait.
+      session_->signalProduct(SIGCONT);
+      session_->signalProduct(SIGTERM);
+      session_->waitForProductExit(std::chrono::seconds(5));
+    }
+    window_.reset();
+    typist_.reset();
+  }
+
+  // Started, and holding the typist's keyboard.
+  void startProduct() {
+    session_->startProduct();
+    ASSERT_TRUE(X11Session::waitUntil([this] { return typist_->keyboardGrabbed(); }))
+        << session_->productLog();
+    ASSERT_TRUE(X11Session::waitUntil([] {
+      return session_->productLog().find("Quillon: event tap started") != std::string::npos;
+    }));
+  }
+
+  bool windowReceives(const std::string& text,
+                      std::chrono::milliseconds limit = std::chrono::seconds(5)) {
+    return X11Session::waitUntil([&] { return window_->text() == text; }, limit);
+  }
+
+  static inline X11Session* session_ = nullptr;
+  static inline std::string whyNot_;
+  std::unique_ptr<X11Typist> typist_;
+  std::unique_ptr<X11TextWindow> window_;
+};
+
+} // namespace quillon
