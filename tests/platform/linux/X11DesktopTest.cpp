@@ -29,6 +29,34 @@ TEST_F(X11DesktopTest, AWordTypedInTheWrongLayoutIsCorrectedAndTheUndoGivesItBac
   EXPECT_EQ(session_->currentGroup(), 0u);
 }
 
+TEST_F(X11DesktopTest, CorrectionFindsRussianAmongThreeLayoutsAndFollowsCapsLock) {
+  session_->setLayouts("us,de,ru");
+  startProduct();
+  typist_->type("ghbdtn ");
+  EXPECT_TRUE(windowReceives("привет ")) << window_->text() << "\n" << session_->productLog();
+  EXPECT_EQ(session_->currentGroup(), 2u);
+  typist_->press(keycode::Backslash, flag::Command);
+  EXPECT_TRUE(windowReceives("ghbdtn ")) << window_->text();
+  EXPECT_EQ(session_->currentGroup(), 0u);
+
+  window_->clear();
+  typist_->press(keycode::CapsLock, 0);
+  typist_->type("ghbdtn ");
+  typist_->press(keycode::CapsLock, 0);
+  EXPECT_TRUE(windowReceives("ПРИВЕТ ")) << window_->text();
+}
+
+// X11 has no secure input: the product sees every key of a password.
+TEST_F(X11DesktopTest, NothingTypedReachesTheLog) {
+  startProduct();
+  typist_->type("tr0ub4dorsecret ghbdtn ");
+  ASSERT_TRUE(windowReceives("tr0ub4dorsecret привет ")) << window_->text();
+  const std::string log = session_->productLog();
+  EXPECT_EQ(log.find("tr0ub4dorsecret"), std::string::npos) << log;
+  EXPECT_EQ(log.find("ghbdtn"), std::string::npos) << log;
+  EXPECT_EQ(log.find("привет"), std::string::npos) << log;
+}
+
 TEST_F(X11DesktopTest, ASelectedWordIsConvertedThroughTheClipboardWhichIsThenRestored) {
   startProduct();
   window_->setClipboard("kept");
