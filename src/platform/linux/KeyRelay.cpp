@@ -28,7 +28,7 @@ constexpr Duration kTimedOutRetryInterval{0.1};
 KeyRelay::KeyRelay(X11Connection& connection, XTestKeyboard& keyboard, MainQueue& mainQueue,
                    Clock& clock, std::function<bool(const RelayMessage&)> send)
     : connection_(connection), keyboard_(keyboard), mainQueue_(mainQueue), clock_(clock),
-      send_(std::move(send)) {
+      send_(std::move(send)), keyStates_(connection.display()) {
   ownKeyboard_ = coreXTestKeyboard(connection_.display());
   auto hierarchy = xinputMaskWith({XI_HierarchyChanged});
   XIEventMask mask{XIAllDevices, static_cast<int>(hierarchy.size()), hierarchy.data()};
@@ -367,7 +367,7 @@ void KeyRelay::grabIdleKeyboards() {
         grabbed_.contains(device.deviceid)) {
       continue;
     }
-    if (!keysDownOn(display, device.deviceid).empty()) {
+    if (!keyStates_.keysDown(device.deviceid).empty()) {
       retry = true;
       continue;
     }
@@ -377,7 +377,7 @@ void KeyRelay::grabIdleKeyboards() {
       continue;
     }
     // A key pressed between the look and the grab: let go and look again.
-    if (!keysDownOn(display, device.deviceid).empty()) {
+    if (!keyStates_.keysDown(device.deviceid).empty()) {
       XIUngrabDevice(display, device.deviceid, CurrentTime);
       retry = true;
       continue;
@@ -415,6 +415,7 @@ void KeyRelay::ungrabAll() {
 // An unplugged keyboard's keys are let go of, whatever was waiting for them.
 void KeyRelay::forgetDevice(int device) {
   grabbed_.erase(device);
+  keyStates_.forget(device);
   userKeys_.erase(device);
   std::erase_if(queue_, [device](const Pending& pending) { return pending.device == device; });
   for (auto fate = fates_.begin(); fate != fates_.end();) {

@@ -6,6 +6,7 @@
 #include "platform/Observation.h"
 #include "platform/linux/KeyRelayProtocol.h"
 #include "platform/linux/X11Connection.h"
+#include "platform/linux/X11Devices.h"
 #include "platform/linux/XTestKeyboard.h"
 
 #include <deque>
@@ -104,6 +105,7 @@ private:
   std::uint32_t nextSequence_ = 0;
   int ownKeyboard_ = -1;
   std::set<int> grabbed_;
+  KeyStates keyStates_;
   std::deque<Pending> queue_;
   std::map<DeviceKey, Fate> fates_;
   // What the user holds on each grabbed keyboard, modifiers included.

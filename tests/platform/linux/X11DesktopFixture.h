@@ -32,6 +32,8 @@ protected:
     typist_ = X11Typist::open(session_->display());
     window_ = X11TextWindow::open(session_->display());
     ASSERT_TRUE(typist_ && window_);
+    // A correction in an earlier test may have left the Russian group locked.
+    typist_->selectGroup(0);
     window_->takeFocus();
   }
 
