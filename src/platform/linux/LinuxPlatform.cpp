@@ -132,7 +132,8 @@ struct LinuxPlatform::Services {
                                 appWindows,
                                 webViews,
                                 deviceAuthorization,
-                                wheelDirection} {}
+                                wheelDirection,
+                                liveServices} {}
 
   MonotonicClock clock;
   LinuxMainQueue mainQueue;
@@ -171,6 +172,7 @@ struct LinuxPlatform::Services {
   UnsupportedDeviceAuthorization deviceAuthorization;
   UnsupportedAppWindows appWindows;
   UnsupportedWebViews webViews;
+  LinuxLiveServices liveServices;
   Platform platform;
 };
 
