@@ -21,6 +21,7 @@
 #include "platform/linux/LinuxWorkspace.h"
 #include "platform/linux/MonotonicClock.h"
 #include "platform/linux/PosixProcesses.h"
+#include "platform/linux/SingleInstanceLock.h"
 #include "platform/linux/StreamLog.h"
 #include "platform/linux/ThreadBackgroundQueue.h"
 #include "platform/linux/UnsupportedServices.h"
@@ -83,6 +84,15 @@ private:
 
 constexpr const char* gdkOpenGlVariable = "GDK_GL";
 
+// One file per X server: each has its own pointer mapping.
+std::optional<std::filesystem::path> wheelStateFile(const LinuxPlatform::Options& options,
+                                                    const X11Connection& connection) {
+  if (!options.stateFolder) {
+    return std::nullopt;
+  }
+  return *options.stateFolder / (displayFileStem(DisplayString(connection.display())) + ".wheels");
+}
+
 } // namespace
 
 struct LinuxPlatform::Services {
@@ -91,7 +101,8 @@ struct LinuxPlatform::Services {
       : log(logStream), connection(std::move(openConnection)),
         inputSources(*connection, log, options.desktopRelocksGroup),
         keyboard(*connection, inputSources, mainQueue, clock),
-        eventTaps(*connection, keyboard, mainQueue, log), wheelDirection(*connection, log),
+        eventTaps(*connection, keyboard, mainQueue, log),
+        wheelDirection(*connection, log, wheelStateFile(options, *connection)),
         workspace(*connection), bundle(options.executable, log),
         defaults(options.configurationFolder, log), pasteboard(log), sound(log), userInterface(log),
         loginItems(XdgBaseDirectories::fromEnvironment().autostartDirectory(), options.executable),
@@ -233,6 +244,7 @@ LinuxPlatform::Options LinuxPlatform::optionsFromEnvironment(std::filesystem::pa
   Options options;
   options.executable = std::move(executable);
   options.configurationFolder = configurationFolder();
+  options.stateFolder = XdgBaseDirectories::fromEnvironment().quillonStateDirectory();
   // GNOME's window manager takes its own layout back after every lock.
   options.desktopRelocksGroup = environmentNames("XDG_CURRENT_DESKTOP", "GNOME");
   options.stallOnUserSignal = environmentNames("QUILLON_TEST_HOOKS", "stall");
