@@ -5,14 +5,20 @@
 #ifdef QUILLON_HAVE_X11
 #include "platform/linux/KeyRelay.h"
 #include "platform/linux/KeyRelayProcess.h"
+#include "platform/Log.h"
 #include "platform/linux/LinuxPlatform.h"
+#include "platform/linux/SingleInstanceLock.h"
+#include "platform/linux/XdgBaseDirectories.h"
+#include "platform/shared/FileBundle.h"
 #endif
 
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
@@ -28,11 +34,36 @@ std::filesystem::path runningExecutable(const char* argumentZero) {
 }
 
 constexpr int kNoDesktop = 2;
+constexpr int kAlreadyRunning = 1;
 
 bool hasDisplay() {
   const char* display = std::getenv("DISPLAY");
   return display != nullptr && *display != '\0';
 }
+
+#ifdef QUILLON_HAVE_X11
+// The platform's own bundle reads the same file again and reports what is
+// wrong with it, once.
+class QuietLog final : public quillon::Log {
+public:
+  void write(std::string_view) override {}
+};
+
+// Web apps run this same executable, beside the menu-bar product.
+bool isMenuBarMode(const std::vector<std::string>& arguments,
+                   const std::filesystem::path& executable) {
+  QuietLog log;
+  const quillon::FileBundle bundle(executable, log);
+  return quillon::selectProcessMode(arguments, bundle.infoDictionary()) ==
+         quillon::ProcessMode::MenuBar;
+}
+
+std::filesystem::path lockFolder() {
+  const auto folders = quillon::XdgBaseDirectories::fromEnvironment();
+  return folders.quillonRuntimeDirectory().value_or(std::filesystem::temp_directory_path() /
+                                                    "quillon");
+}
+#endif
 
 int runLiveDesktop(const std::vector<std::string>& arguments) {
   if (!hasDisplay()) {
@@ -43,6 +74,23 @@ int runLiveDesktop(const std::vector<std::string>& arguments) {
 #ifdef QUILLON_HAVE_X11
   const auto options =
       quillon::LinuxPlatform::optionsFromEnvironment(runningExecutable(arguments.front().c_str()));
+  // Claimed before the platform opens: opening it already gives back what a
+  // killed instance left changed, which must not undo a running one's work.
+  std::unique_ptr<quillon::SingleInstanceLock> instance;
+  if (isMenuBarMode(arguments, options.executable)) {
+    const char* display = std::getenv("DISPLAY");
+    auto attempt = quillon::SingleInstanceLock::acquire(lockFolder(), display);
+    if (attempt.heldByAnother) {
+      std::cerr << "Quillon: already running on display " << display
+                << (attempt.holder ? " (pid " + std::to_string(*attempt.holder) + ")" : "")
+                << "; this start ends here\n";
+      return kAlreadyRunning;
+    }
+    if (!attempt.lock) {
+      std::cerr << "Quillon: cannot make sure only one instance runs: " << attempt.error << "\n";
+    }
+    instance = std::move(attempt.lock);
+  }
   std::string error;
   const auto platform = quillon::LinuxPlatform::open(options, std::cerr, error);
   if (!platform) {

@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 
+#include "app/LiveFeatures.h"
 #include "core/Relaunch.h"
 #include "platform/Accessibility.h"
 #include "platform/Bundle.h"
@@ -62,6 +63,7 @@ AppDelegate::AppDelegate(Platform& platform)
           .actions = actions_,
           .hud = hud_,
           .loginItems = loginItems_,
+          .liveServices = platform.liveServices,
           .ownBundleIdentifier = applicationDomain(platform.bundle),
       }),
       windowSnapper_(platform.accessibility, platform.workspace, platform.screens, platform.log),
@@ -130,6 +132,7 @@ AppDelegate::AppDelegate(Platform& platform)
   wireWindowActions();
   wireUtilityActions();
   wireFinderActions();
+  withholdActionsNotLive(actions_, platform.liveServices);
 }
 
 void AppDelegate::wireFinderActions() {
@@ -161,15 +164,19 @@ void AppDelegate::folderOpened(const std::filesystem::path& folder) {
 }
 
 void AppDelegate::startFinderServices() {
-  if (settings_.folderPeekEnabled()) {
-    folderPeek_.start();
-  } else {
-    folderPeek_.stop();
+  if (isLive(Capability::folderPeek)) {
+    if (settings_.folderPeekEnabled()) {
+      folderPeek_.start();
+    } else {
+      folderPeek_.stop();
+    }
   }
-  if (settings_.desktopFolderIconsEnabled()) {
-    desktopFolderIcons_.start();
-  } else {
-    desktopFolderIcons_.stop();
+  if (isLive(Capability::desktopFolderIcons)) {
+    if (settings_.desktopFolderIconsEnabled()) {
+      desktopFolderIcons_.start();
+    } else {
+      desktopFolderIcons_.stop();
+    }
   }
 }
 
@@ -236,26 +243,43 @@ void AppDelegate::wireWindowActions() {
 // The manager serves both window switches, so it runs while either is on;
 // the tiling margins follow edge snapping alone.
 void AppDelegate::startWindowPositions() {
+  if (!isLive(Capability::windowAccess)) {
+    return;
+  }
   if (settings_.autoSnapMouseDragEnabled() || settings_.restoreWindowPositionsEnabled()) {
     windowPositions_.start();
   } else {
     windowPositions_.stop();
   }
-  windowPositions_.applyTileMarginPreference(settings_.autoSnapMouseDragEnabled());
+  actions_.perform(settings_.autoSnapMouseDragEnabled() ? Action::disableTileMargins
+                                                        : Action::enableTileMargins);
 }
 
 void AppDelegate::applicationDidFinishLaunching() {
   platform_.log.write(
       "Quillon: launched, pid=" + std::to_string(platform_.application.processIdentifier()) +
       ", accessibility=" + text(platform_.accessibility.isProcessTrusted()));
+  reportServicesNotLive();
   applyAutoEnable();
-  reconcileKeepAwake();
-  startLidMonitor();
-  startFinderWindowWatcher();
+  // A service the desktop only stands in for gets no launch step: what it
+  // would run or write means nothing here, or something else.
+  if (isLive(Capability::keepAwake)) {
+    reconcileKeepAwake();
+    startLidMonitor();
+  }
+  if (isLive(Capability::folderPeek)) {
+    startFinderWindowWatcher();
+  }
   clipboardHistory_.start();
-  screenRecordingMonitor_.start();
-  dictationSetup_.ensureShortcut();
-  captureLocation_.ensureLocation();
+  if (isLive(Capability::screenCapture)) {
+    screenRecordingMonitor_.start();
+  }
+  if (isLive(Capability::dictation) && isLive(Capability::systemSettings)) {
+    dictationSetup_.ensureShortcut();
+  }
+  if (isLive(Capability::screenCapture) && isLive(Capability::systemSettings)) {
+    captureLocation_.ensureLocation();
+  }
   // After every launch-time correction of the settings, so the menu is built
   // showing the state the services will run in.
   statusItem_.setupStatusItem();
@@ -264,6 +288,15 @@ void AppDelegate::applicationDidFinishLaunching() {
   startFinderServices();
   startWindowPositions();
   observeNotifications();
+}
+
+void AppDelegate::reportServicesNotLive() {
+  for (const Capability capability : AllCapabilities) {
+    if (const auto reason = platform_.liveServices.whyNotLive(capability)) {
+      platform_.log.write("Quillon: " + std::string(capabilityName(capability)) +
+                          " stays off: " + *reason);
+    }
+  }
 }
 
 void AppDelegate::observeNotifications() {

@@ -21,6 +21,7 @@
 #include "input/SystemWheelReversal.h"
 #include "platform/Application.h"
 #include "platform/Lifetime.h"
+#include "platform/LiveServices.h"
 #include "platform/MainQueue.h"
 #include "platform/Platform.h"
 #include "platform/Workspace.h"
@@ -85,6 +86,8 @@ public:
   bool isWaitingForAccessibility() const { return permissionTimer_.isScheduled(); }
 
 private:
+  bool isLive(Capability capability) const { return platform_.liveServices.isLive(capability); }
+  void reportServicesNotLive();
   void applyAutoEnable();
   void reconcileKeepAwake();
   void startLidMonitor();

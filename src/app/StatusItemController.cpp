@@ -1,5 +1,7 @@
 #include "app/StatusItemController.h"
 
+#include "app/LiveFeatures.h"
+
 namespace quillon {
 
 namespace {
@@ -10,6 +12,10 @@ constexpr std::string_view autoSwitchOffMessage = "Auto-switch OFF";
 // On battery the system sleeps with the lid closed whatever keep-awake says.
 constexpr std::string_view batteryPowerSource = "Battery Power";
 constexpr std::string_view plugInMessage = "Plug in — macOS forces lid sleep on battery";
+// Between an item's own title and why it cannot act on this desktop; the
+// tray shows titles only, so the reason travels in it.
+constexpr std::string_view notLiveSeparator = " — ";
+constexpr std::string_view notLivePrefix = "unavailable: ";
 
 StatusItemAppearance idleAppearance() {
   return {.title = "QL",
@@ -50,9 +56,31 @@ void StatusItemController::setupStatusItem() {
   // to Command has nothing to do: the item stays, greyed.
   statusMenu_->item(MenuCommand::toggleCopyKeys).enabled =
       services_.eventTaps.standardShortcutModifier() == flag::Command;
+  greyItemsNotLive();
   updateCheckMarks();
   statusMenu_->item(MenuCommand::toggleLaunchAtLogin).checked = services_.loginItems.isEnabled();
   applyStatusItemAppearance();
+}
+
+// The items stay in place, so the menu reads the same on every desktop, but
+// they say why they cannot act and never show a feature as running.
+void StatusItemController::greyItemsNotLive() {
+  for (std::size_t index = 0; index < MenuCommandCount; ++index) {
+    const auto command = static_cast<MenuCommand>(index);
+    const auto reason = whyMenuCommandIsNotLive(command, services_.liveServices);
+    if (!reason) {
+      continue;
+    }
+    MenuItem& item = statusMenu_->item(command);
+    item.enabled = false;
+    item.checked = false;
+    item.title += std::string(notLiveSeparator) +
+                  services_.localization.localized(std::string(notLivePrefix) + *reason);
+  }
+}
+
+bool StatusItemController::isLive(MenuCommand command) const {
+  return !whyMenuCommandIsNotLive(command, services_.liveServices);
 }
 
 void StatusItemController::handleStatusClick(const StatusItemClick& click) {
@@ -118,6 +146,9 @@ void StatusItemController::refreshMenuState() {
 
 void StatusItemController::updateCheckMarks() {
   for (const SettingToggle& toggle : StatusMenu::SettingToggles) {
+    if (!isLive(toggle.command)) {
+      continue;
+    }
     statusMenu_->item(toggle.command).checked = services_.settings.value(toggle.key);
   }
 }
@@ -131,11 +162,15 @@ void StatusItemController::applyStatusItemAppearance() {
             ? recordingAppearance(services_.localization.localized(recordingTooltip))
             : idleAppearance());
   }
-  if (statusMenu_) {
+  if (!statusMenu_) {
+    return;
+  }
+  // A greyed item keeps the title that says why.
+  if (isLive(MenuCommand::toggleAudioRecording)) {
     statusMenu_->item(MenuCommand::toggleAudioRecording).title = services_.localization.localized(
         audioRecording ? StatusMenu::StopAudioTitle : StatusMenu::RecordAudioTitle);
-    publishMenu();
   }
+  publishMenu();
 }
 
 void StatusItemController::recordingStateChanged() {
@@ -150,7 +185,9 @@ void StatusItemController::publishMenu() {
 
 void StatusItemController::perform(MenuCommand command) {
   // Commands come from the menu, so there is none before it exists.
-  if (!statusMenu_) {
+  // A greyed item cannot be chosen on a real menu; a scripted choice is
+  // ignored alike.
+  if (!statusMenu_ || !isLive(command)) {
     return;
   }
   const ActionTable& actions = services_.actions;

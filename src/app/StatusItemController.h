@@ -8,6 +8,7 @@
 #include "core/Settings.h"
 #include "platform/EventTaps.h"
 #include "platform/Lifetime.h"
+#include "platform/LiveServices.h"
 #include "platform/Localization.h"
 #include "platform/MainQueue.h"
 #include "platform/UserInterface.h"
@@ -37,6 +38,7 @@ public:
     const ActionTable& actions;
     HUDOverlay& hud;
     LoginItemManager& loginItems;
+    const LiveServices& liveServices;
     // This application's own bundle identifier, to recognise it when it is
     // frontmost.
     std::string ownBundleIdentifier;
@@ -87,6 +89,8 @@ private:
   // Hands the menu model to the item; every change ends here.
   void publishMenu();
   void updateCheckMarks();
+  void greyItemsNotLive();
+  bool isLive(MenuCommand command) const;
 
   Dependencies services_;
   std::unique_ptr<StatusItem> statusItem_;

@@ -73,6 +73,9 @@ bool ActionTable::isWired(Action action) const {
 }
 
 void ActionTable::perform(Action action, const ActionTarget& target) const {
+  if (isWithheld(action)) {
+    return;
+  }
   if (const auto& perform = actions_[indexOf(action)]) {
     perform(target);
   }

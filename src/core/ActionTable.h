@@ -65,7 +65,11 @@ public:
   void wire(Action action, std::function<void()> perform);
   void wire(Action action, std::function<void(const ActionTarget& target)> perform);
   bool isWired(Action action) const;
-  // An action nobody has wired yet does nothing.
+  // An action whose service the desktop does not really offer: it does
+  // nothing, and its hotkey is no hotkey, so the keys reach the application.
+  void withhold(Action action) { withheld_[static_cast<std::size_t>(action)] = true; }
+  bool isWithheld(Action action) const { return withheld_[static_cast<std::size_t>(action)]; }
+  // An action nobody has wired yet, or a withheld one, does nothing.
   void perform(Action action) const { perform(action, std::nullopt); }
   void perform(Action action, const ActionTarget& target) const;
 
@@ -77,6 +81,7 @@ public:
 
 private:
   std::array<std::function<void(const ActionTarget&)>, ActionCount> actions_;
+  std::array<bool, ActionCount> withheld_{};
   RecordingStatus recordingStatus_;
   KeepAwakeSwitch keepAwake_;
 };

@@ -98,7 +98,8 @@ TapVerdict EventTap::handleKeyDown(Event& event) {
 
 bool EventTap::performHotkey(const Event& event) {
   const auto action = matchHotkey(event.keyCode(), event.flags());
-  if (!action) {
+  // A withheld feature's chord belongs to the desktop's own shortcuts.
+  if (!action || services_.actions.isWithheld(*action)) {
     return false;
   }
   if (*action == Action::convertSelection) {
@@ -194,6 +195,9 @@ void EventTap::onCommandShiftTap() {
 }
 
 void EventTap::onFnControl() {
+  if (services_.actions.isWithheld(Action::triggerDictation)) {
+    return;
+  }
   services_.log.write("Quillon fnDetector: Fn+Control combo → dictation");
   services_.log.write("Quillon: Fn+Ctrl → dictation");
   services_.sound.play("Glass");

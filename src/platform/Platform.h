@@ -24,6 +24,7 @@ class FileEvents;
 class Images;
 class InputSources;
 class Localization;
+class LiveServices;
 class LoginItems;
 class Log;
 class MainQueue;
@@ -76,6 +77,8 @@ struct Platform {
   WebViews& webViews;
   DeviceAuthorization& deviceAuthorization;
   WheelDirection& wheelDirection;
+  // Which of the services above are real on this desktop.
+  const LiveServices& liveServices;
 };
 
 } // namespace quillon

@@ -21,6 +21,7 @@
 #include "platform/linux/LinuxWorkspace.h"
 #include "platform/linux/MonotonicClock.h"
 #include "platform/linux/PosixProcesses.h"
+#include "platform/linux/SingleInstanceLock.h"
 #include "platform/linux/StreamLog.h"
 #include "platform/linux/ThreadBackgroundQueue.h"
 #include "platform/linux/UnsupportedServices.h"
@@ -82,6 +83,15 @@ private:
 
 constexpr const char* gdkOpenGlVariable = "GDK_GL";
 
+// One file per X server: each has its own pointer mapping.
+std::optional<std::filesystem::path> wheelStateFile(const LinuxPlatform::Options& options,
+                                                    const X11Connection& connection) {
+  if (!options.stateFolder) {
+    return std::nullopt;
+  }
+  return *options.stateFolder / (displayFileStem(DisplayString(connection.display())) + ".wheels");
+}
+
 } // namespace
 
 struct LinuxPlatform::Services {
@@ -90,7 +100,8 @@ struct LinuxPlatform::Services {
       : log(logStream), connection(std::move(openConnection)),
         inputSources(*connection, log, options.desktopRelocksGroup),
         eventTaps(*connection, inputSources, mainQueue, clock, log, options.executable),
-        wheelDirection(*connection, log), workspace(*connection), bundle(options.executable, log),
+        wheelDirection(*connection, log, wheelStateFile(options, *connection)),
+        workspace(*connection), bundle(options.executable, log),
         defaults(options.configurationFolder, log), pasteboard(log), sound(log), userInterface(log),
         loginItems(XdgBaseDirectories::fromEnvironment().autostartDirectory(), options.executable),
         screens(*connection), accessibility(log), power(log), audioRecorders(log),
@@ -130,7 +141,8 @@ struct LinuxPlatform::Services {
                                 appWindows,
                                 webViews,
                                 deviceAuthorization,
-                                wheelDirection} {}
+                                wheelDirection,
+                                liveServices} {}
 
   MonotonicClock clock;
   LinuxMainQueue mainQueue;
@@ -168,6 +180,7 @@ struct LinuxPlatform::Services {
   UnsupportedDeviceAuthorization deviceAuthorization;
   UnsupportedAppWindows appWindows;
   UnsupportedWebViews webViews;
+  LinuxLiveServices liveServices;
   Platform platform;
 };
 
@@ -228,6 +241,7 @@ LinuxPlatform::Options LinuxPlatform::optionsFromEnvironment(std::filesystem::pa
   Options options;
   options.executable = std::move(executable);
   options.configurationFolder = configurationFolder();
+  options.stateFolder = XdgBaseDirectories::fromEnvironment().quillonStateDirectory();
   // GNOME's window manager takes its own layout back after every lock.
   options.desktopRelocksGroup = environmentNames("XDG_CURRENT_DESKTOP", "GNOME");
   options.stallOnUserSignal = environmentNames("QUILLON_TEST_HOOKS", "stall");

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -20,6 +21,9 @@ public:
     std::string displayName;
     // Where settings are stored: $XDG_CONFIG_HOME/quillon.
     std::filesystem::path configurationFolder;
+    // What must outlive a killed process: $XDG_STATE_HOME/quillon. None
+    // keeps nothing.
+    std::optional<std::filesystem::path> stateFolder;
     bool desktopRelocksGroup = false;
     bool stallOnUserSignal = false;
   };

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -88,10 +90,43 @@ std::vector<unsigned char> hierarchyMask(std::vector<unsigned char> mask) {
   return mask;
 }
 
+// The state file, one change a line: "buttons" with the user's own
+// mapping, "applied" with what was set in its place, and "natural" with a
+// wheel's own switch value and its device name.
+constexpr std::string_view buttonsLine = "buttons";
+constexpr std::string_view appliedLine = "applied";
+constexpr std::string_view naturalLine = "natural";
+
+std::string joined(const std::vector<unsigned char>& map) {
+  std::string text;
+  for (const unsigned char button : map) {
+    text += ' ' + std::to_string(button);
+  }
+  return text;
+}
+
+std::optional<std::vector<unsigned char>> buttonsFrom(std::istringstream& words) {
+  std::vector<unsigned char> map;
+  unsigned value = 0;
+  while (words >> value) {
+    if (value > 255) {
+      return std::nullopt;
+    }
+    map.push_back(static_cast<unsigned char>(value));
+  }
+  if (!words.eof() || map.empty() || map.size() > maximumButtons) {
+    return std::nullopt;
+  }
+  return map;
+}
+
 } // namespace
 
-LinuxWheelDirection::LinuxWheelDirection(X11Connection& connection, Log& log)
-    : connection_(connection), log_(log) {
+LinuxWheelDirection::LinuxWheelDirection(X11Connection& connection, Log& log,
+                                         std::optional<std::filesystem::path> stateFile)
+    : connection_(connection), log_(log), stateFile_(std::move(stateFile)) {
+  // Before anything else reads the wheels as the user's own.
+  recoverFromStateFile();
   watchHierarchy();
   events_ = connection_.listen([this](XEvent& event) { onEvent(event); });
 }
@@ -118,6 +153,124 @@ void LinuxWheelDirection::watchHierarchy() {
   XIEventMask request{XIAllDevices, static_cast<int>(mask.size()), mask.data()};
   XISelectEvents(display, connection_.root(), &request, 1);
   connection_.flush();
+}
+
+void LinuxWheelDirection::recoverFromStateFile() {
+  if (!stateFile_) {
+    return;
+  }
+  std::ifstream file(*stateFile_);
+  if (!file) {
+    return;
+  }
+  std::optional<ButtonMap> original;
+  std::optional<ButtonMap> applied;
+  std::vector<FlippedWheel> wheels;
+  bool readable = true;
+  std::string line;
+  while (readable && std::getline(file, line)) {
+    std::istringstream words(line);
+    std::string kind;
+    words >> kind;
+    if (kind == buttonsLine) {
+      original = buttonsFrom(words);
+      readable = original.has_value();
+    } else if (kind == appliedLine) {
+      applied = buttonsFrom(words);
+      readable = applied.has_value();
+    } else if (kind == naturalLine) {
+      unsigned own = 2;
+      FlippedWheel wheel;
+      words >> own;
+      words.get();
+      std::getline(words, wheel.name);
+      wheel.own = static_cast<unsigned char>(own);
+      readable = own <= 1 && !wheel.name.empty();
+      wheels.push_back(std::move(wheel));
+    } else {
+      readable = kind.empty();
+    }
+  }
+  if (!readable || original.has_value() != applied.has_value() ||
+      (original && original->size() != applied->size())) {
+    log_.write("Quillon: the remembered mouse wheel state at " + stateFile_->string() +
+               " is unreadable; the wheels are left as they are");
+  } else {
+    if (original) {
+      giveBackButtons({*original, *applied});
+    }
+    recoverLibinputWheels(wheels);
+    log_.write("Quillon: gave back the mouse wheel direction an earlier run left reversed");
+  }
+  std::error_code ignored;
+  std::filesystem::remove(*stateFile_, ignored);
+  XSync(connection_.display(), False);
+}
+
+// Only a switch still the other way from the user's own was flipped by the
+// earlier run; one the user set since stays.
+void LinuxWheelDirection::recoverLibinputWheels(const std::vector<FlippedWheel>& left) {
+  Display* display = connection_.display();
+  const Atom natural = XInternAtom(display, naturalScrollingProperty, True);
+  if (natural == None || left.empty()) {
+    return;
+  }
+  int count = 0;
+  XIDeviceInfo* devices = XIQueryDevice(display, XIAllDevices, &count);
+  for (int index = 0; index < count; ++index) {
+    const XIDeviceInfo& device = devices[index];
+    if (device.use != XISlavePointer) {
+      continue;
+    }
+    const auto wheel = std::find_if(left.begin(), left.end(), [&](const FlippedWheel& flipped) {
+      return flipped.name == device.name;
+    });
+    if (wheel == left.end()) {
+      continue;
+    }
+    if (const auto now = readByteProperty(display, device.deviceid, natural);
+        now && now->value != wheel->own) {
+      writeByteProperty(display, device.deviceid, natural, {now->type, wheel->own});
+    }
+  }
+  XIFreeDeviceInfo(devices);
+}
+
+// Written to a new file that then takes the old one's name, so a process
+// killed mid-write leaves the previous state, never half of one.
+void LinuxWheelDirection::saveState() {
+  if (!stateFile_) {
+    return;
+  }
+  std::error_code error;
+  if (!swapped_ && flipped_.empty()) {
+    std::filesystem::remove(*stateFile_, error);
+    return;
+  }
+  std::filesystem::create_directories(stateFile_->parent_path(), error);
+  auto fresh = *stateFile_;
+  fresh += ".new";
+  {
+    std::ofstream file(fresh, std::ios::trunc);
+    if (swapped_) {
+      file << buttonsLine << joined(swapped_->original) << '\n';
+      file << appliedLine << joined(swapped_->applied) << '\n';
+    }
+    for (const auto& [device, wheel] : flipped_) {
+      file << naturalLine << ' ' << unsigned(wheel.own) << ' ' << wheel.name << '\n';
+    }
+    file.flush();
+    if (!file) {
+      log_.write("Quillon: cannot remember the mouse wheel state at " + stateFile_->string() +
+                 "; a crash would leave the wheels reversed");
+      return;
+    }
+  }
+  std::filesystem::rename(fresh, *stateFile_, error);
+  if (error) {
+    log_.write("Quillon: cannot remember the mouse wheel state at " + stateFile_->string() + ": " +
+               error.message());
+  }
 }
 
 void LinuxWheelDirection::reverseDiscreteWheels(bool reversed) {
@@ -166,6 +319,10 @@ void LinuxWheelDirection::flipLibinputWheels() {
       continue;
     }
     const ByteProperty reversed{own->type, static_cast<unsigned char>(own->value == 0 ? 1 : 0)};
+    // Remembered before it is changed: a kill in between leaves a note the
+    // next start reads as "nothing to give back".
+    flipped_.emplace(device.deviceid, FlippedWheel{device.name, own->value});
+    saveState();
     writeByteProperty(display, device.deviceid, natural, reversed);
     // The driver may refuse, and refusals arrive as errors the connection
     // drops: what the device holds now tells.
@@ -173,9 +330,10 @@ void LinuxWheelDirection::flipLibinputWheels() {
     if (!now || now->value != reversed.value) {
       log_.write("Quillon: cannot reverse the mouse wheel of \"" + std::string(device.name) +
                  "\": its driver refused the change");
+      flipped_.erase(device.deviceid);
+      saveState();
       continue;
     }
-    flipped_.emplace(device.deviceid, own->value);
   }
   XIFreeDeviceInfo(devices);
 }
@@ -183,14 +341,17 @@ void LinuxWheelDirection::flipLibinputWheels() {
 void LinuxWheelDirection::restoreLibinputWheels() {
   Display* display = connection_.display();
   const Atom natural = XInternAtom(display, naturalScrollingProperty, True);
-  for (const auto& [device, own] : flipped_) {
+  for (const auto& [device, wheel] : flipped_) {
     // A device unplugged meanwhile answers with an error, which the
     // connection drops.
     if (const auto now = readByteProperty(display, device, natural)) {
-      writeByteProperty(display, device, natural, {now->type, own});
+      writeByteProperty(display, device, natural, {now->type, wheel.own});
     }
   }
-  flipped_.clear();
+  if (!flipped_.empty()) {
+    flipped_.clear();
+    saveState();
+  }
 }
 
 void LinuxWheelDirection::swapButtons() {
@@ -206,11 +367,13 @@ void LinuxWheelDirection::swapButtons() {
   if (applied == *original) {
     return;
   }
+  swapped_ = SwappedButtons{*original, applied};
+  saveState();
   if (!setPointerMapping(applied)) {
     log_.write("Quillon: cannot reverse the mouse wheel: the X server refused the pointer mapping");
-    return;
+    swapped_.reset();
+    saveState();
   }
-  swapped_ = SwappedButtons{*original, applied};
 }
 
 // Buttons someone else remapped while the wheels were reversed keep their
@@ -221,6 +384,12 @@ void LinuxWheelDirection::restoreButtons() {
   }
   const SwappedButtons swapped = *swapped_;
   swapped_.reset();
+  giveBackButtons(swapped);
+  // Forgotten only once given back: a kill before then finds it again.
+  saveState();
+}
+
+void LinuxWheelDirection::giveBackButtons(const SwappedButtons& swapped) {
   const auto current = pointerMapping();
   if (!current) {
     log_.write("Quillon: cannot restore the mouse wheel: the pointer mapping is unreadable");
@@ -276,8 +445,8 @@ void LinuxWheelDirection::onEvent(XEvent& event) {
     const XIHierarchyInfo& info = hierarchy.info[index];
     // Identifiers are reused: a device gone is forgotten, so one arriving
     // under its number is reversed afresh.
-    if ((info.flags & XISlaveRemoved) != 0) {
-      flipped_.erase(info.deviceid);
+    if ((info.flags & XISlaveRemoved) != 0 && flipped_.erase(info.deviceid) > 0) {
+      saveState();
     }
     added = added || (info.flags & (XISlaveAdded | XIDeviceEnabled)) != 0;
   }

@@ -5,8 +5,10 @@
 #include "platform/WheelDirection.h"
 #include "platform/linux/X11Connection.h"
 
+#include <filesystem>
 #include <map>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace quillon {
@@ -23,10 +25,15 @@ namespace quillon {
 //
 // What the user had is remembered and given back when reversal is turned
 // off and when this object ends, so quitting never leaves the wheels
-// reversed. Pointers plugged in later are reversed as they arrive.
+// reversed. Pointers plugged in later are reversed as they arrive. What was
+// changed is also written to a state file before it is changed, so a process
+// killed outright is followed by one that gives the user's wheels back first
+// instead of taking the reversed ones for the user's own.
 class LinuxWheelDirection final : public WheelDirection {
 public:
-  LinuxWheelDirection(X11Connection& connection, Log& log);
+  // Without a state file nothing outlives the process.
+  LinuxWheelDirection(X11Connection& connection, Log& log,
+                      std::optional<std::filesystem::path> stateFile = std::nullopt);
   LinuxWheelDirection(const LinuxWheelDirection&) = delete;
   LinuxWheelDirection& operator=(const LinuxWheelDirection&) = delete;
   ~LinuxWheelDirection() override;
@@ -40,13 +47,23 @@ private:
     ButtonMap original;
     ButtonMap applied;
   };
+  struct FlippedWheel {
+    // Identifiers are not kept across server restarts or replugs; names are.
+    std::string name;
+    unsigned char own = 0;
+  };
 
+  void recoverFromStateFile();
+  void recoverLibinputWheels(const std::vector<FlippedWheel>& left);
+  // Writes what is changed now, or removes the file once nothing is.
+  void saveState();
   void apply();
   void restore();
   void flipLibinputWheels();
   void restoreLibinputWheels();
   void swapButtons();
   void restoreButtons();
+  void giveBackButtons(const SwappedButtons& swapped);
   std::optional<ButtonMap> pointerMapping() const;
   bool setPointerMapping(const ButtonMap& map);
   void watchHierarchy();
@@ -57,7 +74,8 @@ private:
   bool reversed_ = false;
   std::optional<SwappedButtons> swapped_;
   // Each libinput wheel whose switch was flipped, with the user's own value.
-  std::map<int, unsigned char> flipped_;
+  std::map<int, FlippedWheel> flipped_;
+  std::optional<std::filesystem::path> stateFile_;
   Observation events_;
 };
 

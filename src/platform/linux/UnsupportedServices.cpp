@@ -2,6 +2,30 @@
 
 namespace quillon {
 
+std::optional<std::string> LinuxLiveServices::whyNotLive(Capability capability) const {
+  switch (capability) {
+  case Capability::windowAccess:
+    return "moving other applications' windows is not built for X11 yet";
+  case Capability::screenCapture:
+    return "screen capture is not built for X11 yet";
+  case Capability::audioRecording:
+    return "audio recording is not built for this desktop yet";
+  case Capability::keepAwake:
+    return "keep-awake is not built for this desktop yet";
+  case Capability::webViews:
+    return "web apps need a web engine this desktop does not embed yet";
+  case Capability::folderPeek:
+    return "reading the file manager's windows is not built yet";
+  case Capability::desktopFolderIcons:
+    return "Desktop folder icons are not built for this desktop yet";
+  case Capability::dictation:
+    return "this desktop has no system dictation";
+  case Capability::systemSettings:
+    return "the macOS system settings do not exist on this desktop";
+  }
+  return "unknown capability";
+}
+
 namespace {
 
 class NoElement final : public AXElement::Reference {};

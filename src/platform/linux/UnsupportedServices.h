@@ -11,6 +11,7 @@
 #include "platform/DeviceAuthorization.h"
 #include "platform/FileEvents.h"
 #include "platform/Images.h"
+#include "platform/LiveServices.h"
 #include "platform/Log.h"
 #include "platform/Power.h"
 #include "platform/WebViews.h"
@@ -20,6 +21,13 @@
 #include <string_view>
 
 namespace quillon {
+
+// The capabilities served above by stand-ins are not live; the keyboard,
+// layouts, tray, HUD, clipboard, sounds, login item and wheel are.
+class LinuxLiveServices final : public LiveServices {
+public:
+  std::optional<std::string> whyNotLive(Capability capability) const override;
+};
 
 // One log line the first time a service is used.
 class UnsupportedNotice {

@@ -24,7 +24,10 @@ bool isAbsolute(const std::optional<std::string>& path) {
 } // namespace
 
 XdgBaseDirectories XdgBaseDirectories::fromEnvironment() {
-  return {.home = variable("HOME"), .configHome = variable("XDG_CONFIG_HOME")};
+  return {.home = variable("HOME"),
+          .configHome = variable("XDG_CONFIG_HOME"),
+          .stateHome = variable("XDG_STATE_HOME"),
+          .runtimeDirectory = variable("XDG_RUNTIME_DIR")};
 }
 
 std::optional<std::filesystem::path> XdgBaseDirectories::configDirectory() const {
@@ -43,6 +46,23 @@ std::optional<std::filesystem::path> XdgBaseDirectories::quillonConfigDirectory(
     return std::nullopt;
   }
   return *config / quillonFolderName;
+}
+
+std::optional<std::filesystem::path> XdgBaseDirectories::quillonStateDirectory() const {
+  if (isAbsolute(stateHome)) {
+    return std::filesystem::path(*stateHome) / quillonFolderName;
+  }
+  if (isAbsolute(home)) {
+    return std::filesystem::path(*home) / ".local" / "state" / quillonFolderName;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::filesystem::path> XdgBaseDirectories::quillonRuntimeDirectory() const {
+  if (isAbsolute(runtimeDirectory)) {
+    return std::filesystem::path(*runtimeDirectory) / quillonFolderName;
+  }
+  return quillonStateDirectory();
 }
 
 std::optional<std::filesystem::path> XdgBaseDirectories::autostartDirectory() const {

@@ -45,7 +45,8 @@ SimDesktop::SimDesktop(Options options)
                 appWindows_,
                 webViews_,
                 deviceAuthorization_,
-                wheelDirection_} {
+                wheelDirection_,
+                liveServices_} {
   accessibility_.setTrusted(options.accessibilityTrusted);
   systemTools_ =
       std::make_unique<SimSystemTools>(processes_, power_, permissions_, options.executablePath);

@@ -119,6 +119,7 @@ public:
   SimWebViews& webViews() { return webViews_; }
   SimDeviceAuthorization& deviceAuthorization() { return deviceAuthorization_; }
   SimWheelDirection& wheelDirection() { return wheelDirection_; }
+  SimLiveServices& liveServices() { return liveServices_; }
 
 private:
   std::unique_ptr<TemporaryDirectory> privateFolder_;
@@ -167,6 +168,7 @@ private:
   SimWebViews webViews_{runLoop_, runLoop_.backgroundQueue(), journal_};
   SimDeviceAuthorization deviceAuthorization_;
   SimWheelDirection wheelDirection_;
+  SimLiveServices liveServices_;
   Platform platform_;
 };
 

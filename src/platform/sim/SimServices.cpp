@@ -5,6 +5,18 @@
 
 namespace quillon {
 
+std::optional<std::string> SimLiveServices::whyNotLive(Capability capability) const {
+  const auto found = notLive_.find(capability);
+  if (found == notLive_.end()) {
+    return std::nullopt;
+  }
+  return found->second;
+}
+
+void SimLiveServices::markNotLive(Capability capability, std::string reason) {
+  notLive_.insert_or_assign(capability, std::move(reason));
+}
+
 const RunningApplication* SimWorkspace::find(int processIdentifier) const {
   const auto found = std::find_if(running_.begin(), running_.end(), [&](const auto& application) {
     return application.processIdentifier == processIdentifier;

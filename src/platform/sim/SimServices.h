@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Application.h"
+#include "platform/LiveServices.h"
 #include "platform/Pasteboard.h"
 #include "platform/Permissions.h"
 #include "platform/Workspace.h"
@@ -9,10 +10,23 @@
 #include "platform/sim/SimLog.h"
 #include "platform/sim/SimObservers.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
 namespace quillon {
+
+// Every capability is live until a test says otherwise, as on a desktop that
+// has them all.
+class SimLiveServices final : public LiveServices {
+public:
+  std::optional<std::string> whyNotLive(Capability capability) const override;
+  void markNotLive(Capability capability, std::string reason);
+  void markLive(Capability capability) { notLive_.erase(capability); }
+
+private:
+  std::map<Capability, std::string> notLive_;
+};
 
 class SimPermissions final : public Permissions {
 public:

@@ -1,6 +1,7 @@
 #include "platform/linux/LinuxWheelDirection.h"
 
 #include "LiveSession.h"
+#include "platform/shared/TemporaryDirectory.h"
 #include "platform/sim/SimLog.h"
 
 #include <gmock/gmock.h>
@@ -11,6 +12,9 @@
 #include <X11/extensions/XInput2.h>
 #include <X11/extensions/XTest.h>
 #include <array>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -138,6 +142,78 @@ TEST_F(LinuxWheelDirectionTest, AWheelButtonHeldDownMakesReversingFailWithOneLin
                                 "cannot reverse the mouse wheel: the X server refused")));
 }
 
+std::string contentsOf(const std::filesystem::path& path) {
+  std::ifstream file(path);
+  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// A run killed outright leaves its wheels changed and its state file behind;
+// both are recreated here from a run that ended cleanly.
+class WheelStateTest : public LinuxWheelDirectionTest {
+protected:
+  std::filesystem::path stateFile() const { return folder_.path() / "state" / "display-0.wheels"; }
+
+  // Reverses, notes what the state file said and what the server held, and
+  // ends the run; then puts both back as a kill would have left them.
+  void leaveReversedAsAKillWould() {
+    std::string remembered;
+    ButtonMap reversed;
+    {
+      LinuxWheelDirection wheels(*connection_, log_, stateFile());
+      wheels.reverseDiscreteWheels(true);
+      remembered = contentsOf(stateFile());
+      reversed = mapping();
+    }
+    ASSERT_FALSE(std::filesystem::exists(stateFile())) << "a clean end forgets";
+    ASSERT_FALSE(remembered.empty());
+    setMapping(reversed);
+    std::ofstream(stateFile()) << remembered;
+  }
+
+  TemporaryDirectory folder_;
+};
+
+TEST_F(WheelStateTest, TheNextStartGivesBackWheelsAKilledRunLeftReversed) {
+  const ButtonMap leftHanded = withSwapped({{1, 3}});
+  setMapping(leftHanded);
+  leaveReversedAsAKillWould();
+  ASSERT_EQ(mapping(), withSwapped({{1, 3}, {4, 5}, {6, 7}}));
+
+  LinuxWheelDirection next(*connection_, log_, stateFile());
+  EXPECT_EQ(mapping(), leftHanded);
+  EXPECT_FALSE(std::filesystem::exists(stateFile()));
+  EXPECT_THAT(log_.lines(), ::testing::ElementsAre(::testing::HasSubstr("gave back")));
+
+  // Reversing again starts from the user's own mapping.
+  next.reverseDiscreteWheels(true);
+  next.reverseDiscreteWheels(false);
+  EXPECT_EQ(mapping(), leftHanded);
+}
+
+TEST_F(WheelStateTest, ButtonsTheUserChangedSinceTheKillKeepTheirNewMeaning) {
+  leaveReversedAsAKillWould();
+  setMapping(exchanged(mapping(), 1, 3));
+  LinuxWheelDirection next(*connection_, log_, stateFile());
+  EXPECT_EQ(mapping(), withSwapped({{1, 3}}));
+}
+
+TEST_F(WheelStateTest, AnUnreadableStateFileLeavesTheWheelsAloneWithOneLine) {
+  for (const std::string garbage :
+       {"buttons 1 2 3\n", "buttons 1 2 x\napplied 1 2 3\n", "natural 7 Mouse\n", "wheels\n",
+        "buttons 1 2 3\napplied 1 2\n", "buttons 1 2 300\napplied 1 2 3\n"}) {
+    SCOPED_TRACE(garbage);
+    const ButtonMap odd = withSwapped({{4, 5}});
+    setMapping(odd);
+    std::filesystem::create_directories(stateFile().parent_path());
+    std::ofstream(stateFile()) << garbage;
+    log_.takeNewLines();
+    LinuxWheelDirection next(*connection_, log_, stateFile());
+    EXPECT_EQ(mapping(), odd);
+    EXPECT_THAT(log_.takeNewLines(), ::testing::ElementsAre(::testing::HasSubstr("unreadable")));
+    EXPECT_FALSE(std::filesystem::exists(stateFile()));
+  }
+}
+
 // Xvfb has no libinput devices, so its own pointer is given the switches a
 // libinput mouse or touchpad would have.
 class LibinputWheelTest : public LinuxWheelDirectionTest {
@@ -215,6 +291,25 @@ TEST_F(LibinputWheelTest, AMouseIsReversedByItsOwnSwitchAloneWhichIsGivenBackAft
   }
   EXPECT_EQ(mapping(), identity_);
   EXPECT_THAT(log_.lines(), ::testing::IsEmpty());
+}
+
+TEST_F(LibinputWheelTest, AMousesOwnSwitchIsGivenBackAfterAKilledRun) {
+  const TemporaryDirectory folder;
+  const auto stateFile = folder.path() / "display-0.wheels";
+  setSwitch(pointer_, natural_, 0);
+  std::string remembered;
+  {
+    LinuxWheelDirection wheels(*connection_, log_, stateFile);
+    wheels.reverseDiscreteWheels(true);
+    remembered = contentsOf(stateFile);
+  }
+  ASSERT_NE(remembered.find("natural 0 "), std::string::npos) << remembered;
+  setSwitch(pointer_, natural_, 1);
+  std::ofstream(stateFile) << remembered;
+
+  LinuxWheelDirection next(*connection_, log_, stateFile);
+  EXPECT_EQ(naturalScrollingOf(pointer_), 0);
+  EXPECT_EQ(mapping(), identity_);
 }
 
 TEST_F(LibinputWheelTest, ATouchpadKeepsItsSwitchAndOtherWheelsAreSwapped) {

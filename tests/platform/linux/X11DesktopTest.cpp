@@ -85,21 +85,6 @@ TEST_F(X11DesktopTest, ShiftSlashTwiceArrivesAsACommaAndOrdinaryKeysPassUnchange
   EXPECT_TRUE(windowReceives("Hello, World")) << window_->text();
 }
 
-TEST_F(X11DesktopTest, AHotkeyChordIsSwallowedWhileItsModifiersStillArrive) {
-  startProduct();
-  // ⌃⌘← snaps the window: Ctrl+Super+Left.
-  typist_->press(keycode::LeftArrow, flag::Control | flag::Command);
-  typist_->type("a");
-  ASSERT_TRUE(windowReceives("a")) << window_->keycodeLog();
-  const std::string keys = window_->keycodeLog();
-  const auto control = std::to_string(*xkbKeycodeFor(keycode::Control)) + " ";
-  const auto super = std::to_string(*xkbKeycodeFor(keycode::Command)) + " ";
-  const auto left = std::to_string(*xkbKeycodeFor(keycode::LeftArrow)) + " ";
-  EXPECT_NE(keys.find(control), std::string::npos) << keys;
-  EXPECT_NE(keys.find(super), std::string::npos) << keys;
-  EXPECT_EQ(keys.find(left), std::string::npos) << keys;
-}
-
 TEST_F(X11DesktopTest, ShiftDoubleTapTurnsCorrectionOff) {
   startProduct();
   typist_->press(keycode::Shift, 0);

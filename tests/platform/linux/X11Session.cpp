@@ -222,10 +222,46 @@ void X11Session::startProduct(const std::vector<std::pair<std::string, bool>>& s
   for (const auto& [key, value] : switches) {
     stored.set("com.quillon.Quillon", key, value);
   }
-  std::vector<std::string> variables{"DISPLAY=" + display_, "XDG_CONFIG_HOME=" + settings.string(),
-                                     "HOME=" + folder_.string(), "QUILLON_TEST_HOOKS=stall"};
+  auto variables = productEnvironment();
   variables.insert(variables.end(), environment.begin(), environment.end());
   product_ = spawn({QUILLON_EXECUTABLE}, variables, folder_ / "product.log");
+}
+
+// State and the one-instance lock stay inside the session, whatever the
+// test runner's own environment says.
+std::vector<std::string> X11Session::productEnvironment() const {
+  const auto runtime = folder_ / "runtime";
+  std::filesystem::create_directories(runtime);
+  std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+  return {"DISPLAY=" + display_,
+          "XDG_CONFIG_HOME=" + (folder_ / "config").string(),
+          "XDG_STATE_HOME=" + (folder_ / "state").string(),
+          "XDG_RUNTIME_DIR=" + runtime.string(),
+          "HOME=" + folder_.string(),
+          "QUILLON_TEST_HOOKS=stall"};
+}
+
+std::pair<std::optional<int>, std::string>
+X11Session::runSecondProduct(std::chrono::milliseconds limit) {
+  const auto output = folder_ / "second.log";
+  int second = spawn({QUILLON_EXECUTABLE}, productEnvironment(), output);
+  std::optional<int> exitStatus;
+  waitUntil(
+      [&] {
+        int status = 0;
+        if (waitpid(second, &status, WNOHANG) != second) {
+          return false;
+        }
+        second = -1;
+        exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return true;
+      },
+      limit);
+  stop(second);
+  std::ifstream file(output);
+  std::stringstream contents;
+  contents << file.rdbuf();
+  return {exitStatus, contents.str()};
 }
 
 void X11Session::signalProduct(int signal) {

@@ -36,6 +36,12 @@ public:
   // fresh folder holding only these switches, and the test hooks on.
   void startProduct(const std::vector<std::pair<std::string, bool>>& settings = {},
                     const std::vector<std::string>& environment = {});
+  // Starts one more product beside the first, with the same environment,
+  // and waits for it to end: its exit status (none if it kept running and
+  // was stopped) and everything it printed.
+  std::pair<std::optional<int>, std::string> runSecondProduct(std::chrono::milliseconds limit);
+  // Where the product keeps its settings and the other domains it writes.
+  std::filesystem::path productConfigFolder() const { return folder_ / "config" / "quillon"; }
   void signalProduct(int signal);
   int productIdentifier() const { return product_; }
   // The product's keyboard relay, once it runs.
@@ -60,6 +66,7 @@ public:
 private:
   X11Session() = default;
   int runTool(const std::vector<std::string>& arguments) const;
+  std::vector<std::string> productEnvironment() const;
 
   std::filesystem::path folder_;
   std::string display_;
