@@ -3,9 +3,9 @@
 #include "simulate/Simulation.h"
 
 #ifdef QUILLON_HAVE_X11
+#include "platform/Log.h"
 #include "platform/linux/KeyRelay.h"
 #include "platform/linux/KeyRelayProcess.h"
-#include "platform/Log.h"
 #include "platform/linux/LinuxPlatform.h"
 #include "platform/linux/SingleInstanceLock.h"
 #include "platform/linux/XdgBaseDirectories.h"
@@ -16,7 +16,6 @@
 #include <filesystem>
 #include <iostream>
 #include <memory>
-#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -36,12 +35,24 @@ std::filesystem::path runningExecutable(const char* argumentZero) {
 constexpr int kNoDesktop = 2;
 constexpr int kAlreadyRunning = 1;
 
+bool environmentSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0';
+}
+
 bool hasDisplay() {
-  const char* display = std::getenv("DISPLAY");
-  return display != nullptr && *display != '\0';
+  return environmentSet("DISPLAY");
 }
 
 #ifdef QUILLON_HAVE_X11
+// Either variable alone marks a Wayland session: a terminal may have lost one
+// of them, and XWayland hides the difference from an X client.
+bool waylandSession() {
+  const char* sessionType = std::getenv("XDG_SESSION_TYPE");
+  return environmentSet("WAYLAND_DISPLAY") ||
+         (sessionType != nullptr && std::string_view(sessionType) == "wayland");
+}
+
 // The platform's own bundle reads the same file again and reports what is
 // wrong with it, once.
 class QuietLog final : public quillon::Log {
@@ -65,15 +76,15 @@ std::filesystem::path lockFolder() {
 }
 #endif
 
-int runLiveDesktop(const std::vector<std::string>& arguments) {
+int runLiveDesktop(const std::vector<std::string>& arguments,
+                   const std::filesystem::path& executable) {
   if (!hasDisplay()) {
     std::cerr << "Quillon: no X display (DISPLAY is not set); run quillon --simulate [FILE] to use "
                  "Quillon on the simulated desktop\n";
     return kNoDesktop;
   }
 #ifdef QUILLON_HAVE_X11
-  const auto options =
-      quillon::LinuxPlatform::optionsFromEnvironment(runningExecutable(arguments.front().c_str()));
+  const auto options = quillon::LinuxPlatform::optionsFromEnvironment(executable);
   // Claimed before the platform opens: opening it already gives back what a
   // killed instance left changed, which must not undo a running one's work.
   std::unique_ptr<quillon::SingleInstanceLock> instance;
@@ -98,8 +109,11 @@ int runLiveDesktop(const std::vector<std::string>& arguments) {
               << "; run quillon --simulate [FILE] to use Quillon on the simulated desktop\n";
     return kNoDesktop;
   }
-  return quillon::runProcess(arguments, platform->platform(), std::cout);
+  return quillon::runProcess(arguments, platform->platform(), std::cout,
+                             quillon::SessionFacts{.wayland = waylandSession()});
 #else
+  (void)arguments;
+  (void)executable;
   std::cerr << "Quillon: the live desktop backend is not built here; run quillon --simulate "
                "[FILE] to use Quillon on the simulated desktop\n";
   return kNoDesktop;
@@ -121,10 +135,16 @@ int main(int argc, char** argv) {
     const quillon::LinuxPermissions permissions;
     return quillon::runScreenCaptureProbe(permissions, std::cout);
   }
-  if (arguments.size() >= 2 && arguments[1] == "--simulate") {
-    return quillon::runSimulation(std::span(arguments).subspan(2),
-                                  runningExecutable(arguments.front().c_str()), std::cin, std::cout,
+  const quillon::CommandLine commandLine = quillon::parseCommandLine(arguments);
+  if (const auto status = quillon::answerCommandLine(commandLine, std::cout, std::cerr)) {
+    return *status;
+  }
+  // A parent may start the process with no arguments at all, not even a name.
+  const auto executable = runningExecutable(arguments.empty() ? "quillon" : argv[0]);
+  if (commandLine.request == quillon::CommandLineRequest::Simulate) {
+    return quillon::runSimulation(commandLine.simulateArguments, executable, std::cin, std::cout,
                                   std::cerr);
   }
-  return runLiveDesktop(arguments);
+  return runLiveDesktop(arguments.empty() ? std::vector<std::string>{"quillon"} : arguments,
+                        executable);
 }

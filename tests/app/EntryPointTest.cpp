@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -41,10 +42,122 @@ struct ProcessRun {
   std::string output;
 };
 
-ProcessRun runIn(SimDesktop& desktop, std::vector<std::string> arguments) {
+ProcessRun runIn(SimDesktop& desktop, std::vector<std::string> arguments,
+                 const SessionFacts& session = {}) {
   std::ostringstream out;
-  const int status = runProcess(arguments, desktop.platform(), out);
+  const int status = runProcess(arguments, desktop.platform(), out, session);
   return {status, out.str()};
+}
+
+struct Answer {
+  std::optional<int> status;
+  std::string out;
+  std::string err;
+};
+
+Answer answer(std::vector<std::string> arguments) {
+  std::ostringstream out;
+  std::ostringstream err;
+  const auto status = answerCommandLine(parseCommandLine(arguments), out, err);
+  return {status, out.str(), err.str()};
+}
+
+std::string usage() {
+  std::ostringstream out;
+  printUsage(out);
+  return out.str();
+}
+
+TEST(CommandLineTest, RunsOnlyWithNoArgumentsOrTheSimulateMode) {
+  EXPECT_EQ(parseCommandLine(std::vector<std::string>{}).request, CommandLineRequest::RunDesktop);
+  EXPECT_EQ(parseCommandLine(std::vector<std::string>{"quillon"}).request,
+            CommandLineRequest::RunDesktop);
+
+  // Whatever follows the mode is the simulation's to judge, options included.
+  const auto simulate =
+      parseCommandLine(std::vector<std::string>{"quillon", "--simulate", "--help", "x"});
+  EXPECT_EQ(simulate.request, CommandLineRequest::Simulate);
+  EXPECT_EQ(simulate.simulateArguments, (std::vector<std::string>{"--help", "x"}));
+  EXPECT_TRUE(parseCommandLine(std::vector<std::string>{"quillon", "--simulate"})
+                  .simulateArguments.empty());
+
+  for (const auto& arguments : std::vector<std::vector<std::string>>{
+           {"quillon"}, {"quillon", "--simulate"}, {"quillon", "--simulate", "a", "b"}}) {
+    const Answer run = answer(arguments);
+    EXPECT_FALSE(run.status);
+    EXPECT_EQ(run.out + run.err, "");
+  }
+}
+
+TEST(CommandLineTest, HelpAndVersionAnswerOnStandardOutput) {
+  for (const auto& arguments : std::vector<std::vector<std::string>>{
+           {"quillon", "--help"}, {"quillon", "-h"}, {"quillon", "--bogus", "--help"}}) {
+    const Answer help = answer(arguments);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out, usage());
+    EXPECT_EQ(help.err, "");
+  }
+  for (const std::string_view needed : {"--simulate [FILE]", "--tcc-check-screen", "--version",
+                                        "$XDG_CONFIG_HOME/quillon/", "standard error", "Wayland"}) {
+    EXPECT_NE(usage().find(needed), std::string::npos) << needed;
+  }
+
+  for (const auto& arguments : std::vector<std::vector<std::string>>{
+           {"quillon", "--version"}, {"quillon", "--version", "--version"}}) {
+    const Answer version = answer(arguments);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "quillon " QUILLON_VERSION "\n");
+    EXPECT_EQ(version.err, "");
+  }
+}
+
+TEST(CommandLineTest, AnythingElseIsOneLineAndTheUsageOnStandardError) {
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string line;
+  };
+  const std::vector<Case> cases{
+      {{"quillon", "--bogus"}, "quillon: unrecognized option '--bogus'"},
+      {{"quillon", "--HELP"}, "quillon: unrecognized option '--HELP'"},
+      {{"quillon", "-v"}, "quillon: unrecognized option '-v'"},
+      {{"quillon", "--version", "extra"}, "quillon: unexpected argument 'extra'"},
+      // The mode is only the first argument: later, it is a stray word.
+      {{"quillon", "file.qsim", "--simulate"}, "quillon: unexpected argument 'file.qsim'"},
+      {{"quillon", "-"}, "quillon: unexpected argument '-'"},
+      {{"quillon", ""}, "quillon: unexpected argument ''"},
+  };
+  for (const Case& testCase : cases) {
+    const Answer bad = answer(testCase.arguments);
+    EXPECT_EQ(bad.status, UsageErrorStatus);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_EQ(bad.err, testCase.line + "\n" + usage());
+  }
+}
+
+// The delegate is kept alive here: the simulated run returns at once, and the
+// notice on screen comes from the main queue after the launch.
+TEST(EntryPointTest, WaylandSessionIsToldOnceAfterTheLaunch) {
+  for (const bool wayland : {true, false}) {
+    SimDesktop desktop;
+    const auto delegate =
+        makeDelegate(ProcessMode::MenuBar, desktop.platform(), SessionFacts{.wayland = wayland});
+    desktop.application().run(*delegate);
+    desktop.advance(Duration{0.5});
+    const auto lines = desktop.log().lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(lines.front().find("Quillon: launched"), std::string::npos)
+        << "the launch sequence keeps its order";
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string(WaylandLogLine)), wayland ? 1 : 0);
+    EXPECT_EQ(desktop.userInterface().takeHudMessages(),
+              wayland ? std::vector<std::string>{std::string(WaylandMessage)}
+                      : std::vector<std::string>{});
+  }
+
+  // A web app is a window of its own; the menu bar's reach is not its concern.
+  const auto bundle = BundleOnDisk::withInfo({{"QuillonWebAppURL", "https://example.com"}});
+  SimDesktop webApp(SimDesktop::Options{.executablePath = bundle.executable()});
+  runIn(webApp, {"Name"}, SessionFacts{.wayland = true});
+  EXPECT_FALSE(webApp.log().contains(WaylandLogLine));
 }
 
 TEST(EntryPointTest, ProbeArgumentAnywhereAnswersAndCreatesNothing) {

@@ -60,4 +60,23 @@ TEST(ExecutableTest, ScriptFromStandardInputAndBadArguments) {
   EXPECT_EQ(runCommand(executable + " --simulate a b 2>/dev/null").status, 2);
 }
 
+// Settled before any display is looked for, so these answer the same with
+// or without an X session.
+TEST(ExecutableTest, HelpVersionAndUnknownOptionsWithoutADisplay) {
+  const std::string withoutDisplay = "env -u DISPLAY " + executable;
+  const Outcome version = runCommand(withoutDisplay + " --version 2>&1");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.output, "quillon " QUILLON_VERSION "\n");
+
+  const Outcome help = runCommand(withoutDisplay + " --help 2>/dev/null");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.output.rfind("Usage: quillon", 0), 0u) << help.output;
+
+  const Outcome unknownOut = runCommand(withoutDisplay + " --frobnicate 2>/dev/null");
+  EXPECT_EQ(unknownOut.status, 2);
+  EXPECT_EQ(unknownOut.output, "");
+  const Outcome unknownErr = runCommand(withoutDisplay + " --frobnicate 2>&1 >/dev/null");
+  EXPECT_EQ(unknownErr.output, "quillon: unrecognized option '--frobnicate'\n" + help.output);
+}
+
 } // namespace

@@ -264,7 +264,10 @@ void LinuxInputSources::reportUnpairedLayouts() {
   bool english = false;
   bool russian = false;
   for (const Group& group : groups_) {
-    layouts += (layouts.empty() ? "" : ",") + group.info.identifier.value_or("");
+    if (!layouts.empty()) {
+      layouts += ',';
+    }
+    layouts += group.info.identifier.value_or("");
     const std::string language = group.info.languages.empty() ? "" : group.info.languages.front();
     english = english || language == "en";
     russian = russian || language == "ru";
@@ -297,9 +300,14 @@ std::string LinuxInputSources::identifierFor(std::string_view layout, std::strin
   if (variant.empty() && layout == "ru") {
     return "com.apple.keylayout.Russian";
   }
-  std::string identifier = "xkb:" + std::string(layout);
+  // Appended piece by piece: GCC 12 at -O3 reports a false overlap in
+  // "literal" + std::string.
+  std::string identifier = "xkb:";
+  identifier += layout;
   if (!variant.empty()) {
-    identifier += "(" + std::string(variant) + ")";
+    identifier += '(';
+    identifier += variant;
+    identifier += ')';
   }
   return identifier;
 }
