@@ -81,7 +81,7 @@ void EventTap::handleFlagsChanged(EventFlags flags) {
 }
 
 TapVerdict EventTap::handleKeyDown(Event& event) {
-  noticeFrontmostApplication();
+  noticeFocusedWindow();
   // Typing while holding modifiers never counts as a tap.
   modifierDetector_.contaminate();
   shiftDetector_.contaminateIfShiftDown();
@@ -122,7 +122,9 @@ void EventTap::convertSelection() {
 }
 
 bool EventTap::correctLayout(const Event& event) {
-  if (!services_.settings.autoSwitchLayoutEnabled()) {
+  // A replacement already under way still needs the keys held back behind
+  // it, even if correction was just switched off.
+  if (!services_.settings.autoSwitchLayoutEnabled() && !autoSwitcher_.replacementPending()) {
     return false;
   }
   return autoSwitcher_.handleKeyDown(event, event.keyCode(), event.flags());
@@ -166,15 +168,16 @@ void EventTap::handleLeftMouseDown(const Event& event) {
   }
 }
 
-// Keys go to the frontmost application, so a different one in front since the
-// last key means the typing continues somewhere else. Asked at each key
-// rather than told: nothing the word or the undo holds matters until a key.
-void EventTap::noticeFrontmostApplication() {
+// Keys go to the focused window, so a different application or window in
+// front since the last key means the typing continues somewhere else: two
+// windows of one process have a caret each. Asked at each key rather than
+// told: nothing the word or the undo holds matters until a key.
+void EventTap::noticeFocusedWindow() {
   const auto frontmost = services_.workspace.frontmostApplication();
-  const std::optional<int> process =
-      frontmost ? std::optional<int>(frontmost->processIdentifier) : std::nullopt;
-  if (process != frontmostProcess_) {
-    frontmostProcess_ = process;
+  const Focus focus{frontmost ? std::optional<int>(frontmost->processIdentifier) : std::nullopt,
+                    services_.workspace.focusedWindow()};
+  if (focus != focus_) {
+    focus_ = focus;
     autoSwitcher_.caretMayHaveMoved();
   }
 }

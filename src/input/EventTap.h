@@ -85,7 +85,7 @@ private:
   bool correctLayout(const Event& event);
   void convertSelection();
   void handleLeftMouseDown(const Event& event);
-  void noticeFrontmostApplication();
+  void noticeFocusedWindow();
   void handleScrollWheel(Event& event);
 
   // What the gestures do.
@@ -107,8 +107,13 @@ private:
   LayoutTranslator translator_;
   AutoSwitcher autoSwitcher_;
   SelectionConverter selectionConverter_;
-  // The application the last key press went to.
-  std::optional<int> frontmostProcess_;
+  // Where the last key press went.
+  struct Focus {
+    std::optional<int> process;
+    std::optional<std::uint64_t> window;
+    friend bool operator==(const Focus&, const Focus&) = default;
+  };
+  Focus focus_;
   Lifetime lifetime_;
 };
 

@@ -49,6 +49,13 @@ std::string formatted(const char* format, double value) {
   return buffer.data();
 }
 
+// The log may be read by anyone with the user's files, and X11 has no
+// secure input: a password typed into a terminal reaches this engine like any
+// word. So the log tells how long a word was, never what it was.
+std::string lengthOf(std::string_view text) {
+  return std::to_string(characterCount(text));
+}
+
 const StringSet& knownWords(Bigrams::Language language) {
   return language == Bigrams::Language::english ? englishKnownWords() : russianKnownWords();
 }
@@ -73,9 +80,21 @@ void AutoSwitcher::reportMissingPair() {
   services_.log.write("Quillon autoswitch: EN+RU pair not found — buffer cleared");
 }
 
+// A user who types a whole day in a third layout would otherwise fill the
+// log with one line per key: the line is written when the condition starts
+// and again only once it reads differently.
+void AutoSwitcher::reportUnmatchedSource(std::string line) {
+  if (line == unmatchedSourceReport_) {
+    return;
+  }
+  services_.log.write(line);
+  unmatchedSourceReport_ = std::move(line);
+}
+
 std::optional<AutoSwitcher::Sources> AutoSwitcher::resolveSources() {
   const auto pair = services_.translator.enabledEnglishAndRussian();
   if (!pair) {
+    unmatchedSourceReport_.reset();
     reportMissingPair();
     clearBuffer();
     return std::nullopt;
@@ -89,13 +108,15 @@ std::optional<AutoSwitcher::Sources> AutoSwitcher::resolveSources() {
     return std::nullopt;
   }
   if (current == pair->en) {
+    unmatchedSourceReport_.reset();
     return Sources{pair->en, pair->ru, Bigrams::Language::english, Bigrams::Language::russian};
   }
   if (current == pair->ru) {
+    unmatchedSourceReport_.reset();
     return Sources{pair->ru, pair->en, Bigrams::Language::russian, Bigrams::Language::english};
   }
-  services_.log.write("Quillon autoswitch: current source " + current.value_or("nil") +
-                      " matches neither EN (" + pair->en + ") nor RU (" + pair->ru + ")");
+  reportUnmatchedSource("Quillon autoswitch: current source " + current.value_or("nil") +
+                        " matches neither EN (" + pair->en + ") nor RU (" + pair->ru + ")");
   clearBuffer();
   return std::nullopt;
 }
@@ -111,6 +132,44 @@ bool AutoSwitcher::handleKeyDown(const Event& event, KeyCode keyCode, EventFlags
   if (event.isMarkedSynthetic()) {
     return false;
   }
+  if (replacementPending()) {
+    heldKeys_.push_back({keyCode, flags});
+    return true;
+  }
+  return judgeKey(keyCode, flags);
+}
+
+void AutoSwitcher::queueReplacement(Task task) {
+  ++pendingReplacements_;
+  services_.mainQueue.async(lifetime_.guard([this, task = std::move(task)] {
+    task();
+    replacementDone();
+  }));
+}
+
+void AutoSwitcher::replacementDone() {
+  if (pendingReplacements_ > 0) {
+    --pendingReplacements_;
+  }
+  replayHeldKeys();
+}
+
+// Each held key is judged now, as if it had just been typed: it lands after
+// the replacement, in the layout the switch selected, and may end a word of
+// its own. A key that starts another replacement leaves the rest waiting for
+// that one. Replayed keys carry their own modifiers, since the ones the user
+// holds by now may differ.
+void AutoSwitcher::replayHeldKeys() {
+  while (!replacementPending() && !heldKeys_.empty()) {
+    const HeldKey key = heldKeys_.front();
+    heldKeys_.pop_front();
+    if (!judgeKey(key.keyCode, key.flags)) {
+      services_.synthesizer.postKey(key.keyCode, key.flags);
+    }
+  }
+}
+
+bool AutoSwitcher::judgeKey(KeyCode keyCode, EventFlags flags) {
   if (std::find(navigationKeys.begin(), navigationKeys.end(), keyCode) != navigationKeys.end()) {
     clearBuffer();
     pendingUndo_.reset();
@@ -141,10 +200,10 @@ bool AutoSwitcher::handleKeyDown(const Event& event, KeyCode keyCode, EventFlags
     // The key itself arrives after the retyped word. It may send the line or
     // move the focus to another field, so nothing typed before it can be
     // erased safely: the switch leaves no undo behind.
-    services_.mainQueue.async(lifetime_.guard([this, keyCode] {
+    queueReplacement([this, keyCode] {
       pendingUndo_.reset();
       services_.synthesizer.postKey(keyCode, 0);
-    }));
+    });
     return true;
   }
   if (keyCode == keycode::Delete) {
@@ -299,8 +358,8 @@ bool AutoSwitcher::decideAndSwitch(const std::optional<std::string>& terminator,
     const std::string altWord = joined(whole.characters);
     if (whole.complete &&
         (altWords.contains(altWord) || (altIsEnglish && englishTechWords().contains(altWord)))) {
-      services_.log.write("Quillon autoswitch: dictionary match alt=\"" + altWord +
-                          "\" (trailing punct as letter) — switching");
+      services_.log.write("Quillon autoswitch: dictionary match alt length=" + lengthOf(altWord) +
+                          " (trailing punct as letter) — switching");
       performSwitch(buffer_.size(), altSource, caseRestored(whole.characters, altSource) + ending,
                     caseRestored(typed, currentSource) + ending, currentSource);
       return true;
@@ -331,19 +390,20 @@ bool AutoSwitcher::decideAndSwitch(const std::optional<std::string>& terminator,
 
   bool switchWord = false;
   if (altWords.contains(alt)) {
-    services_.log.write("Quillon autoswitch: dictionary match alt=\"" + alt + "\" — switching");
+    services_.log.write("Quillon autoswitch: dictionary match alt length=" + lengthOf(alt) +
+                        " — switching");
     switchWord = true;
   } else if (altIsEnglish && englishTechWords().contains(alt)) {
-    services_.log.write("Quillon autoswitch: tech word match alt=\"" + alt + "\" — switching");
+    services_.log.write("Quillon autoswitch: tech word match alt length=" + lengthOf(alt) +
+                        " — switching");
     switchWord = true;
   } else if (buffer_.size() >= 3) {
     const double currentScore = Bigrams::score(word, currentLang);
     const double altScore = Bigrams::score(alt, altLang);
     const double gap = word.find('-') != std::string::npos ? strictGap * 0.5 : strictGap;
-    services_.log.write("Quillon autoswitch: word=\"" + word +
-                        "\" score=" + formatted("%.2f", currentScore) + " vs alt=\"" + alt +
-                        "\" score=" + formatted("%.2f", altScore) + " (need gap≥" +
-                        formatted("%.1f", gap) + ")");
+    services_.log.write("Quillon autoswitch: word length=" + lengthOf(word) +
+                        " score=" + formatted("%.2f", currentScore) + " vs alt score=" +
+                        formatted("%.2f", altScore) + " (need gap≥" + formatted("%.1f", gap) + ")");
     switchWord = altScore - currentScore >= gap;
   }
   if (!switchWord) {
@@ -368,8 +428,7 @@ bool AutoSwitcher::forceFlipSlashCommand(const std::optional<std::string>& termi
   }
   const std::string oldText = caseRestored(typedCharacters(0, buffer_.size()), currentSource);
   const std::string newText = caseRestored(reading.characters, altSource);
-  services_.log.write("Quillon autoswitch: slash-command flip \"" + oldText + "\"→\"" + newText +
-                      "\"");
+  services_.log.write("Quillon autoswitch: slash-command flip, length=" + lengthOf(newText));
   const std::string ending = terminator.value_or("");
   performSwitch(buffer_.size(), altSource, newText + ending, oldText + ending, currentSource);
   return true;
@@ -385,24 +444,24 @@ void AutoSwitcher::eraseCharacters(std::size_t count) {
 void AutoSwitcher::performSwitch(std::size_t eraseCount, std::string targetSource,
                                  std::string newText, std::string oldText,
                                  std::string previousSource) {
-  services_.mainQueue.async(lifetime_.guard(
-      [this, eraseCount, targetSource = std::move(targetSource), newText = std::move(newText),
-       oldText = std::move(oldText), previousSource = std::move(previousSource)] {
-        eraseCharacters(eraseCount);
-        services_.inputSources.select(targetSource);
-        services_.clock.sleep(sourceSwitchPause);
-        services_.synthesizer.sendUnicodeString(newText);
-        pendingUndo_ = PendingUndo{oldText, characterCount(newText), previousSource};
-        services_.sound.play("Pop");
-      }));
+  queueReplacement([this, eraseCount, targetSource = std::move(targetSource),
+                    newText = std::move(newText), oldText = std::move(oldText),
+                    previousSource = std::move(previousSource)] {
+    eraseCharacters(eraseCount);
+    services_.inputSources.select(targetSource);
+    services_.clock.sleep(sourceSwitchPause);
+    services_.synthesizer.sendUnicodeString(newText);
+    pendingUndo_ = PendingUndo{oldText, characterCount(newText), previousSource};
+    services_.sound.play("Pop");
+  });
 }
 
 bool AutoSwitcher::consumePendingUndoIfAny() {
   if (!pendingUndo_) {
     return false;
   }
-  services_.log.write("Quillon autoswitch: undo via Cmd+\\ — restoring \"" +
-                      pendingUndo_->originalChars + "\"");
+  services_.log.write("Quillon autoswitch: undo via Cmd+\\ — restoring length=" +
+                      lengthOf(pendingUndo_->originalChars));
   PendingUndo undo = std::move(*pendingUndo_);
   pendingUndo_.reset();
   clearBuffer();
@@ -411,12 +470,12 @@ bool AutoSwitcher::consumePendingUndoIfAny() {
 }
 
 void AutoSwitcher::performUndo(PendingUndo undo) {
-  services_.mainQueue.async(lifetime_.guard([this, undo = std::move(undo)] {
+  queueReplacement([this, undo = std::move(undo)] {
     eraseCharacters(undo.replacementLength);
     services_.inputSources.select(undo.originalSource);
     services_.clock.sleep(sourceSwitchPause);
     services_.synthesizer.sendUnicodeString(undo.originalChars);
-  }));
+  });
 }
 
 bool AutoSwitcher::forceConvertBuffer() {
@@ -448,7 +507,7 @@ bool AutoSwitcher::forceConvertBuffer() {
   }
   const std::string oldText = caseRestored(typedCharacters(0, buffer_.size()), *current);
   const std::string newText = caseRestored(reading.characters, target);
-  services_.log.write("Quillon autoswitch: FORCE convert \"" + oldText + "\"→\"" + newText + "\"");
+  services_.log.write("Quillon autoswitch: FORCE convert, length=" + lengthOf(newText));
   performSwitch(buffer_.size(), target, newText, oldText, *current);
   clearBuffer();
   return true;

@@ -11,6 +11,7 @@
 #include "platform/MainQueue.h"
 #include "platform/Sound.h"
 
+#include <deque>
 #include <optional>
 #include <string>
 #include <vector>
@@ -65,8 +66,13 @@ public:
   AutoSwitcher(const AutoSwitcher&) = delete;
   AutoSwitcher& operator=(const AutoSwitcher&) = delete;
 
-  // True when the event must be swallowed: its replacement is scheduled.
+  // True when the event must be swallowed: its replacement is scheduled, or
+  // it waits for a replacement under way and is typed after it.
   bool handleKeyDown(const Event& event, KeyCode keyCode, EventFlags flags);
+  // From a word end until its replacement has been typed: keys that arrive
+  // meanwhile are held back, or they would land inside the text being
+  // erased.
+  bool replacementPending() const { return pendingReplacements_ > 0; }
   // A click or another application in front may have put the caret
   // anywhere: the keys typed so far are no longer the word before it, and an
   // undo would erase unrelated text.
@@ -104,8 +110,23 @@ private:
     bool complete;
   };
 
+  // A key held back while a replacement was under way, with the modifiers
+  // it was pressed with.
+  struct HeldKey {
+    KeyCode keyCode;
+    EventFlags flags;
+  };
+
+  // The engine's judgement of one real key press; true swallows it.
+  bool judgeKey(KeyCode keyCode, EventFlags flags);
+  // Work that retypes text in the focused field: while it is queued, keys
+  // are held back; when it is done, they are judged and typed in order.
+  void queueReplacement(Task task);
+  void replacementDone();
+  void replayHeldKeys();
   std::optional<Sources> resolveSources();
   void reportMissingPair();
+  void reportUnmatchedSource(std::string line);
   bool endWord(const std::optional<std::string>& terminator, const Sources& sources);
   void clearBuffer();
   Reading alternativeReading(std::size_t count, const std::string& source) const;
@@ -128,6 +149,10 @@ private:
   // The enabled sources when the missing pair was last reported; cleared
   // once a pair is found.
   std::optional<std::vector<InputSourceInfo>> sourcesWithoutPair_;
+  // The last "matches neither" line written, while that condition lasts.
+  std::optional<std::string> unmatchedSourceReport_;
+  std::size_t pendingReplacements_ = 0;
+  std::deque<HeldKey> heldKeys_;
   Lifetime lifetime_;
 };
 

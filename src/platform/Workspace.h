@@ -5,6 +5,7 @@
 #include "platform/Image.h"
 #include "platform/Observation.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -49,6 +50,17 @@ public:
   // Calls back on the main queue each time another application becomes the
   // active one.
   virtual Observation observeActivations(std::function<void()> callback) = 0;
+  // The window with the keyboard focus, by a number no other window shares
+  // while it lives; absent when none has it or the desktop cannot say. Two
+  // windows of one application, or of processes that do not name
+  // themselves, differ here where the frontmost application does not.
+  virtual std::optional<std::uint64_t> focusedWindow() const { return std::nullopt; }
+  // Calls back on the main queue each time the focus moves to another
+  // window, whether or not of the same application.
+  virtual Observation observeFocusedWindowChanges(std::function<void()> callback) {
+    (void)callback;
+    return Observation();
+  }
 
   // The icon the file manager shows for a file or folder, at its largest.
   virtual std::optional<Image> fileIcon(const std::filesystem::path&) const { return std::nullopt; }

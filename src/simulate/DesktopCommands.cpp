@@ -136,6 +136,12 @@ void frontmost(ScriptContext& context, std::string_view arguments) {
   context.desktop().bringToFront(std::string(parts[0]), optionalPart(1), optionalPart(2));
 }
 
+void nextWindow(ScriptContext& context, std::string_view) {
+  if (!context.desktop().focusNextWindow()) {
+    context.error("next-window: the frontmost application has no window");
+  }
+}
+
 void sounds(ScriptContext& context, std::string_view) {
   context.print(toJson(nlohmann::json(context.desktop().sound().takePlayed())));
 }
@@ -146,6 +152,7 @@ void addDesktopCommands(CommandTable& table) {
   using enum ScriptCommand::Arguments;
   using enum ScriptCommand::Launch;
   table.add("wait", wait);
+  table.add("next-window", {.arguments = None, .run = nextWindow});
   table.add("trust", {.launch = NotNeeded, .run = trust});
   table.add("log", {.arguments = None, .run = log});
   table.add("clipboard", {.arguments = None, .run = clipboard});

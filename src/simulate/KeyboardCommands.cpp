@@ -7,6 +7,8 @@
 #include "simulate/ScriptSyntax.h"
 #include "text/Unicode.h"
 
+#include <cmath>
+
 namespace quillon {
 
 namespace {
@@ -90,6 +92,19 @@ void keys(ScriptContext& context, std::string_view arguments) {
   }
 }
 
+// Quicker than any hand, and a typo for a pause more likely than not.
+constexpr double maximumTypingIntervalSeconds = 10;
+
+void typingInterval(ScriptContext& context, std::string_view arguments) {
+  const auto seconds = parseNumber<double>(trimmed(arguments));
+  if (!seconds || !std::isfinite(*seconds) || *seconds < 0 ||
+      *seconds > maximumTypingIntervalSeconds) {
+    context.error("typing-interval: expected a number of seconds from 0 to 10");
+    return;
+  }
+  context.desktop().typist().setInterKeyDelay(Duration(*seconds));
+}
+
 void press(ScriptContext& context, std::string_view arguments) {
   std::string problem;
   const auto chord = parseChord(trimmed(arguments), &problem);
@@ -130,6 +145,7 @@ void addKeyboardCommands(CommandTable& table) {
   table.add("source", {.arguments = None, .run = source});
   table.add("select", select);
   table.add("keys", keys);
+  table.add("typing-interval", {.launch = NotNeeded, .run = typingInterval});
   table.add("press", press);
   table.add("text", {.arguments = None, .run = text});
   table.add("clear", {.arguments = None, .run = clear});

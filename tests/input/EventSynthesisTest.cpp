@@ -99,10 +99,11 @@ TEST_F(SyntheticTextWhileKeysAreHeldTest, ArrivesBeforeShiftIsReleased) {
     }
     seen.push_back(line);
   }
+  // The second press was swallowed, so its release is too.
   EXPECT_EQ(seen, (std::vector<std::string>{"flags 56 131072", "down 44 131072", "up 44 131072",
                                             "flags 56 0", "flags 56 131072", "down 51 0 marked ",
                                             "up 51 0 marked ", "down 0 0 marked ,",
-                                            "up 0 0 marked ,", "up 44 131072", "flags 56 0"}));
+                                            "up 0 0 marked ,", "flags 56 0"}));
 }
 
 class LanguageSwitcherTest : public ::testing::Test {

@@ -16,15 +16,25 @@ TEST_F(EngineRulesTest, TechnicalWordsSwitchOnlyTowardsEnglish) {
   type("ru(mac)", "пше ");
   EXPECT_EQ(text(), "git ");
   EXPECT_EQ(source(), US);
-  EXPECT_TRUE(logged("Quillon autoswitch: tech word match alt=\"git\" — switching"));
+  EXPECT_TRUE(logged("Quillon autoswitch: tech word match alt length=3 — switching"));
 }
 
-TEST_F(EngineRulesTest, ASourceThatIsNeitherEnglishNorRussianIsLoggedAndLeftAlone) {
+TEST_F(EngineRulesTest, ASourceThatIsNeitherEnglishNorRussianIsLoggedOnceWhileItLasts) {
+  const std::string_view neither = "matches neither";
   enable({"com.apple.keylayout.German", "com.apple.keylayout.US", "com.apple.keylayout.Russian"});
   type("us", "xnj ");
-  EXPECT_EQ(text(), "xnj ");
+  type("us", "hello world ");
+  EXPECT_EQ(text(), "xnj hello world ");
   EXPECT_TRUE(logged("Quillon autoswitch: current source com.apple.keylayout.German matches "
                      "neither EN (com.apple.keylayout.US) nor RU (com.apple.keylayout.Russian)"));
+  EXPECT_EQ(countLinesContaining(neither), 1U);
+
+  // Back on the pair, then on the third layout again: a new condition.
+  ASSERT_TRUE(desktop.inputSources().select(US));
+  type("us", "the ");
+  ASSERT_TRUE(desktop.inputSources().select("com.apple.keylayout.German"));
+  type("us", "abc ");
+  EXPECT_EQ(countLinesContaining(neither), 2U);
 }
 
 TEST_F(EngineRulesTest, SlashModeRefusesNonLettersAndEndsWhenDeleteEmptiesTheWord) {
@@ -33,7 +43,7 @@ TEST_F(EngineRulesTest, SlashModeRefusesNonLettersAndEndsWhenDeleteEmptiesTheWor
   type("ru(mac)", "/р1 ");
   EXPECT_EQ(text(), "/р1 ");
   EXPECT_FALSE(loggedContaining("slash-command flip"));
-  EXPECT_FALSE(loggedContaining("word=\""));
+  EXPECT_FALSE(loggedContaining("word length="));
 
   type("ru(mac)", "/р");
   ASSERT_TRUE(tap->autoSwitcher().inSlashCommand());
@@ -43,7 +53,7 @@ TEST_F(EngineRulesTest, SlashModeRefusesNonLettersAndEndsWhenDeleteEmptiesTheWor
   type("ru(mac)", "руддщ ");
   EXPECT_EQ(text(), "/р1 /hello ");
   EXPECT_FALSE(loggedContaining("slash-command flip"));
-  EXPECT_TRUE(loggedContaining("word=\"руддщ\""));
+  EXPECT_TRUE(loggedContaining("word length=5"));
 }
 
 TEST_F(EngineRulesTest, AMissingPairIsLoggedOncePerChangeOfTheEnabledSources) {

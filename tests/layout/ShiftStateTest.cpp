@@ -41,7 +41,7 @@ TEST_F(ShiftStateTest, ForcedConversionKeepsTheShiftOfSymbols) {
   type("us", "ghbdtn_");
   undoShortcut();
   EXPECT_EQ(text(), "привет_");
-  EXPECT_TRUE(logged("Quillon autoswitch: FORCE convert \"ghbdtn_\"→\"привет_\""));
+  EXPECT_TRUE(logged("Quillon autoswitch: FORCE convert, length=7"));
   undoShortcut();
   EXPECT_EQ(text(), "ghbdtn_");
 }

@@ -75,6 +75,7 @@ LinuxWorkspace::LinuxWorkspace(X11Connection& connection)
   if (const auto front = frontmostApplication()) {
     lastActiveProcess_ = front->processIdentifier;
   }
+  lastFocused_ = activeWindow();
   for (const RunningApplication& application : runningApplications()) {
     knownProcesses_.push_back(application.processIdentifier);
   }
@@ -193,6 +194,36 @@ Observation LinuxWorkspace::observeWake(std::function<void()>) {
   return Observation();
 }
 
+std::optional<std::uint64_t> LinuxWorkspace::focusedWindow() const {
+  if (!activeWindow_) {
+    activeWindow_ = activeWindow();
+  }
+  return *activeWindow_ ? std::optional<std::uint64_t>(**activeWindow_) : std::nullopt;
+}
+
+Observation LinuxWorkspace::observeFocusedWindowChanges(std::function<void()> callback) {
+  auto shared = std::make_shared<std::function<void()>>(std::move(callback));
+  focusCallbacks_.push_back(shared);
+  return Observation(
+      std::make_unique<ListToken<std::function<void()>>>(focusCallbacks_, std::move(shared)));
+}
+
+// Every change of the active window, not only of its process: two windows
+// of one application are two places to type.
+void LinuxWorkspace::noticeFocusMove() {
+  const auto focused = focusedWindow();
+  const std::optional<X11Window> window =
+      focused ? std::optional<X11Window>(static_cast<X11Window>(*focused)) : std::nullopt;
+  if (window == lastFocused_) {
+    return;
+  }
+  lastFocused_ = window;
+  const auto callbacks = focusCallbacks_;
+  for (const auto& callback : callbacks) {
+    (*callback)();
+  }
+}
+
 Observation LinuxWorkspace::observeActivations(std::function<void()> callback) {
   auto shared = std::make_shared<std::function<void()>>(std::move(callback));
   activationCallbacks_.push_back(shared);
@@ -206,7 +237,9 @@ void LinuxWorkspace::onEvent(XEvent& event) {
   }
   if (event.xproperty.atom == activeWindowAtom_) {
     frontmost_.reset();
+    activeWindow_.reset();
     noticeActivation();
+    noticeFocusMove();
   } else if (event.xproperty.atom == clientListAtom_ && !launchCallbacks_.empty()) {
     for (const RunningApplication& application : runningApplications()) {
       if (std::find(knownProcesses_.begin(), knownProcesses_.end(),

@@ -3,8 +3,10 @@
 #include "platform/Workspace.h"
 #include "platform/linux/X11Connection.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace quillon {
@@ -26,6 +28,8 @@ public:
   Observation observeLaunches(std::function<void(const RunningApplication&)> callback) override;
   Observation observeWake(std::function<void()> callback) override;
   Observation observeActivations(std::function<void()> callback) override;
+  std::optional<std::uint64_t> focusedWindow() const override;
+  Observation observeFocusedWindowChanges(std::function<void()> callback) override;
 
   // The application owning a top-level window, when the window names its
   // process.
@@ -36,6 +40,7 @@ private:
   std::optional<X11Window> activeWindow() const;
   std::vector<X11Window> clientWindows() const;
   void noticeActivation();
+  void noticeFocusMove();
 
   X11Connection& connection_;
   X11Atom activeWindowAtom_;
@@ -45,6 +50,11 @@ private:
   // another active window. The tap asks on every key, and three round trips
   // a key would let a fast typist's events pile up behind the replies.
   mutable std::optional<RunningApplication> frontmost_;
+  // The active window as last read, for the same reason; it changes more
+  // often than the application, and windows need not name their process.
+  mutable std::optional<std::optional<X11Window>> activeWindow_;
+  std::optional<X11Window> lastFocused_;
+  std::vector<std::shared_ptr<std::function<void()>>> focusCallbacks_;
   std::vector<int> knownProcesses_;
   std::vector<std::shared_ptr<std::function<void()>>> activationCallbacks_;
   std::vector<std::shared_ptr<std::function<void(const RunningApplication&)>>> launchCallbacks_;

@@ -1,5 +1,7 @@
 #include "platform/sim/SimApplications.h"
 
+#include <algorithm>
+
 namespace quillon {
 
 const SimApplicationWindows* SimApplications::find(int processIdentifier) const {
@@ -42,6 +44,15 @@ const SimWindow* SimApplications::focusedWindow(int processIdentifier) const {
     return nullptr;
   }
   return &application->windows.front();
+}
+
+bool SimApplications::focusRearmostWindow(int processIdentifier) {
+  auto& windows = application(processIdentifier).windows;
+  if (windows.size() < 2) {
+    return false;
+  }
+  std::rotate(windows.begin(), windows.end() - 1, windows.end());
+  return true;
 }
 
 std::optional<int> SimApplications::owner(std::uint32_t number) const {

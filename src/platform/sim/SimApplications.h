@@ -88,6 +88,9 @@ public:
   void openWindowAfter(int processIdentifier, Duration delay, const Rect& frame);
   SimWindow* window(std::uint32_t number);
   const SimWindow* focusedWindow(int processIdentifier) const;
+  // The application's rearmost window comes to the front with the focus, as
+  // the window-cycling shortcut does; false with fewer than two windows.
+  bool focusRearmostWindow(int processIdentifier);
   // The application that owns a window number, if any.
   std::optional<int> owner(std::uint32_t number) const;
 

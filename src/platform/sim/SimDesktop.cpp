@@ -59,6 +59,9 @@ SimDesktop::SimDesktop(Options options)
     userInterface_.deliverToGlobalMonitors(event);
   });
   workspace_.setFileIcons(fileIcons_);
+  workspace_.setApplications(applications_);
+  windowOpened_ = applications_.observeWindowOpened(
+      [this](const int&, const std::uint32_t&) { workspace_.noteFocusMayHaveMoved(); });
   eventTaps_.setAfterHardwareEvent([this] {
     if (!runLoop_.isRunning()) {
       runLoop_.runUntilIdle();
@@ -97,6 +100,29 @@ int SimDesktop::bringToFront(std::string bundleIdentifier, std::optional<std::st
   workspace_.launch(std::move(application));
   workspace_.setFrontmost(processIdentifier);
   return processIdentifier;
+}
+
+} // namespace quillon
+
+namespace quillon {
+
+bool SimDesktop::focusNextWindow() {
+  const auto frontmost = workspace_.frontmostApplication();
+  const auto previous = workspace_.focusedWindow();
+  if (!frontmost || !previous) {
+    return false;
+  }
+  const int process = frontmost->processIdentifier;
+  windowTexts_[*previous] = textField_.text();
+  // Two windows of one application are what a test of the focus needs, so
+  // a lone window gets a sibling at its frame.
+  if (!applications_.focusRearmostWindow(process)) {
+    applications_.openWindow(process, applications_.frame(*applications_.focusedWindow(process)));
+  }
+  const auto focused = workspace_.focusedWindow();
+  textField_.setText(focused ? windowTexts_[*focused] : std::string());
+  workspace_.noteFocusMayHaveMoved();
+  return true;
 }
 
 } // namespace quillon

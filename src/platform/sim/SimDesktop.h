@@ -40,7 +40,9 @@
 #include "platform/sim/VirtualRunLoop.h"
 #include "platform/sim/XkbLayoutCache.h"
 
+#include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -97,6 +99,11 @@ public:
   int bringToFront(std::string bundleIdentifier,
                    std::optional<std::string> bundlePath = std::nullopt,
                    std::optional<std::string> executablePath = std::nullopt);
+  // The frontmost application's rearmost window takes the focus, a lone one
+  // getting a sibling first. Each window keeps its own text, which the text
+  // field shows while the window has the focus. False when the frontmost
+  // application has no window.
+  bool focusNextWindow();
   SimSound& sound() { return sound_; }
   SimScreens& screens() { return screens_; }
   SimApplications& applications() { return applications_; }
@@ -145,7 +152,7 @@ private:
   SimApplication application_{journal_};
   SimKeyboard keyboard_{eventTaps_};
   SimMouse mouse_{eventTaps_, keyboard_};
-  SimTypist typist_{keyboard_, runLoop_, layouts_};
+  SimTypist typist_{keyboard_, runLoop_, clock_, layouts_};
   int nextProcessIdentifier_ = 600;
   SimTextField textField_{inputSources_, pasteboard_};
   SimSound sound_;
@@ -170,6 +177,9 @@ private:
   SimWheelDirection wheelDirection_;
   SimLiveServices liveServices_;
   Platform platform_;
+  // The text of each window but the focused one, whose text is the field's.
+  std::map<std::uint64_t, std::string> windowTexts_;
+  Observation windowOpened_;
 };
 
 } // namespace quillon

@@ -97,9 +97,28 @@ void SimEventTaps::deliver(Event& event) {
   const bool swallowed = passThroughTaps(event);
   // A dropped tap's callback must not outlive its owner's wish to end it.
   deliveryOrder_.clear();
-  if (!swallowed && sink_) {
+  if (!swallowed && !isReleaseOfSwallowedKey(event) && sink_) {
     sink_(event);
   }
+  notePress(event, swallowed);
+}
+
+// Key-ups never pass the taps, yet the release of a press a tap swallowed
+// must not reach the application alone: the system holds it back too.
+void SimEventTaps::notePress(const Event& event, bool swallowed) {
+  if (event.type() != EventType::KeyDown || event.isMarkedSynthetic()) {
+    return;
+  }
+  if (swallowed) {
+    swallowedKeys_.insert(event.keyCode());
+  } else {
+    swallowedKeys_.erase(event.keyCode());
+  }
+}
+
+bool SimEventTaps::isReleaseOfSwallowedKey(const Event& event) {
+  return event.type() == EventType::KeyUp && !event.isMarkedSynthetic() &&
+         swallowedKeys_.erase(event.keyCode()) > 0;
 }
 
 bool SimEventTaps::passThroughTaps(Event& event) const {

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace quillon {
@@ -69,12 +70,16 @@ private:
   void deliver(Event& event);
   // True when a tap swallowed the event.
   bool passThroughTaps(Event& event) const;
+  void notePress(const Event& event, bool swallowed);
+  bool isReleaseOfSwallowedKey(const Event& event);
 
   SimJournal& journal_;
   SimAccessibility& accessibility_;
   // Front to back in the order events visit them.
   std::vector<std::weak_ptr<TapState>> taps_;
   std::vector<Event> pending_;
+  // The user's presses a tap swallowed, whose releases are dropped too.
+  std::set<KeyCode> swallowedKeys_;
   std::vector<std::shared_ptr<TapState>> deliveryOrder_;
   bool delivering_ = false;
   Sink sink_;

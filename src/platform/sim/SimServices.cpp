@@ -41,7 +41,25 @@ bool SimWorkspace::activate(const RunningApplication& application, ActivationOpt
   journal_.record("activate " + std::to_string(application.processIdentifier) + " options " +
                   std::to_string(static_cast<unsigned>(options)));
   frontmost_ = application.processIdentifier;
+  noteFocusMayHaveMoved();
   return true;
+}
+
+std::optional<std::uint64_t> SimWorkspace::focusedWindow() const {
+  if (applications_ == nullptr || !frontmost_ || find(*frontmost_) == nullptr) {
+    return std::nullopt;
+  }
+  const SimWindow* window = applications_->focusedWindow(*frontmost_);
+  return window == nullptr ? std::nullopt : std::optional<std::uint64_t>(window->number);
+}
+
+void SimWorkspace::noteFocusMayHaveMoved() {
+  const auto focused = focusedWindow();
+  if (focused == announcedFocus_) {
+    return;
+  }
+  announcedFocus_ = focused;
+  focusMoved_.post();
 }
 
 bool SimWorkspace::openUrl(std::string_view url) {
@@ -80,6 +98,7 @@ void SimWorkspace::quit(int processIdentifier) {
   if (frontmost_ == processIdentifier) {
     frontmost_.reset();
   }
+  noteFocusMayHaveMoved();
 }
 
 void SimWorkspace::setFrontmost(int processIdentifier) {
@@ -89,6 +108,7 @@ void SimWorkspace::setFrontmost(int processIdentifier) {
     if (activated) {
       activated_.post();
     }
+    noteFocusMayHaveMoved();
   }
 }
 

@@ -6,6 +6,7 @@
 #include "platform/Permissions.h"
 #include "platform/Workspace.h"
 #include "platform/sim/SimAccessibility.h"
+#include "platform/sim/SimApplications.h"
 #include "platform/sim/SimFileIcons.h"
 #include "platform/sim/SimLog.h"
 #include "platform/sim/SimObservers.h"
@@ -63,6 +64,16 @@ public:
   Observation observeActivations(std::function<void()> callback) override {
     return activated_.add(std::move(callback));
   }
+  // The frontmost application's front window.
+  std::optional<std::uint64_t> focusedWindow() const override;
+  Observation observeFocusedWindowChanges(std::function<void()> callback) override {
+    return focusMoved_.add(std::move(callback));
+  }
+  // Where the applications' windows are, which decides the focused one.
+  void setApplications(const SimApplications& applications) { applications_ = &applications; }
+  // Tells the focus observers if the focused window is not the one they
+  // last heard of: after a window opened or came to the front.
+  void noteFocusMayHaveMoved();
 
   std::optional<Image> fileIcon(const std::filesystem::path& path) const override;
   bool setFolderIcon(const std::filesystem::path& folder, const Image* image) override;
@@ -82,6 +93,8 @@ private:
 
   SimJournal& journal_;
   SimFileIcons* icons_ = nullptr;
+  const SimApplications* applications_ = nullptr;
+  std::optional<std::uint64_t> announcedFocus_;
   std::vector<RunningApplication> running_;
   std::optional<int> frontmost_;
   std::vector<std::string> openedUrls_;
@@ -89,6 +102,7 @@ private:
   SimObservers<RunningApplication> launched_;
   SimObservers<> woke_;
   SimObservers<> activated_;
+  SimObservers<> focusMoved_;
 };
 
 class SimPasteboard final : public Pasteboard {

@@ -2,7 +2,7 @@
 
 #include "text/Unicode.h"
 
-#include <vector>
+#include <utility>
 
 namespace quillon {
 
@@ -17,21 +17,45 @@ std::optional<std::string> SimTypist::type(std::string_view layoutName, std::str
   if (!characters) {
     return std::string("text is not valid UTF-8");
   }
-  std::vector<KeyStroke> strokes;
+  std::vector<TimedStroke> strokes;
+  TimePoint due = clock_.now();
   for (const char32_t character : *characters) {
     const auto stroke = layout->strokeFor(character);
     if (!stroke) {
       return "no key of " + std::string(layoutName) + " types \"" + encodeUtf8(character) + "\"";
     }
-    strokes.push_back(*stroke);
-  }
-  for (std::size_t index = 0; index < strokes.size(); ++index) {
-    if (index > 0) {
-      runLoop_.advance(interKeyDelay);
+    if (!strokes.empty()) {
+      due = laterBy(due, interKeyDelay).value_or(VirtualClock::latest);
     }
-    strike(strokes[index].keyCode, strokes[index].shift, strokes[index].option);
+    strokes.push_back({*stroke, due});
   }
+
+  std::size_t next = 0;
+  clock_.setSleepObserver([this, &strokes, &next] { strikeDue(strokes, next); });
+  while (next < strokes.size()) {
+    const TimePoint now = clock_.now();
+    if (strokes[next].due > now) {
+      runLoop_.advance(strokes[next].due - now);
+    }
+    strikeDue(strokes, next);
+  }
+  clock_.setSleepObserver({});
   return std::nullopt;
+}
+
+// The product answers a key while it is still down, so a key that falls
+// due meanwhile goes down before the last one is up: rollover. Not while
+// that one holds Shift or Option, though, which the next key would share.
+void SimTypist::strikeDue(std::vector<TimedStroke>& strokes, std::size_t& next) {
+  if (strikingWithModifiers_) {
+    return;
+  }
+  while (next < strokes.size() && strokes[next].due <= clock_.now()) {
+    const KeyStroke stroke = strokes[next++].stroke;
+    const bool outer = std::exchange(strikingWithModifiers_, stroke.shift || stroke.option);
+    strike(stroke.keyCode, stroke.shift, stroke.option);
+    strikingWithModifiers_ = outer;
+  }
 }
 
 void SimTypist::strike(KeyCode key, bool shift, bool option) {

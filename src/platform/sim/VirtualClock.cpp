@@ -39,6 +39,9 @@ WallTime VirtualClock::wallNow() const {
 
 void VirtualClock::sleep(Duration duration) {
   now_ = laterBy(now_, duration).value_or(latest);
+  if (sleepObserver_) {
+    sleepObserver_();
+  }
 }
 
 void VirtualClock::advanceTo(TimePoint target) {

@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 
+#include <functional>
 #include <optional>
 
 namespace quillon {
@@ -27,11 +28,16 @@ public:
   void advanceTo(TimePoint target);
   // Time stands still from here on.
   bool hasReachedLatest() const { return now_ == latest; }
+  // Told after each sleep. What happens outside the sleeping thread (the
+  // user still typing) happens meanwhile; one observer at a time, none when
+  // empty.
+  void setSleepObserver(std::function<void()> observer) { sleepObserver_ = std::move(observer); }
 
 private:
   TimePoint start_;
   TimePoint now_;
   WallTime wallStart_;
+  std::function<void()> sleepObserver_;
 };
 
 } // namespace quillon
