@@ -156,7 +156,7 @@ private:
   SimAudioRecorders audioRecorders_{runLoop_.backgroundQueue()};
   SimFileEvents fileEvents_{runLoop_};
   PosixExtendedAttributes extendedAttributes_;
-  SimFileIcons fileIcons_{extendedAttributes_, directories_};
+  SimFileIcons fileIcons_{extendedAttributes_, directories_, log_};
   std::unique_ptr<SimSystemTools> systemTools_;
   SimWebAppTools webAppTools_{processes_};
   SimHttp http_{log_};
