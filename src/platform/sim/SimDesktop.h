@@ -99,6 +99,10 @@ public:
                    std::optional<std::string> executablePath = std::nullopt);
   SimSound& sound() { return sound_; }
   SimScreens& screens() { return screens_; }
+  // Rearranges the displays as a user does, without telling anyone yet:
+  // windows that no display shows any more move onto the primary one, as
+  // window servers do when a display goes away.
+  void rearrangeScreens(std::vector<ScreenInfo> screens);
   SimApplications& applications() { return applications_; }
   SimWindowLevels& windowLevels() { return windowLevels_; }
   SimUserInterface& userInterface() { return userInterface_; }
