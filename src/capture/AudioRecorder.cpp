@@ -45,9 +45,8 @@ void AudioRecorder::beginRecording() {
     log.write("Quillon audio: cannot create " + folder.attempted.string() + ": " + folder.error);
     return;
   }
-  const std::filesystem::path file =
-      *folder.path /
-      capturefiles::fileName("Recording ", services_.clock.wallNow(), "m4a", services_.timeZone);
+  const std::filesystem::path file = capturefiles::freshFile(
+      *folder.path, "Recording ", services_.clock.wallNow(), "m4a", services_.timeZone);
   AudioRecorders::Result made = services_.recorders.makeRecorder(file, Settings);
   if (!made.recording) {
     log.write("Quillon audio: init failed: " + made.error);

@@ -39,6 +39,23 @@ std::string fileName(std::string_view prefix, WallTime time, std::string_view ex
   return std::string(prefix) + timestamp(time, timeZone) + "." + std::string(extension);
 }
 
+std::filesystem::path freshFile(const std::filesystem::path& folder, std::string_view prefix,
+                                WallTime time, std::string_view extension,
+                                std::optional<std::string_view> timeZone) {
+  const std::string stem = std::string(prefix) + timestamp(time, timeZone);
+  const std::string suffix = "." + std::string(extension);
+  std::filesystem::path file = folder / (stem + suffix);
+  // A link counts as taken even when it leads nowhere: a tool writing
+  // through it would put the capture somewhere else.
+  std::error_code error;
+  for (int number = 2;
+       std::filesystem::symlink_status(file, error).type() != std::filesystem::file_type::not_found;
+       ++number) {
+    file = folder / (stem + " " + std::to_string(number) + suffix);
+  }
+  return file;
+}
+
 Folder ensureFolder(const Directories& directories, std::string_view relative) {
   const auto documents = directories.documents();
   if (!documents) {

@@ -27,6 +27,14 @@ std::string timestamp(WallTime time, std::optional<std::string_view> timeZone = 
 std::string fileName(std::string_view prefix, WallTime time, std::string_view extension,
                      std::optional<std::string_view> timeZone = std::nullopt);
 
+// The file a new capture writes in folder: fileName's, or, when something
+// already stands there, the same name with " 2", " 3" … before the
+// extension, so no capture replaces another and a cancelled one is not
+// mistaken for an earlier one that was saved.
+std::filesystem::path freshFile(const std::filesystem::path& folder, std::string_view prefix,
+                                WallTime time, std::string_view extension,
+                                std::optional<std::string_view> timeZone = std::nullopt);
+
 struct Folder {
   bool documentsFound = false;
   // Set once the folder exists.

@@ -21,9 +21,8 @@ void ScreenVideoCapture::start(Mode) {
     log.write("Quillon video: cannot create " + folder.attempted.string() + ": " + folder.error);
     return;
   }
-  const std::filesystem::path file =
-      *folder.path / capturefiles::fileName("Screen Recording ", services_.clock.wallNow(), "mov",
-                                            services_.timeZone);
+  const std::filesystem::path file = capturefiles::freshFile(
+      *folder.path, "Screen Recording ", services_.clock.wallNow(), "mov", services_.timeZone);
 
   // The end is noticed off the main thread. Its log line is written even if
   // this object has gone; the state it clears and announces only while it

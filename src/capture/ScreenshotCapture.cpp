@@ -17,10 +17,8 @@ void ScreenshotCapture::captureSelectionToClipboard() {
               folder.error);
     return;
   }
-  // Two captures within one second share the name; the later one wins.
-  const std::filesystem::path file =
-      *folder.path /
-      capturefiles::fileName("Screenshot ", services_.clock.wallNow(), "jpg", services_.timeZone);
+  const std::filesystem::path file = capturefiles::freshFile(
+      *folder.path, "Screenshot ", services_.clock.wallNow(), "jpg", services_.timeZone);
   // The tool's end is noticed off the main thread; the file and the
   // pasteboard are handled back on it. Only platform services are held, so
   // the capture may end after this object has gone.

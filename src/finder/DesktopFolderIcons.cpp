@@ -71,7 +71,16 @@ void drawIcon(cairo_t* context, const Image& icon, const Rect& cell, double imag
 DesktopFolderIcons::DesktopFolderIcons(Dependencies dependencies)
     : services_(std::move(dependencies)), workQueue_(services_.backgroundQueue) {}
 
-DesktopFolderIcons::~DesktopFolderIcons() = default;
+// The work queue's tasks point at this object: the pass under way is told
+// to stop and waited for, and the ones not yet begun are dropped.
+DesktopFolderIcons::~DesktopFolderIcons() {
+  isEnding_ = true;
+  stopWatching();
+  periodicTimer_.cancel();
+  if (!workQueue_.finish(FinishBound)) {
+    services_.log.write("Quillon DesktopFolderIcons: a pass did not end in time at quit");
+  }
+}
 
 std::filesystem::path DesktopFolderIcons::desktopFolder() const {
   if (auto desktop = services_.directories.desktop()) {
@@ -200,7 +209,7 @@ void DesktopFolderIcons::applyAll() {
   ++passNumber_;
   for (const auto end = std::filesystem::directory_iterator(); entries != end;
        entries.increment(error)) {
-    if (error) {
+    if (error || isEnding_) {
       break;
     }
     const std::filesystem::path& item = entries->path();
@@ -208,8 +217,11 @@ void DesktopFolderIcons::applyAll() {
       continue;
     }
     ++listed;
+    // A link is not a folder, whatever it leads to: following it would
+    // write icons, attributes and dates outside the Desktop.
     std::error_code kindError;
-    if (!entries->is_directory(kindError) || FolderListing::isPackage(item)) {
+    if (entries->symlink_status(kindError).type() != std::filesystem::file_type::directory ||
+        FolderListing::isPackage(item)) {
       continue;
     }
     if (applyIcon(item)) {
@@ -224,12 +236,14 @@ void DesktopFolderIcons::applyAll() {
   if (modified != stored) {
     storeModified(modified);
   }
+  // A pass that changed nothing says nothing: the timer makes one every
+  // 30 seconds.
   if (rendered > 0) {
     services_.workspace.noteFileSystemChanged(desktop);
+    services_.log.write(
+        "Quillon DesktopFolderIcons: applyAll done — rendered=" + std::to_string(rendered) +
+        " skipped=" + std::to_string(skipped) + " of " + std::to_string(listed) + " items");
   }
-  services_.log.write(
-      "Quillon DesktopFolderIcons: applyAll done — rendered=" + std::to_string(rendered) +
-      " skipped=" + std::to_string(skipped) + " of " + std::to_string(listed) + " items");
 }
 
 std::int64_t DesktopFolderIcons::fingerprint(const std::vector<std::filesystem::path>& items) {
@@ -244,6 +258,12 @@ std::int64_t DesktopFolderIcons::fingerprint(const std::vector<std::filesystem::
 }
 
 bool DesktopFolderIcons::applyIcon(const std::filesystem::path& folder) {
+  // Forced refreshes name folders too; one that is a link is left alone.
+  std::error_code kindError;
+  if (std::filesystem::symlink_status(folder, kindError).type() !=
+      std::filesystem::file_type::directory) {
+    return false;
+  }
   const std::string key = folder.string();
   const TimePoint now = services_.clock.now();
   if (const auto last = lastApplyAt_.find(key);
@@ -268,10 +288,10 @@ bool DesktopFolderIcons::applyIcon(const std::filesystem::path& folder) {
   }
   const Image composite = renderComposite(icons, CompositeSize);
   if (!services_.workspace.setFolderIcon(folder, &composite)) {
-    services_.log.write("Quillon DesktopFolderIcons: ✗ setIcon failed for " + key + " (" +
-                        std::to_string(items.size()) + " items)");
+    reportIconFailure(key, items.size());
     return false;
   }
+  failingFolders_.erase(key);
   services_.log.write("Quillon DesktopFolderIcons: ✓ " + folder.filename().string() + " (" +
                       std::to_string(items.size()) + " items)");
   lastFingerprint_[key] = print;
@@ -283,6 +303,13 @@ bool DesktopFolderIcons::applyIcon(const std::filesystem::path& folder) {
       folder, std::chrono::file_clock::from_sys(services_.clock.wallNow()), ignored);
   rememberFolderDate(key, folder);
   return true;
+}
+
+void DesktopFolderIcons::reportIconFailure(const std::string& key, std::size_t itemCount) {
+  if (failingFolders_.insert(key).second) {
+    services_.log.write("Quillon DesktopFolderIcons: ✗ setIcon failed for " + key + " (" +
+                        std::to_string(itemCount) + " items)");
+  }
 }
 
 // Adding, removing or renaming an item changes the folder's own date; an
@@ -343,7 +370,8 @@ void DesktopFolderIcons::ensureCustomIconAttribute(const std::filesystem::path& 
 }
 
 // Removing the icon leaves the flag claiming one; the folder's other
-// Finder information stays as it was.
+// Finder information stays as it was. Information that held nothing but the
+// flag was ours alone and goes with it.
 void DesktopFolderIcons::clearCustomIconAttribute(const std::filesystem::path& folder) {
   auto info = services_.extendedAttributes.read(folder, FinderInfoAttribute);
   if (!info || info->size() <= FinderFlagsByte ||
@@ -351,18 +379,31 @@ void DesktopFolderIcons::clearCustomIconAttribute(const std::filesystem::path& f
     return;
   }
   (*info)[FinderFlagsByte] &= static_cast<std::uint8_t>(~HasCustomIconBit);
-  services_.extendedAttributes.write(folder, FinderInfoAttribute, *info);
+  if (std::all_of(info->begin(), info->end(), [](std::uint8_t byte) { return byte == 0; })) {
+    services_.extendedAttributes.remove(folder, FinderInfoAttribute);
+  } else {
+    services_.extendedAttributes.write(folder, FinderInfoAttribute, *info);
+  }
 }
 
 void DesktopFolderIcons::restoreModifiedFolders() {
-  for (const std::string& path : storedModified()) {
+  std::set<std::string> remaining = storedModified();
+  while (!remaining.empty()) {
+    // Folders not reached before quitting stay listed for the next stop.
+    if (isEnding_) {
+      storeModified(remaining);
+      return;
+    }
+    const std::string path = *remaining.begin();
     services_.workspace.setFolderIcon(path, nullptr);
     clearCustomIconAttribute(path);
+    remaining.erase(remaining.begin());
   }
   storeModified({});
   lastFingerprint_.clear();
   lastApplyAt_.clear();
   listedFolderDate_.clear();
+  failingFolders_.clear();
 }
 
 std::vector<Rect> DesktopFolderIcons::cellLayout(std::size_t count, Size size) {

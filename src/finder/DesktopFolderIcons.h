@@ -61,6 +61,9 @@ public:
   // FullCheckEvery-th pass, which reads it in full in case an event went
   // missing; folders take those turns in rotation.
   static constexpr std::uint64_t FullCheckEvery = 10;
+  // How long going away waits for the folder being drawn; a pass stops at
+  // the next folder, so this is only reached on a file system that hangs.
+  static constexpr Duration FinishBound{5};
 
   explicit DesktopFolderIcons(Dependencies dependencies);
   ~DesktopFolderIcons();
@@ -93,6 +96,7 @@ private:
   void startPeriodicTimer();
   void handleFSEvents(const std::vector<std::filesystem::path>& paths);
   void scheduleRescan();
+  void reportIconFailure(const std::string& key, std::size_t itemCount);
   void ensureCustomIconAttribute(const std::filesystem::path& folder);
   void clearCustomIconAttribute(const std::filesystem::path& folder);
   void restoreModifiedFolders();
@@ -108,6 +112,8 @@ private:
   // Whether file events report changes inside the folders; read by the
   // work queue.
   std::atomic<bool> isWatching_ = false;
+  // Set as this object goes: a pass under way stops at the next folder.
+  std::atomic<bool> isEnding_ = false;
   Observation fsStream_;
   ScheduledTask debounceWork_;
   ScheduledTask periodicTimer_;
@@ -116,6 +122,9 @@ private:
   std::map<std::string, TimePoint> lastApplyAt_;
   // Each folder's own modification date when its items were last listed.
   std::map<std::string, std::filesystem::file_time_type> listedFolderDate_;
+  // Folders whose icon could not be set at their last attempt, so a folder
+  // that keeps refusing is reported once, not at every pass.
+  std::set<std::string> failingFolders_;
   std::uint64_t passNumber_ = 0;
   SerialQueue workQueue_;
   Lifetime lifetime_;

@@ -14,6 +14,12 @@ void SerialQueue::async(Task task) {
   background_.async([state = state_] { drain(state); });
 }
 
+bool SerialQueue::finish(Duration bound) {
+  std::unique_lock lock(state_->mutex);
+  state_->tasks.clear();
+  return state_->idle.wait_for(lock, bound, [this] { return !state_->running; });
+}
+
 void SerialQueue::drain(const std::shared_ptr<State>& state) {
   while (true) {
     Task next;
@@ -25,8 +31,14 @@ void SerialQueue::drain(const std::shared_ptr<State>& state) {
       }
       next = std::move(state->tasks.front());
       state->tasks.pop_front();
+      state->running = true;
     }
     next();
+    {
+      const std::lock_guard lock(state->mutex);
+      state->running = false;
+    }
+    state->idle.notify_all();
   }
 }
 

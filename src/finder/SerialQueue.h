@@ -2,6 +2,7 @@
 
 #include "platform/MainQueue.h"
 
+#include <condition_variable>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -19,11 +20,17 @@ public:
 
   void async(Task task);
 
+  // For an owner about to go: drops the tasks not yet started and waits, at
+  // most bound, for the one under way. Answers whether it ended in time.
+  bool finish(Duration bound);
+
 private:
   struct State {
     std::mutex mutex;
+    std::condition_variable idle;
     std::deque<Task> tasks;
     bool draining = false;
+    bool running = false;
   };
   static void drain(const std::shared_ptr<State>& state);
 

@@ -6,6 +6,7 @@
 #include "simulate/CommandTable.h"
 #include "simulate/ScriptSyntax.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <fstream>
@@ -142,6 +143,32 @@ void icon(ScriptContext& context, std::string_view arguments) {
   context.print(toOrderedJson(state));
 }
 
+// Whether writing at target stays inside home once links are followed:
+// the text of a path says nothing about where a link in it leads.
+bool staysInside(const std::filesystem::path& home, const std::filesystem::path& target) {
+  std::error_code error;
+  const std::filesystem::path root = std::filesystem::weakly_canonical(home, error);
+  if (error) {
+    return false;
+  }
+  // A link leading nowhere resolves to nothing, yet writing through it
+  // would create its target, wherever that is.
+  std::filesystem::path prefix = home;
+  for (const std::filesystem::path& part : target.lexically_relative(home)) {
+    prefix /= part;
+    const auto kind = std::filesystem::symlink_status(prefix, error).type();
+    if (kind == std::filesystem::file_type::symlink && !std::filesystem::exists(prefix, error)) {
+      return false;
+    }
+  }
+  const std::filesystem::path resolved = std::filesystem::weakly_canonical(target, error);
+  if (error) {
+    return false;
+  }
+  return std::mismatch(root.begin(), root.end(), resolved.begin(), resolved.end()).first ==
+         root.end();
+}
+
 // Another application makes or touches a file in the home folder: the
 // change is written to disk and then announced, as the system would report
 // it to whoever watches the folder.
@@ -158,6 +185,10 @@ void touch(ScriptContext& context, std::string_view arguments) {
   std::filesystem::path target = path->lexically_normal();
   if (!target.has_filename()) {
     target = target.parent_path();
+  }
+  if (!staysInside(*home, target)) {
+    context.error("touch: " + quotedArgument(relative) + " leads outside the home folder");
+    return;
   }
   std::error_code error;
   std::filesystem::create_directories(makesFolder ? target : target.parent_path(), error);

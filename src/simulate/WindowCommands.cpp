@@ -88,7 +88,7 @@ void screens(ScriptContext& context, std::string_view arguments) {
       parsed.push_back(*screen);
     }
   }
-  context.desktop().screens().setScreens(std::move(parsed));
+  context.desktop().rearrangeScreens(std::move(parsed));
 }
 
 std::optional<int> frontmostProcess(ScriptContext& context) {

@@ -2,6 +2,7 @@
 
 #include "windows/RectDescription.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace quillon {
@@ -37,8 +38,9 @@ std::optional<double> finiteNumber(const PropertyValue& value) {
   return std::nullopt;
 }
 
-// An entry is usable only as exactly four finite numbers: anything else
-// would move a window somewhere nobody put it.
+// An entry is usable only as exactly four finite numbers of a size a window
+// can have: anything else would move a window somewhere nobody put it, or
+// make it vanish.
 std::optional<Rect> frameFromEntry(const PropertyValue& entry) {
   const PropertyArray* numbers = entry.get<PropertyArray>();
   if (numbers == nullptr || numbers->size() != 4) {
@@ -50,7 +52,13 @@ std::optional<Rect> frameFromEntry(const PropertyValue& entry) {
     if (!number) {
       return std::nullopt;
     }
+    if (std::abs(*number) > WindowPositionManager::LargestSensibleCoordinate) {
+      return std::nullopt;
+    }
     values[index] = *number;
+  }
+  if (values[2] <= 0 || values[3] <= 0) {
+    return std::nullopt;
   }
   return Rect{{values[0], values[1]}, {values[2], values[3]}};
 }
@@ -80,12 +88,14 @@ void WindowPositionManager::start() {
   wakeObserver_ = services_.workspace.observeWake([this] {
     services_.log.write(
         "Quillon WindowPositionManager: wake from sleep → re-applying saved positions");
+    awaitReapply(WakeReapplyDelay);
     services_.mainQueue.asyncAfter(WakeReapplyDelay,
                                    lifetime_.guard([this] { restoreAllRunning(); }));
   });
   screenParamsObserver_ = services_.screens.observeParametersChanged([this] {
     services_.log.write(
         "Quillon WindowPositionManager: screen params changed → re-applying saved positions");
+    awaitReapply(ScreenChangeReapplyDelay);
     services_.mainQueue.asyncAfter(ScreenChangeReapplyDelay,
                                    lifetime_.guard([this] { restoreAllRunning(); }));
   });
@@ -112,6 +122,11 @@ void WindowPositionManager::suppressPolls() {
   suppressUntil_ = services_.clock.now() + toNanoseconds(SuppressWindow);
 }
 
+void WindowPositionManager::awaitReapply(Duration delay) {
+  const TimePoint reapplyAt = services_.clock.now() + toNanoseconds(delay);
+  reapplyPendingUntil_ = std::max(reapplyPendingUntil_, reapplyAt);
+}
+
 void WindowPositionManager::tick() {
   const Settings& settings = services_.settings;
   const bool autoSnap = settings.autoSnapMouseDragEnabled();
@@ -136,7 +151,8 @@ void WindowPositionManager::tick() {
   if (!frame) {
     return;
   }
-  if (services_.clock.now() < suppressUntil_) {
+  const TimePoint now = services_.clock.now();
+  if (now < suppressUntil_ || now <= reapplyPendingUntil_) {
     return;
   }
   // Settled means two polls in a row read the same frame: a drag in

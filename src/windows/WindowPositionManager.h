@@ -58,6 +58,9 @@ public:
   static constexpr Duration ReapplyTimeout{0.6};
   static constexpr Duration WakeReapplyDelay{1.2};
   static constexpr Duration ScreenChangeReapplyDelay{0.8};
+  // Stored frames beyond this, in any of their four numbers, were never a
+  // window's: no desktop reaches that far.
+  static constexpr double LargestSensibleCoordinate = 100'000;
   static constexpr std::string_view WindowManagerDomain = "com.apple.WindowManager";
   static constexpr std::string_view TiledMarginsKey = "EnableTiledWindowMargins";
 
@@ -92,6 +95,7 @@ private:
   std::optional<PropertyDictionary> storedPositions() const;
   std::optional<AXElement> preparedWindow(const RunningApplication& application, Duration timeout);
   void suppressPolls();
+  void awaitReapply(Duration delay);
   bool isOwnApplication(const RunningApplication& application) const;
 
   Dependencies services_;
@@ -105,6 +109,10 @@ private:
   std::optional<int> lastWatchedPID_;
   std::set<std::string, std::less<>> alreadyRestored_;
   TimePoint suppressUntil_ = TimePoint::min();
+  // Until the re-apply after a wake or a display change: the system moves
+  // windows off a display that went away, and those frames are not the
+  // user's to remember.
+  TimePoint reapplyPendingUntil_ = TimePoint::min();
   bool isRunning_ = false;
   Lifetime lifetime_;
 };

@@ -160,7 +160,8 @@ std::optional<ScreenInfo> WindowSnapper::screenContaining(const Rect& frame) con
   return std::nullopt;
 }
 
-std::optional<WindowSnapper::Target> WindowSnapper::focusedWindowAndScreen() {
+std::optional<WindowSnapper::Target>
+WindowSnapper::focusedWindowAndScreen(WindowlessReport report) {
   const auto application = focusedApplication();
   if (!application) {
     return std::nullopt;
@@ -168,9 +169,15 @@ std::optional<WindowSnapper::Target> WindowSnapper::focusedWindowAndScreen() {
   prepareApplication(*application, MessagingTimeout);
   auto window = focusedOrFirstWindow(*application);
   if (!window) {
-    log_.write("Quillon snap: app exposes neither AXFocusedWindow nor AXWindows");
+    const auto frontmost = workspace_.frontmostApplication();
+    const int process = frontmost ? frontmost->processIdentifier : 0;
+    if (report == WindowlessReport::everyTime || reportedWindowless_ != process) {
+      reportedWindowless_ = process;
+      log_.write("Quillon snap: app exposes neither AXFocusedWindow nor AXWindows");
+    }
     return std::nullopt;
   }
+  reportedWindowless_.reset();
   const Rect frame = windowFrame(*window).value_or(Rect{});
   auto screen = screenContaining(frame);
   if (!screen) {
@@ -180,7 +187,7 @@ std::optional<WindowSnapper::Target> WindowSnapper::focusedWindowAndScreen() {
 }
 
 void WindowSnapper::snapFocusedWindow(Position position) {
-  const auto target = focusedWindowAndScreen();
+  const auto target = focusedWindowAndScreen(WindowlessReport::everyTime);
   if (!target) {
     log_.write("Quillon snap: no focused window / screen");
     return;

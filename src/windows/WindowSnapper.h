@@ -12,8 +12,9 @@
 namespace quillon {
 
 // Moves the focused window of the frontmost application to a fixed zone of
-// the screen it is on. It keeps nothing between calls; the position manager
-// reuses its window lookup, frame access and zone geometry.
+// the screen it is on. The position manager reuses its window lookup, frame
+// access and zone geometry; between calls it keeps only which application
+// it last reported as showing no window.
 //
 // Frames are in screen coordinates (origin at the bottom-left of the primary
 // display, y upwards); accessibility speaks top-left, y downwards. The
@@ -54,8 +55,11 @@ public:
   static std::string_view name(Position position);
 
   void snapFocusedWindow(Position position);
-  // Logs when the application shows no window at all.
-  std::optional<Target> focusedWindowAndScreen();
+  // When an application shows no window at all: say so at every ask (a
+  // snap the user asked for), or once until something changes (polls).
+  enum class WindowlessReport { everyTime, whenItStarts };
+  std::optional<Target>
+  focusedWindowAndScreen(WindowlessReport report = WindowlessReport::whenItStarts);
   std::optional<Rect> windowFrame(const AXElement& window);
   // Results are not checked: an application may refuse, and the window then
   // stays where the application leaves it.
@@ -80,6 +84,10 @@ private:
   const Workspace& workspace_;
   const Screens& screens_;
   Log& log_;
+  // The process identifier, 0 for one found only through the system, of
+  // the application reported as showing no window: the position manager
+  // asks four times a second, so the condition is logged as it starts.
+  std::optional<int> reportedWindowless_;
 };
 
 } // namespace quillon

@@ -59,6 +59,16 @@ TEST_F(AudioRecorderTest, ToggledTwiceItLeavesOneFileNamedForItsStart) {
   EXPECT_EQ(desktop.audioRecorders().promptCount(), 1);
 }
 
+TEST_F(AudioRecorderTest, ARecordingStartedInTheSecondTheLastOneBeganKeepsBoth) {
+  toggle();
+  toggle();
+  toggle();
+  EXPECT_EQ(recorder.currentFile(), std::filesystem::path(file("00.00.00 2")));
+  toggle();
+  EXPECT_TRUE(std::filesystem::exists(file()));
+  EXPECT_TRUE(std::filesystem::exists(file("00.00.00 2")));
+}
+
 TEST_F(AudioRecorderTest, RefusalsAndFailuresLeaveItIdleAndSilent) {
   desktop.audioRecorders().setAnswer(SimAudioRecorders::Answer::Deny);
   toggle();

@@ -22,6 +22,23 @@ TEST(CaptureFilesTest, NamesCarryTheLocalTimeToTheSecond) {
             "1970-01-01 at 13.00.00");
 }
 
+TEST(CaptureFilesTest, ANewCaptureNeverTakesANameAlreadyInUse) {
+  SimDirectories directories;
+  const std::filesystem::path folder = *directories.documents();
+  const WallTime time{std::chrono::hours(13)};
+  const auto fresh = [&] {
+    return capturefiles::freshFile(folder, "Recording ", time, "m4a", "UTC");
+  };
+  EXPECT_EQ(fresh(), folder / "Recording 1970-01-01 at 13.00.00.m4a");
+  std::ofstream(folder / "Recording 1970-01-01 at 13.00.00.m4a") << "first";
+  EXPECT_EQ(fresh(), folder / "Recording 1970-01-01 at 13.00.00 2.m4a");
+  // A folder or a link leading nowhere holds the name as well as a file.
+  std::filesystem::create_directory(folder / "Recording 1970-01-01 at 13.00.00 2.m4a");
+  std::filesystem::create_symlink(folder / "gone",
+                                  folder / "Recording 1970-01-01 at 13.00.00 3.m4a");
+  EXPECT_EQ(fresh(), folder / "Recording 1970-01-01 at 13.00.00 4.m4a");
+}
+
 TEST(CaptureFilesTest, FoldersAreMadeOrTheReasonIsGiven) {
   SimDirectories directories;
   const auto made = capturefiles::ensureFolder(directories, capturefiles::ScreenshotsFolder);

@@ -58,11 +58,17 @@ TEST_F(ScreenVideoCaptureTest, OneRecordingAtATimeUntilTheToolIsInterrupted) {
                                                  "Quillon video: start ignored — already recording",
                                                  "Quillon video: saved " + movie()}));
 
-  // And a new one can start.
+  // And a new one can start; within the same second it gets a name of its
+  // own rather than recording over the movie just saved.
   video->start();
   EXPECT_TRUE(video->isRunning());
   EXPECT_EQ(desktop.processes().lastArguments("/usr/sbin/screencapture")->back(),
             movie("00.00.05"));
+  video->interrupt();
+  desktop.runUntilIdle();
+  video->start();
+  EXPECT_EQ(desktop.processes().lastArguments("/usr/sbin/screencapture")->back(),
+            movie("00.00.05 2"));
 }
 
 TEST_F(ScreenVideoCaptureTest, ARecordingEndedBeforeAnyFrameStillAnnouncesItsEnd) {

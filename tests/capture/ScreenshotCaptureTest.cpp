@@ -74,16 +74,29 @@ TEST_F(ScreenshotCaptureTest, WithoutAPictureTheClipboardIsLeftAlone) {
   EXPECT_EQ(desktop.pasteboard().string(), "kept");
 }
 
-TEST_F(ScreenshotCaptureTest, TwoCapturesInOneSecondShareTheFile) {
+TEST_F(ScreenshotCaptureTest, EachCaptureKeepsItsOwnFileAndACancelledOneReportsNoSave) {
   capture.captureSelectionToClipboard();
   desktop.advance(Duration(0.9));
   capture.captureSelectionToClipboard();
   desktop.runUntilIdle();
+  const auto second = folder() / "Screenshot 2027-01-01 at 00.00.00 2.jpg";
   EXPECT_EQ(desktop.log().takeNewLines(),
-            Lines(2, "Quillon screenshot: saved " + expectedFile().string()));
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder()),
-                          std::filesystem::directory_iterator()),
-            1);
+            (Lines{"Quillon screenshot: saved " + expectedFile().string(),
+                   "Quillon screenshot: saved " + second.string()}));
+  EXPECT_TRUE(std::filesystem::exists(expectedFile()));
+  EXPECT_TRUE(std::filesystem::exists(second));
+
+  // The user copies something, then cancels a capture in the same second:
+  // the pictures already saved must not come back over the copy.
+  desktop.pasteboard().setString("copied since");
+  cancelNextSelection();
+  capture.captureSelectionToClipboard();
+  desktop.runUntilIdle();
+  EXPECT_EQ(desktop.processes().lastArguments("/usr/sbin/screencapture")->back(),
+            (folder() / "Screenshot 2027-01-01 at 00.00.00 3.jpg").string());
+  EXPECT_EQ(desktop.log().takeNewLines(), Lines{"Quillon screenshot: cancelled (no file written)"});
+  EXPECT_EQ(desktop.pasteboard().string(), "copied since");
+
   desktop.advance(Duration(0.1));
   capture.captureSelectionToClipboard();
   EXPECT_EQ(desktop.processes().lastArguments("/usr/sbin/screencapture")->back(),

@@ -1,11 +1,16 @@
 #include "finder/DesktopFolderIcons.h"
 
+#include "platform/shared/TemporaryDirectory.h"
 #include "platform/sim/SimDesktop.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <fstream>
+#include <mutex>
+#include <set>
+#include <thread>
 
 namespace quillon {
 namespace {
@@ -102,10 +107,29 @@ protected:
   }
 
   std::unique_ptr<DesktopFolderIcons> make() {
+    return make(desktop.runLoop().backgroundQueue(), desktop.log());
+  }
+  std::unique_ptr<DesktopFolderIcons> make(BackgroundQueue& background, Log& log) {
     return std::make_unique<DesktopFolderIcons>(DesktopFolderIcons::Dependencies{
         desktop.directories(), desktop.fileEvents(), desktop.workspace(),
         desktop.extendedAttributes(), DefaultsDomain(desktop.defaults(), std::string(domain)),
-        desktop.runLoop(), desktop.runLoop().backgroundQueue(), desktop.clock(), desktop.log()});
+        desktop.runLoop(), background, desktop.clock(), log});
+  }
+
+  std::set<std::string> storedSet() {
+    std::set<std::string> paths;
+    const auto stored = desktop.defaults().object(domain, "desktopFolderIconsModified");
+    if (const PropertyArray* array = stored ? stored->get<PropertyArray>() : nullptr) {
+      for (const PropertyValue& path : *array) {
+        paths.insert(path.get<std::string>() ? *path.get<std::string>() : "?");
+      }
+    }
+    return paths;
+  }
+
+  bool hasAttributes(const std::filesystem::path& path) {
+    return desktop.extendedAttributes().read(path, DesktopFolderIcons::FinderInfoAttribute) ||
+           desktop.extendedAttributes().read(path, SimFileIcons::CustomIconAttribute);
   }
 
   std::vector<std::string> passes() {
@@ -157,8 +181,7 @@ TEST_F(DesktopFolderIconsTest, UnchangedFoldersAreNotRedrawnAndChangedOnesAreAft
   icons->applyAll();
   desktop.advance(Duration(1.1));
   icons->applyAll();
-  EXPECT_EQ(passes(), (std::vector<std::string>{"rendered=0 skipped=1 of 1 items",
-                                                "rendered=0 skipped=1 of 1 items"}));
+  EXPECT_TRUE(passes().empty());
 
   // A sixth, newer item reaches the icon 1.5 s after the change.
   addFile(folder, "new.txt", 100);
@@ -190,6 +213,8 @@ TEST_F(DesktopFolderIconsTest, ABurstOfEventsMakesOnePassAndTheTimerRefreshes) {
   EXPECT_TRUE(passes().empty());
   desktop.advance(Duration(0.6));
   EXPECT_EQ(passes().size(), 1u);
+  // A name added while no event arrives: the timer's pass finds it.
+  std::ofstream(desktopPath() / "Burst" / "quiet.txt") << "x";
   desktop.advance(Duration(30));
   EXPECT_EQ(passes().size(), 1u);
 
@@ -235,9 +260,21 @@ TEST_F(DesktopFolderIconsTest, AFailedIconWriteIsLoggedAndRetried) {
                       "Quillon DesktopFolderIcons: ✗ setIcon failed for " + folder.string() +
                           " (3 items)"),
             lines.end());
+  // A folder that keeps refusing is reported once, not every 30 seconds.
+  desktop.advance(Duration(90));
+  EXPECT_TRUE(desktop.log().takeNewLines().empty());
   desktop.fileIcons().setFails(false);
   desktop.advance(Duration(30));
   EXPECT_TRUE(hasCustomIcon(folder));
+  desktop.log().takeNewLines();
+  // Refusing again after it worked is news again.
+  desktop.fileIcons().setFails(true);
+  icons->forceRefresh(folder);
+  icons->forceRefresh(folder);
+  desktop.runUntilIdle();
+  EXPECT_EQ(desktop.log().takeNewLines(),
+            std::vector<std::string>{"Quillon DesktopFolderIcons: ✗ setIcon failed for " +
+                                     folder.string() + " (3 items)"});
 }
 
 TEST_F(DesktopFolderIconsTest, AnUnreadableDesktopSkipsThePassAndForcedRefreshRedraws) {
@@ -296,6 +333,154 @@ TEST_F(DesktopFolderIconsTest, WithoutFileEventsEveryPassReadsEveryItem) {
   desktop.advance(Duration(1.1));
   icons->applyAll();
   EXPECT_EQ(passes(), std::vector<std::string>{"rendered=1 skipped=0 of 1 items"});
+}
+
+TEST_F(DesktopFolderIconsTest, LinksOnTheDesktopAreLeftAloneWhereverTheyLead) {
+  TemporaryDirectory elsewhere("quillon-elsewhere");
+  const std::filesystem::path outside = elsewhere.path() / "Projects";
+  std::filesystem::create_directories(outside);
+  std::ofstream(outside / "plan.txt") << "x";
+  const auto outsideDate = std::filesystem::last_write_time(outside);
+  std::filesystem::create_directory_symlink(outside, desktopPath() / "Projects");
+  std::filesystem::create_directory_symlink("/", desktopPath() / "Root");
+  std::filesystem::create_directory_symlink(".", desktopPath() / "Here");
+  const auto real = makeFolder("Real", 1);
+  const auto desktopDate = std::filesystem::last_write_time(desktopPath());
+
+  icons->start();
+  desktop.runUntilIdle();
+  icons->forceRefresh(desktopPath() / "Projects");
+  icons->forceRefresh(desktopPath() / "Here");
+  desktop.runUntilIdle();
+  EXPECT_EQ(passes(), std::vector<std::string>{"rendered=1 skipped=0 of 4 items"});
+  EXPECT_EQ(storedSet(), std::set<std::string>{real.string()});
+  for (const std::filesystem::path& target : {outside, std::filesystem::path("/"), desktopPath()}) {
+    EXPECT_FALSE(hasAttributes(target)) << target;
+  }
+  EXPECT_EQ(std::filesystem::last_write_time(outside), outsideDate);
+  EXPECT_EQ(std::filesystem::last_write_time(desktopPath()), desktopDate);
+
+  // Turned off, the real folder keeps no trace either: Finder information
+  // that held only the flag goes with the flag.
+  icons->stop();
+  desktop.runUntilIdle();
+  EXPECT_FALSE(hasAttributes(real));
+}
+
+TEST_F(DesktopFolderIconsTest, StopDeletesOnlyPicturesItMadeItself) {
+  TemporaryDirectory elsewhere("quillon-elsewhere");
+  const std::filesystem::path planted = elsewhere.path() / "precious.png";
+  std::ofstream(planted) << "keep me";
+  const std::filesystem::path document = elsewhere.path() / "notes.txt";
+  std::ofstream(document) << "keep me too";
+  // Folders an earlier run listed, whose attribute now names other files.
+  const std::filesystem::path first = elsewhere.path() / "First";
+  const std::filesystem::path second = elsewhere.path() / "Second";
+  std::vector<std::filesystem::path> named{planted, document};
+  PropertyArray stored;
+  for (std::size_t index = 0; index < named.size(); ++index) {
+    const std::filesystem::path folder = index == 0 ? first : second;
+    std::filesystem::create_directories(folder);
+    const std::string text = named[index].string();
+    desktop.extendedAttributes().write(folder, SimFileIcons::CustomIconAttribute,
+                                       std::vector<std::uint8_t>(text.begin(), text.end()));
+    stored.emplace_back(folder.string());
+  }
+  desktop.defaults().set(domain, "desktopFolderIconsModified", stored);
+  const auto real = makeFolder("Real", 1);
+  icons->start();
+  desktop.runUntilIdle();
+  const auto own = desktop.fileIcons().customIconFile(real);
+  ASSERT_TRUE(own);
+  desktop.log().takeNewLines();
+
+  icons->stop();
+  desktop.runUntilIdle();
+  EXPECT_TRUE(std::filesystem::exists(planted));
+  EXPECT_TRUE(std::filesystem::exists(document));
+  EXPECT_FALSE(std::filesystem::exists(*own));
+  EXPECT_FALSE(hasAttributes(first));
+  EXPECT_FALSE(hasAttributes(second));
+  EXPECT_TRUE(desktop.log().contains("Quillon: custom icon of " + first.string() + " named " +
+                                     planted.string() + ", not a picture of ours; left in place"));
+}
+
+// Names are bytes: a line break or bytes that are not UTF-8 must survive the
+// stored set, or stop could not find the folder again.
+TEST_F(DesktopFolderIconsTest, OddNamesSurviveTheStoredSetAndStayOneLogLine) {
+  const auto broken = makeFolder("Line\nQuillon DesktopFolderIcons: stop", 1);
+  const auto bytes = makeFolder("Latin \xE9t\xE9", 2);
+  icons->start();
+  desktop.runUntilIdle();
+  EXPECT_EQ(storedSet(), (std::set<std::string>{broken.string(), bytes.string()}));
+  const auto lines = desktop.log().takeNewLines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "Quillon DesktopFolderIcons: ✓ Line\\nQuillon DesktopFolderIcons: stop (1 "
+                      "items)"),
+            lines.end());
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "Quillon DesktopFolderIcons: ✓ Latin \\xE9t\\xE9 (2 items)"),
+            lines.end());
+
+  // Another run reads the set back and restores both.
+  icons = make();
+  icons->start();
+  icons->stop();
+  desktop.runUntilIdle();
+  EXPECT_FALSE(hasAttributes(broken));
+  EXPECT_FALSE(hasAttributes(bytes));
+}
+
+// Runs each task on a thread of its own, as the live desktop's pool may.
+class ThreadPerTask final : public BackgroundQueue {
+public:
+  ~ThreadPerTask() override {
+    for (std::thread& thread : threads_) {
+      thread.join();
+    }
+  }
+  void async(Task task) override {
+    const std::lock_guard lock(mutex_);
+    threads_.emplace_back(std::move(task));
+  }
+
+private:
+  std::mutex mutex_;
+  std::vector<std::thread> threads_;
+};
+
+// Counts drawn folders from any thread.
+class DrawnCount final : public Log {
+public:
+  void write(std::string_view line) override {
+    if (line.find("✓") != std::string_view::npos) {
+      ++drawn;
+    }
+  }
+  std::atomic<int> drawn = 0;
+};
+
+TEST_F(DesktopFolderIconsTest, GoingAwayDuringAPassWaitsForItAndKeepsWhatWasDrawn) {
+  constexpr int folders = 150;
+  for (int index = 0; index < folders; ++index) {
+    makeFolder("Folder " + std::to_string(index), 0);
+  }
+  ThreadPerTask threads;
+  DrawnCount log;
+  auto running = make(threads, log);
+  running->start();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+  while (log.drawn < 3 && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::yield();
+  }
+  ASSERT_GE(log.drawn, 3);
+  running.reset();
+  const int drawnBeforeQuit = log.drawn;
+  // Nothing of the pass may go on once its owner has gone.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(log.drawn, drawnBeforeQuit);
+  // Every folder drawn is listed, so a later stop can put its icon back.
+  EXPECT_EQ(storedSet().size(), static_cast<std::size_t>(drawnBeforeQuit));
 }
 
 } // namespace

@@ -166,6 +166,98 @@ TEST_F(FolderPeekTest, ChoosingAnEntryOpensItAndActivatingAnotherAppCloses) {
   EXPECT_FALSE(panelVisible());
 }
 
+TEST_F(FolderPeekTest, TheHitTestLooksFiveParentsUpAndAFramelessIconAnchorsAtThePointer) {
+  icon(makeFolder("Deep"), {{300, 300}, {64, 64}});
+  desktop.accessibility().setFileElementDepth(5);
+  moveTo({330, 330}, true);
+  ASSERT_TRUE(panelVisible());
+  EXPECT_EQ(panel()->content.title, "Deep");
+  moveTo({700, 100}, false);
+
+  // One level further is beyond the six elements examined.
+  desktop.accessibility().setFileElementDepth(6);
+  desktop.advance(Duration(0.1));
+  moveTo({331, 331}, true);
+  EXPECT_FALSE(panelVisible());
+
+  // Without a size the icon has no frame: the panel sits above the pointer.
+  desktop.accessibility().setFileElementDepth(0);
+  desktop.applications().application(finder).refusedAttributes.insert("AXSize");
+  desktop.advance(Duration(0.1));
+  moveTo({330, 330}, true);
+  ASSERT_TRUE(panelVisible());
+  EXPECT_EQ(panel()->frame(), (Rect{{330 - 96, 330 + 16}, {192, 136}}));
+}
+
+TEST_F(FolderPeekTest, ThePanelStaysInsideTheVisibleFrameOfTheScreenUnderThePointer) {
+  desktop.screens().setScreens({{{{0, 0}, {1440, 900}}, {{0, 0}, {1440, 875}}},
+                                {{{1440, 0}, {1920, 1080}}, {{1440, 40}, {1920, 1000}}}});
+  icon(makeFolder("Right"), {{3300, 500}, {64, 64}});
+  icon(makeFolder("Corner"), {{0, 0}, {64, 64}});
+  icon(makeFolder("Low"), {{2000, 0}, {64, 20}});
+  icon(makeFolder("Top"), {{2000, 1060}, {64, 20}});
+  // Near the second display's right edge: 8 points inside it, not pulled
+  // back onto the primary display.
+  moveTo({3330, 530}, true);
+  ASSERT_TRUE(panelVisible());
+  EXPECT_EQ(panel()->frame(), (Rect{{1440 + 1920 - 192 - 8, 564 + 16}, {192, 136}}));
+  // At the primary display's corner the left edge holds it.
+  desktop.advance(Duration(0.1));
+  moveTo({10, 10}, true);
+  EXPECT_EQ(panel()->frame(), (Rect{{8, 80}, {192, 136}}));
+  // Under the second display's dock and above its visible top, the
+  // margins of its visible frame hold it.
+  desktop.advance(Duration(0.1));
+  moveTo({2010, 10}, true);
+  EXPECT_EQ(panel()->content.title, "Low");
+  EXPECT_EQ(panel()->frame().origin.y, 40 + 8);
+  desktop.advance(Duration(0.1));
+  moveTo({2010, 1070}, true);
+  EXPECT_EQ(panel()->content.title, "Top");
+  EXPECT_EQ(panel()->frame().origin.y, 40 + 1000 - 136 - 8);
+}
+
+TEST_F(FolderPeekTest, HoverAndStickyPanelsCloseOnlyWhenThePointerLeavesTheirZone) {
+  icon(makeFolder("Held"), {{300, 300}, {64, 64}});
+  moveTo({330, 330}, true);
+  ASSERT_TRUE(panelVisible());
+  // Letting go of Command without moving keeps it up.
+  desktop.keyboard().keyUp(keycode::Command);
+  EXPECT_TRUE(panelVisible());
+  moveTo({700, 100}, false);
+  EXPECT_FALSE(panelVisible());
+
+  // A sticky panel the pointer has visited closes once it leaves again.
+  desktop.advance(Duration(0.1));
+  desktop.mouse().click({330, 330});
+  desktop.advance(Duration(0.075));
+  ASSERT_TRUE(peek.isSticky());
+  moveTo({300, 420}, false);
+  EXPECT_TRUE(panelVisible());
+  moveTo({900, 100}, false);
+  EXPECT_FALSE(panelVisible());
+}
+
+TEST_F(FolderPeekTest, AClickThatDragsMoreThanFivePointsOpensNoPanel) {
+  icon(makeFolder("Dragged"), {{300, 300}, {64, 64}});
+  const auto press = [&](Point down, Point up) {
+    for (const auto& [type, location] :
+         {std::pair{EventType::LeftMouseDown, down}, std::pair{EventType::LeftMouseUp, up}}) {
+      desktop.eventTaps().setPointerLocation(location);
+      Event event(type, 0);
+      event.setLocation(location);
+      event.setIntegerField(EventField::MouseEventClickState, 1);
+      desktop.eventTaps().inject(std::move(event));
+    }
+    desktop.advance(Duration(0.2));
+  };
+  // Squared distance 26, then exactly 25.
+  press({330, 330}, {335, 331});
+  EXPECT_FALSE(panelVisible());
+  press({330, 330}, {333, 334});
+  EXPECT_TRUE(panelVisible());
+}
+
 TEST(FileUrlTest, PathsRoundTripAndForeignAddressesAreRefused) {
   const std::filesystem::path path = "/Users/я/My Folder/50%";
   EXPECT_EQ(FileUrl::path(FileUrl::make(path)), path);

@@ -61,5 +61,22 @@ TEST_F(FinderCommandsTest, DesktopFoldersGetIconsUntilTheToggleTurnsThemOff) {
   EXPECT_EQ(runJson("get desktopFolderIconsEnabled"), false);
 }
 
+TEST_F(FinderCommandsTest, TouchStaysInsideTheHomeFolderWhereverLinksLead) {
+  TemporaryDirectory elsewhere("quillon-elsewhere");
+  const std::filesystem::path desktopFolder = home.path() / "Desktop";
+  std::filesystem::create_directory_symlink(elsewhere.path(), desktopFolder / "Linked");
+  std::filesystem::create_symlink(elsewhere.path() / "made.txt", desktopFolder / "Dangling");
+  std::filesystem::create_directory_symlink("My Photos", desktopFolder / "Photos");
+  EXPECT_EQ(run("touch Desktop/Linked/x\ntouch Desktop/Linked/sub/\ntouch Desktop/Dangling\n"
+                "touch Desktop/Photos/new.txt\n"),
+            (std::vector<std::string>{
+                R"(error: touch: "Desktop/Linked/x" leads outside the home folder)",
+                R"(error: touch: "Desktop/Linked/sub/" leads outside the home folder)",
+                R"(error: touch: "Desktop/Dangling" leads outside the home folder)"}));
+  EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
+  // A link that stays at home is followed.
+  EXPECT_TRUE(std::filesystem::exists(desktopFolder / "My Photos" / "new.txt"));
+}
+
 } // namespace
 } // namespace quillon

@@ -42,6 +42,16 @@ TEST_F(WindowCommandsTest, TheWindowSwitchesStartAndStopTheManagerAndSetTheMargi
   EXPECT_EQ(runJson("defaults com.apple.WindowManager EnableTiledWindowMargins"), true);
 }
 
+TEST_F(WindowCommandsTest, AWindowOnADisplayThatComesAndGoesReturnsToItsFrame) {
+  run("screens 0,0,1440,900;1440,0,1920,1080\nset restoreWindowPositionsEnabled true\n"
+      "frontmost com.example.a\nwindow 1600 100 600 400\nwait 1\nscreens 0,0,1440,900\n");
+  // The system has brought the window onto the display that is left.
+  EXPECT_EQ(runJson("frame"), nlohmann::json({840, 100, 600, 400}));
+  run("screens-changed\nwait 2\nscreens 0,0,1440,900;1440,0,1920,1080\nscreens-changed\n"
+      "wait 2\n");
+  EXPECT_EQ(runJson("frame"), nlohmann::json({1600, 100, 600, 400}));
+}
+
 TEST_F(WindowCommandsTest, ADraggedWindowSnapsAndIsRestoredAtItsNextLaunch) {
   run("set restoreWindowPositionsEnabled true\nlaunch com.example.notes\nwait 0.6\n"
       "window 10 5 700 860\nwait 0.6\n");

@@ -26,8 +26,7 @@ inline std::vector<std::string> expectedLaunchLog(SimDesktop& desktop, bool trus
                   : "Quillon: event tap FAILED to start (likely no accessibility)",
           "Quillon DesktopFolderIcons: start",
           "Quillon WindowPositionManager: started",
-          "Quillon: EnableTiledWindowMargins nil → false",
-          "Quillon DesktopFolderIcons: applyAll done — rendered=0 skipped=0 of 0 items"};
+          "Quillon: EnableTiledWindowMargins nil → false"};
 }
 
 } // namespace quillon

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -184,12 +185,12 @@ TEST_F(WindowPositionManagerTest, PollsDoNothingWithBothSwitchesOffOrThisProgram
   EXPECT_EQ(desktop.log().takeNewLines(),
             std::vector<std::string>{"Quillon WindowPositionManager: started"});
 
-  // A windowless application makes every poll say so.
+  // A windowless application is reported, once however many polls see it.
   setSwitches(false, true);
   desktop.advance(Duration(0.5));
-  EXPECT_EQ(desktop.log().takeNewLines(),
-            std::vector<std::string>(
-                2, "Quillon snap: app exposes neither AXFocusedWindow nor AXWindows"));
+  EXPECT_EQ(
+      desktop.log().takeNewLines(),
+      std::vector<std::string>{"Quillon snap: app exposes neither AXFocusedWindow nor AXWindows"});
 }
 
 TEST_F(WindowPositionManagerTest, AnApplicationWithoutIdentifierIsSnappedButNeverSaved) {
@@ -325,6 +326,62 @@ TEST_F(WindowPositionManagerTest, WakeAndDisplayChangesReapplyEveryRegularApplic
   EXPECT_EQ(desktop.log().takeNewLines().size(), 1u);
 }
 
+TEST_F(WindowPositionManagerTest, AFrameTheSystemMovesBeforeTheReapplyIsNotRemembered) {
+  const std::vector<ScreenInfo> twoScreens{{{{0, 0}, {1440, 900}}, {{0, 0}, {1440, 875}}},
+                                           {{{1440, 0}, {1920, 1080}}, {{1440, 0}, {1920, 1080}}}};
+  desktop.rearrangeScreens(twoScreens);
+  const std::uint32_t window = frontWindow("com.example.a", {{1600, 100}, {600, 400}});
+  manager.start();
+  desktop.advance(Duration(1));
+  ASSERT_EQ(manager.savedFrame("com.example.a"), (Rect{{1600, 100}, {600, 400}}));
+
+  // The second display goes: the system brings the window onto the first,
+  // and the polls see it settle there well before the re-apply.
+  desktop.rearrangeScreens({twoScreens.front()});
+  EXPECT_EQ(frameOf(window), (Rect{{840, 100}, {600, 400}}));
+  desktop.screens().postParametersChanged();
+  desktop.advance(Duration(2));
+  EXPECT_EQ(manager.savedFrame("com.example.a"), (Rect{{1600, 100}, {600, 400}}));
+
+  desktop.rearrangeScreens(twoScreens);
+  desktop.screens().postParametersChanged();
+  desktop.advance(Duration(2));
+  EXPECT_EQ(frameOf(window), (Rect{{1600, 100}, {600, 400}}));
+
+  // After a wake too; and once the re-apply is over, the user's own moves
+  // are remembered again.
+  drag(window, {{1500, 50}, {600, 400}});
+  desktop.workspace().postWake();
+  desktop.advance(Duration(1));
+  EXPECT_EQ(manager.savedFrame("com.example.a"), (Rect{{1600, 100}, {600, 400}}));
+  desktop.advance(Duration(1));
+  drag(window, {{1700, 60}, {600, 400}});
+  desktop.advance(Duration(0.5));
+  EXPECT_EQ(manager.savedFrame("com.example.a"), (Rect{{1700, 60}, {600, 400}}));
+}
+
+TEST_F(WindowPositionManagerTest, AnApplicationWithoutWindowsIsReportedOnceWhileItStaysSo) {
+  const std::string windowless = "Quillon snap: app exposes neither AXFocusedWindow nor AXWindows";
+  const auto reports = [&] {
+    const auto lines = desktop.log().takeNewLines();
+    return std::count(lines.begin(), lines.end(), windowless);
+  };
+  desktop.bringToFront("com.example.empty");
+  manager.start();
+  desktop.advance(Duration(3));
+  EXPECT_EQ(reports(), 1);
+  // Another such application, and the same one after showing a window.
+  const int other = desktop.bringToFront("com.example.other");
+  desktop.advance(Duration(1));
+  EXPECT_EQ(reports(), 1);
+  desktop.applications().openWindow(other, {{100, 100}, {500, 400}});
+  desktop.advance(Duration(1));
+  EXPECT_EQ(reports(), 0);
+  desktop.applications().application(other).windows.clear();
+  desktop.advance(Duration(1));
+  EXPECT_EQ(reports(), 1);
+}
+
 TEST_F(WindowPositionManagerTest, MalformedEntriesAreIgnoredOneByOneAndKeptOnSave) {
   constexpr double nan = std::numeric_limits<double>::quiet_NaN();
   constexpr double infinity = std::numeric_limits<double>::infinity();
@@ -335,9 +392,16 @@ TEST_F(WindowPositionManagerTest, MalformedEntriesAreIgnoredOneByOneAndKeptOnSav
       {"com.example.text", "0 0 10 10"},
       {"com.example.whole", PropertyArray{1, 2, 3, 4}},
       {"com.example.good", entry(5, 6, 7, 8)},
+      {"com.example.negative", entry(10, 10, -300, -200)},
+      {"com.example.empty", entry(10, 10, 0, 0)},
+      {"com.example.flat", entry(10, 10, 300, 0)},
+      {"com.example.huge", entry(1e300, 10, 300, 200)},
+      {"com.example.wide", entry(0, 0, 1e300, 200)},
   });
-  for (const char* broken : {"com.example.three", "com.example.nan", "com.example.inf",
-                             "com.example.text", "com.example.missing"}) {
+  for (const char* broken :
+       {"com.example.three", "com.example.nan", "com.example.inf", "com.example.text",
+        "com.example.missing", "com.example.negative", "com.example.empty", "com.example.flat",
+        "com.example.huge", "com.example.wide"}) {
     EXPECT_FALSE(manager.savedFrame(broken)) << broken;
   }
   EXPECT_EQ(manager.savedFrame("com.example.whole"), (Rect{{1, 2}, {3, 4}}));

@@ -108,6 +108,20 @@ TEST_F(WindowSnapperTest, ADisplayAboveThePrimaryHasNegativeAccessibilityY) {
   EXPECT_EQ(desktop.applications().window(window)->position, (Point{960, -1055}));
 }
 
+TEST_F(WindowSnapperTest, AWindowAcrossTwoDisplaysSnapsOnTheFirstListedThatItTouches) {
+  desktop.screens().setScreens({
+      {{{0, 0}, {1440, 900}}, {{0, 0}, {1440, 875}}},
+      {{{1440, 0}, {1920, 1080}}, {{1440, 0}, {1920, 1055}}},
+  });
+  // Mostly on the second display, but touching the primary one.
+  const std::uint32_t across = openWindow({{1400, 100}, {800, 600}});
+  snapper.snapFocusedWindow(Position::leftHalf);
+  EXPECT_EQ(frameOf(across), (Rect{{0, 0}, {720, 875}}));
+  const std::uint32_t second = openWindow({{1500, 100}, {800, 600}});
+  snapper.snapFocusedWindow(Position::leftHalf);
+  EXPECT_EQ(frameOf(second), (Rect{{1440, 0}, {960, 1055}}));
+}
+
 TEST_F(WindowSnapperTest, CentringKeepsTheSizeAndLetsALargeWindowOverhangEvenly) {
   const std::uint32_t small = openWindow({{0, 0}, {400, 300}});
   snapper.snapFocusedWindow(Position::center);

@@ -13,8 +13,10 @@ struct SimAccessibility::Element final : AXElement::Reference {
   Kind kind;
   int processIdentifier;
   std::uint32_t windowNumber;
-  // For a file element: its place among the application's file elements.
+  // For a file element: its place among the application's file elements,
+  // and how many levels inside it this part lies.
   std::size_t fileElementIndex = 0;
+  std::size_t levelsInside = 0;
   // For a menu item: the child positions leading to it from the menu bar.
   std::vector<std::size_t> menuPath;
 };
@@ -146,6 +148,14 @@ std::optional<AXValue> SimAccessibility::fileElementAttribute(const Element& ele
       refuses(element.processIdentifier, attribute)) {
     return std::nullopt;
   }
+  if (element.levelsInside > 0) {
+    if (attribute != ax::Parent) {
+      return std::nullopt;
+    }
+    auto outer = std::make_shared<Element>(element);
+    --outer->levelsInside;
+    return AXElement(std::move(outer));
+  }
   const SimFileElement& file = application->fileElements[element.fileElementIndex];
   if (attribute == ax::Url) {
     return file.url;
@@ -172,6 +182,7 @@ std::optional<AXElement> SimAccessibility::fileElementAt(int processIdentifier, 
     if (contains({file.position, file.size}, point)) {
       auto element = std::make_shared<Element>(Element::Kind::FileElement, processIdentifier);
       element->fileElementIndex = index;
+      element->levelsInside = fileElementDepth_;
       return AXElement(std::move(element));
     }
   }

@@ -36,6 +36,10 @@ public:
                       std::function<void(const AXElement& element)> callback) override;
 
   void setTrusted(bool trusted) { trusted_ = trusted; }
+  // How far inside a file element a hit lands: on parts of it (a picture, a
+  // label) that name no file, each the parent of the one before, this many
+  // levels below the element that does.
+  void setFileElementDepth(std::size_t depth) { fileElementDepth_ = depth; }
   int promptCount() const { return promptCount_; }
   // The last messaging timeout set on an element of the application; the
   // system-wide element counts as process 0.
@@ -58,6 +62,7 @@ private:
   const SimWorkspace& workspace_;
   SimApplications& applications_;
   bool trusted_ = true;
+  std::size_t fileElementDepth_ = 0;
   int promptCount_ = 0;
   std::map<int, Duration> timeouts_;
 };

@@ -1,5 +1,6 @@
 #include "platform/sim/SimDesktop.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace quillon {
@@ -78,6 +79,61 @@ SimDesktop::SimDesktop(Options options)
       "/System/Library/PrivateFrameworks/SystemAdministration.framework/Resources/"
       "activateSettings",
       [](const std::vector<std::string>&) { return SimProcesses::ToolResult{}; });
+}
+
+namespace {
+
+bool overlaps(const Rect& first, const Rect& second) {
+  return std::max(first.origin.x, second.origin.x) <
+             std::min(first.origin.x + first.size.width, second.origin.x + second.size.width) &&
+         std::max(first.origin.y, second.origin.y) <
+             std::min(first.origin.y + first.size.height, second.origin.y + second.size.height);
+}
+
+// The window keeps its size where it fits and comes as little way as it can.
+Rect placedInside(const Rect& frame, const Rect& area) {
+  const Size size{std::min(frame.size.width, area.size.width),
+                  std::min(frame.size.height, area.size.height)};
+  const double x =
+      std::clamp(frame.origin.x, area.origin.x, area.origin.x + area.size.width - size.width);
+  const double y =
+      std::clamp(frame.origin.y, area.origin.y, area.origin.y + area.size.height - size.height);
+  return {{x, y}, size};
+}
+
+bool isOnSomeScreen(const SimApplications& applications, const SimScreens& screens,
+                    const SimWindow& window) {
+  const Rect frame = applications.frame(window);
+  const auto shown = screens.screens();
+  return std::any_of(shown.begin(), shown.end(),
+                     [&frame](const ScreenInfo& screen) { return overlaps(screen.frame, frame); });
+}
+
+} // namespace
+
+void SimDesktop::rearrangeScreens(std::vector<ScreenInfo> screens) {
+  // Only windows a display showed until now are moved: one already off
+  // every display stays where its application put it.
+  std::vector<std::uint32_t> shownBefore;
+  for (const RunningApplication& running : workspace_.runningApplications()) {
+    for (const SimWindow& window : applications_.application(running.processIdentifier).windows) {
+      if (isOnSomeScreen(applications_, screens_, window)) {
+        shownBefore.push_back(window.number);
+      }
+    }
+  }
+  screens_.setScreens(std::move(screens));
+  const auto primary = screens_.mainScreen();
+  if (!primary) {
+    return;
+  }
+  for (const std::uint32_t number : shownBefore) {
+    SimWindow* window = applications_.window(number);
+    if (window != nullptr && !isOnSomeScreen(applications_, screens_, *window)) {
+      applications_.moveWindow(*window,
+                               placedInside(applications_.frame(*window), primary->visibleFrame));
+    }
+  }
 }
 
 int SimDesktop::bringToFront(std::string bundleIdentifier, std::optional<std::string> bundlePath,

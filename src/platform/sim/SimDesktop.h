@@ -106,6 +106,10 @@ public:
   bool focusNextWindow();
   SimSound& sound() { return sound_; }
   SimScreens& screens() { return screens_; }
+  // Rearranges the displays as a user does, without telling anyone yet:
+  // windows that no display shows any more move onto the primary one, as
+  // window servers do when a display goes away.
+  void rearrangeScreens(std::vector<ScreenInfo> screens);
   SimApplications& applications() { return applications_; }
   SimWindowLevels& windowLevels() { return windowLevels_; }
   SimUserInterface& userInterface() { return userInterface_; }
@@ -164,7 +168,7 @@ private:
   SimAudioRecorders audioRecorders_{runLoop_.backgroundQueue()};
   SimFileEvents fileEvents_{runLoop_};
   PosixExtendedAttributes extendedAttributes_;
-  SimFileIcons fileIcons_{extendedAttributes_, directories_};
+  SimFileIcons fileIcons_{extendedAttributes_, directories_, log_};
   std::unique_ptr<SimSystemTools> systemTools_;
   SimWebAppTools webAppTools_{processes_};
   SimHttp http_{log_};

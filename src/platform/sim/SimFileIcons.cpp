@@ -11,6 +11,7 @@ namespace quillon {
 namespace {
 
 constexpr std::string_view folderKind = "/";
+constexpr std::string_view pictureExtension = ".png";
 
 using SurfaceHandle = std::unique_ptr<cairo_surface_t, decltype(&cairo_surface_destroy)>;
 using ContextHandle = std::unique_ptr<cairo_t, decltype(&cairo_destroy)>;
@@ -84,6 +85,20 @@ std::filesystem::path SimFileIcons::cacheFolder() const {
   return *directories_.home() / ".cache" / "quillon" / "folder-icons";
 }
 
+bool SimFileIcons::isOwnPicture(const std::filesystem::path& file) const {
+  std::error_code error;
+  if (file.extension().string() != pictureExtension ||
+      std::filesystem::symlink_status(file, error).type() != std::filesystem::file_type::regular) {
+    return false;
+  }
+  // Compared once links and ".." are resolved, so no spelling of a path
+  // reaches out of the folder.
+  const auto folder = std::filesystem::weakly_canonical(cacheFolder(), error);
+  const auto parent = error ? std::filesystem::path()
+                            : std::filesystem::weakly_canonical(file.parent_path(), error);
+  return !error && !parent.empty() && parent == folder;
+}
+
 bool SimFileIcons::setFolderIcon(const std::filesystem::path& folder, const Image* image) {
   std::error_code error;
   if (fails_ || !std::filesystem::is_directory(folder, error)) {
@@ -92,8 +107,13 @@ bool SimFileIcons::setFolderIcon(const std::filesystem::path& folder, const Imag
   const auto previous = customIconFile(folder);
   if (image == nullptr) {
     attributes_.remove(folder, CustomIconAttribute);
-    if (previous) {
+    // The attribute is only a name anyone could have written: the file it
+    // names is deleted only when it is one of the pictures made here.
+    if (previous && isOwnPicture(*previous)) {
       std::filesystem::remove(*previous, error);
+    } else if (previous) {
+      log_.write("Quillon: custom icon of " + folder.string() + " named " + previous->string() +
+                 ", not a picture of ours; left in place");
     }
     return true;
   }
@@ -103,7 +123,8 @@ bool SimFileIcons::setFolderIcon(const std::filesystem::path& folder, const Imag
   }
   std::filesystem::create_directories(cacheFolder(), error);
   std::ostringstream name;
-  name << std::hex << std::hash<std::string>{}(folder.lexically_normal().string()) << ".png";
+  name << std::hex << std::hash<std::string>{}(folder.lexically_normal().string())
+       << pictureExtension;
   const std::filesystem::path file = cacheFolder() / name.str();
   std::vector<std::uint32_t> pixels = image->pixels;
   SurfaceHandle surface(cairo_image_surface_create_for_data(

@@ -2,6 +2,7 @@
 
 #include "platform/ExtendedAttributes.h"
 #include "platform/Image.h"
+#include "platform/Log.h"
 #include "platform/sim/SimDirectories.h"
 
 #include <filesystem>
@@ -21,8 +22,8 @@ public:
   static constexpr int IconSide = 128;
   static constexpr std::string_view CustomIconAttribute = "quillon.customIcon";
 
-  SimFileIcons(ExtendedAttributes& attributes, const SimDirectories& directories)
-      : attributes_(attributes), directories_(directories) {}
+  SimFileIcons(ExtendedAttributes& attributes, const SimDirectories& directories, Log& log)
+      : attributes_(attributes), directories_(directories), log_(log) {}
 
   std::optional<Image> iconFor(const std::filesystem::path& path) const;
   bool setFolderIcon(const std::filesystem::path& folder, const Image* image);
@@ -37,9 +38,11 @@ public:
 
 private:
   std::filesystem::path cacheFolder() const;
+  bool isOwnPicture(const std::filesystem::path& file) const;
 
   ExtendedAttributes& attributes_;
   const SimDirectories& directories_;
+  Log& log_;
   mutable std::map<std::string, Image, std::less<>> byKind_;
   bool fails_ = false;
 };

@@ -9,13 +9,13 @@
 namespace quillon {
 
 // Keeps the lines nobody has read yet so tests and scripts can read what the
-// product said.
+// product said, each as the live log would write it.
 class SimLog final : public Log {
 public:
   // Lines beyond this many unread ones push out the oldest.
   static constexpr std::size_t maximumUnreadLines = 10'000;
 
-  void write(std::string_view line) override { lines_.push(std::string(line)); }
+  void write(std::string_view line) override;
 
   // The unread lines, oldest first.
   std::vector<std::string> lines() const { return lines_.copy(); }
