@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 namespace quillon {
@@ -238,6 +239,43 @@ TEST_F(WebAppWithoutNamesTest, TheWindowIsTitledWithTheHost) {
   launch();
   EXPECT_EQ(desktop.appWindows().lastWindow()->title, "www.example.org");
   EXPECT_EQ(desktop.appWindows().mainMenu()[0].items.back().title, "Quit www.example.org");
+}
+
+// An identifier the defaults store refuses as a domain name, as web apps
+// with very long names were once given.
+class WebAppWithRefusedDomainTest : public WebAppDelegateTest {
+protected:
+  WebAppWithRefusedDomainTest()
+      : WebAppDelegateTest({{"QuillonWebAppURL", "https://mail.example.com/"},
+                            {"CFBundleIdentifier", "com.quillon.webapp." + std::string(200, 'x')},
+                            {"CFBundleName", "Mail"}}) {}
+};
+
+bool blockAdsChecked(const SimAppWindows& windows) {
+  for (const MainMenu& menu : windows.mainMenu()) {
+    for (const MainMenuItem& item : menu.items) {
+      if (item.action == "toggleAdBlock") {
+        return item.checked;
+      }
+    }
+  }
+  return false;
+}
+
+TEST_F(WebAppWithRefusedDomainTest, TheBlockingToggleFollowsTheViewEvenWhenNothingIsStored) {
+  launch();
+  ASSERT_EQ(view().ruleLists, std::vector<std::string>{"QuillonAdBlock-v1"});
+  delegate->toggleAdBlock();
+  EXPECT_TRUE(view().ruleLists.empty());
+  EXPECT_FALSE(blockAdsChecked(desktop.appWindows()));
+  delegate->toggleAdBlock();
+  EXPECT_EQ(view().ruleLists, std::vector<std::string>{"QuillonAdBlock-v1"});
+  EXPECT_TRUE(blockAdsChecked(desktop.appWindows()));
+  EXPECT_TRUE(delegate->isAdBlockEnabled());
+  const auto lines = desktop.log().lines();
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.starts_with("Quillon webapp: could not store QuillonWebAppBlockAds");
+  }));
 }
 
 class WebAppWithoutAddressTest : public WebAppDelegateTest {
