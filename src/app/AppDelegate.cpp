@@ -86,6 +86,7 @@ AppDelegate::AppDelegate(Platform& platform)
           .pasteboard = platform.pasteboard,
           .defaults = DefaultsDomain(platform.defaults, applicationDomain(platform.bundle)),
           .mainQueue = platform.mainQueue,
+          .backgroundQueue = platform.backgroundQueue,
           .workspace = platform.workspace,
           .userInterface = platform.userInterface,
           .eventTaps = platform.eventTaps,

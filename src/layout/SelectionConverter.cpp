@@ -179,6 +179,7 @@ void SelectionConverter::convertSelectionOrFallback(std::function<void()> noSele
     return;
   }
   converting_ = true;
+  pasteboardHold_ = services_.pasteboard.holdForOwnUse();
   std::vector<PasteboardItem> saved = services_.pasteboard.items();
   // The empty text tells an unsuccessful copy from a successful one.
   services_.pasteboard.setString("");
@@ -215,6 +216,7 @@ void SelectionConverter::completeAfterCopy(const std::vector<PasteboardItem>& sa
 
 void SelectionConverter::finish(const std::vector<PasteboardItem>& saved) {
   restore(services_.pasteboard, saved);
+  pasteboardHold_.release();
   converting_ = false;
 }
 

@@ -94,6 +94,7 @@ private:
   // window would save the first's temporary text as the user's contents,
   // and the user's real clipboard would be lost.
   bool converting_ = false;
+  Pasteboard::OwnUse pasteboardHold_;
   Lifetime lifetime_;
 };
 

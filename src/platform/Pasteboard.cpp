@@ -20,4 +20,9 @@ void Pasteboard::setString(std::string_view text) {
   writeItems({std::move(item)});
 }
 
+void Pasteboard::setOwnString(std::string_view text) {
+  const OwnUse own = holdForOwnUse();
+  setString(text);
+}
+
 } // namespace quillon

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace quillon {
@@ -24,6 +25,37 @@ struct PasteboardItem {
 
 class Pasteboard {
 public:
+  // Held while the product borrows the pasteboard (puts a text there for a
+  // moment, has another application copy into it, puts back what was
+  // there): every change meanwhile is the product's doing, not a copy the
+  // user made.
+  class [[nodiscard]] OwnUse {
+  public:
+    OwnUse() = default;
+    explicit OwnUse(Pasteboard& pasteboard) : pasteboard_(&pasteboard) { ++pasteboard.ownUses_; }
+    OwnUse(OwnUse&& other) noexcept : pasteboard_(std::exchange(other.pasteboard_, nullptr)) {}
+    OwnUse& operator=(OwnUse&& other) noexcept {
+      if (this != &other) {
+        release();
+        pasteboard_ = std::exchange(other.pasteboard_, nullptr);
+      }
+      return *this;
+    }
+    OwnUse(const OwnUse&) = delete;
+    OwnUse& operator=(const OwnUse&) = delete;
+    ~OwnUse() { release(); }
+    void release() {
+      if (pasteboard_ != nullptr) {
+        --pasteboard_->ownUses_;
+        pasteboard_->lastOwnChangeCount_ = pasteboard_->changeCount();
+        pasteboard_ = nullptr;
+      }
+    }
+
+  private:
+    Pasteboard* pasteboard_ = nullptr;
+  };
+
   virtual ~Pasteboard() = default;
   // Grows by one with every change, so a reader can tell whether it moved.
   virtual long changeCount() const = 0;
@@ -32,6 +64,18 @@ public:
   virtual void writeItems(std::vector<PasteboardItem> items) = 0;
   std::optional<std::string> string() const;
   void setString(std::string_view text);
+  // A text put there by the product itself, which no history records.
+  void setOwnString(std::string_view text);
+
+  OwnUse holdForOwnUse() { return OwnUse(*this); }
+  bool isInOwnUse() const { return ownUses_ > 0; }
+  // The change count when the product last gave the pasteboard back: still
+  // current means the contents are the product's doing.
+  std::optional<long> lastOwnChangeCount() const { return lastOwnChangeCount_; }
+
+private:
+  int ownUses_ = 0;
+  std::optional<long> lastOwnChangeCount_;
 };
 
 } // namespace quillon

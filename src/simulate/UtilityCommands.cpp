@@ -5,6 +5,8 @@
 #include "simulate/CommandTable.h"
 #include "simulate/ScriptSyntax.h"
 
+#include <algorithm>
+
 namespace quillon {
 
 namespace {
@@ -137,6 +139,29 @@ void appMenu(ScriptContext& context, std::string_view arguments) {
       SimMenuItem{.title = std::nullopt, .enabled = std::nullopt, .children = std::move(*menus)};
 }
 
+// The user's preferred languages, most preferred first, as the system
+// settings would list them.
+void languages(ScriptContext& context, std::string_view arguments) {
+  std::vector<std::string> list;
+  std::string_view rest = trimmed(arguments);
+  while (!rest.empty()) {
+    const auto end = std::min(rest.find(','), rest.size());
+    const std::string_view language = trimmed(rest.substr(0, end));
+    if (language.empty() || language.find_first_of(" \t") != std::string_view::npos) {
+      context.error("languages: expected a comma-separated list such as ru,en, got " +
+                    quotedArgument(arguments));
+      return;
+    }
+    list.emplace_back(language);
+    rest.remove_prefix(std::min(end + 1, rest.size()));
+  }
+  if (list.empty()) {
+    context.error("languages: expected a comma-separated list such as ru,en");
+    return;
+  }
+  context.desktop().localization().setPreferredLanguages(std::move(list));
+}
+
 } // namespace
 
 void addUtilityCommands(CommandTable& table) {
@@ -147,6 +172,7 @@ void addUtilityCommands(CommandTable& table) {
   table.add("popup", {.arguments = None, .run = popup});
   table.add("pick", pick);
   table.add("app-menu", appMenu);
+  table.add("languages", {.launch = ScriptCommand::Launch::NotNeeded, .run = languages});
 }
 
 } // namespace quillon

@@ -8,6 +8,7 @@
 #include "text/Unicode.h"
 
 #include <algorithm>
+#include <mutex>
 
 namespace quillon {
 
@@ -16,6 +17,10 @@ namespace {
 constexpr std::string_view popupTitle = "Clipboard history";
 constexpr std::string_view emptyTitle = "Clipboard is empty";
 constexpr std::string_view clearTitle = "Clear clipboard history";
+constexpr std::string_view shortenedNote = "(first 1 MB)";
+// Where the storedForm cut can fall short of maxStoredBytes: the rest of a
+// character that did not fit.
+constexpr std::size_t longestCharacterTail = 3;
 // Key equivalents 1–9, then 0 for the tenth item.
 constexpr std::size_t itemsWithKeyEquivalents = 10;
 
@@ -44,7 +49,91 @@ std::optional<std::vector<std::string>> stringArray(const PropertyValue& value) 
   return strings;
 }
 
+// No property-list file can hold a NUL character: the stores cut texts at it.
+bool storeCanHold(std::string_view text) {
+  return text.find('\0') == std::string_view::npos;
+}
+
 } // namespace
+
+// Writes snapshots of the list on the background queue, one at a time, and
+// of the snapshots taken while it was busy only the newest: a burst of copies
+// costs one or two writes, not one each.
+class ClipboardHistory::Writer : public std::enable_shared_from_this<Writer> {
+public:
+  Writer(DefaultsDomain defaults, BackgroundQueue& queue, Log& log)
+      : defaults_(std::move(defaults)), queue_(queue), log_(log) {}
+
+  void submit(std::vector<Entry> snapshot) {
+    const std::lock_guard lock(pendingMutex_);
+    pending_ = std::move(snapshot);
+    if (!queued_) {
+      queued_ = true;
+      queue_.async([self = shared_from_this()] { self->writePending(); });
+    }
+  }
+
+  // On the calling thread, after any write already under way.
+  void flush() { writePending(); }
+
+private:
+  void writePending() {
+    const std::lock_guard writing(writeMutex_);
+    std::optional<std::vector<Entry>> snapshot;
+    {
+      const std::lock_guard lock(pendingMutex_);
+      snapshot = std::exchange(pending_, std::nullopt);
+      queued_ = false;
+    }
+    if (snapshot) {
+      write(*snapshot);
+    }
+  }
+
+  void write(const std::vector<Entry>& snapshot) {
+    if (snapshot.empty()) {
+      defaults_.remove(storeKey);
+      return;
+    }
+    PropertyArray array;
+    array.reserve(snapshot.size());
+    for (const Entry& entry : snapshot) {
+      if (storeCanHold(*entry)) {
+        array.emplace_back(*entry);
+      }
+    }
+    if (!defaults_.set(storeKey, std::move(array))) {
+      log_.write("Quillon clipboard: could not store the history");
+    }
+  }
+
+  DefaultsDomain defaults_;
+  BackgroundQueue& queue_;
+  Log& log_;
+  // Held through a write, so snapshots reach the store in the order taken.
+  std::mutex writeMutex_;
+  std::mutex pendingMutex_;
+  std::optional<std::vector<Entry>> pending_;
+  bool queued_ = false;
+};
+
+ClipboardHistory::ClipboardHistory(Dependencies dependencies)
+    : services_(std::move(dependencies)),
+      writer_(
+          std::make_shared<Writer>(services_.defaults, services_.backgroundQueue, services_.log)) {}
+
+ClipboardHistory::~ClipboardHistory() {
+  writer_->flush();
+}
+
+std::vector<std::string> ClipboardHistory::entries() const {
+  std::vector<std::string> texts;
+  texts.reserve(entries_.size());
+  for (const Entry& entry : entries_) {
+    texts.push_back(*entry);
+  }
+  return texts;
+}
 
 void ClipboardHistory::start() {
   load();
@@ -60,7 +149,10 @@ void ClipboardHistory::load() {
     return;
   }
   if (auto strings = stringArray(*stored)) {
-    entries_ = std::move(*strings);
+    entries_.clear();
+    for (std::string& text : *strings) {
+      entries_.push_back(std::make_shared<const std::string>(std::move(text)));
+    }
     return;
   }
   // Set aside rather than overwritten by the next copy: it may be the only
@@ -79,17 +171,38 @@ void ClipboardHistory::load() {
 }
 
 void ClipboardHistory::poll() {
-  const long changeCount = services_.pasteboard.changeCount();
-  if (changeCount == lastChangeCount_) {
+  Pasteboard& pasteboard = services_.pasteboard;
+  const long changeCount = pasteboard.changeCount();
+  if (changeCount == lastChangeCount_ || pasteboard.isInOwnUse()) {
+    // The product is borrowing the pasteboard: looked at again once it has
+    // put back what the user had there.
     return;
   }
   lastChangeCount_ = changeCount;
-  auto text = services_.pasteboard.string();
+  if (pasteboard.lastOwnChangeCount() == changeCount) {
+    return;
+  }
+  auto text = pasteboard.string();
   if (!text || text->empty()) {
     return;
   }
-  std::erase(entries_, *text);
-  entries_.insert(entries_.begin(), std::move(*text));
+  record(std::move(*text));
+  frontChangeCount_ = changeCount;
+}
+
+void ClipboardHistory::record(std::string text) {
+  const std::size_t copiedBytes = text.size();
+  Entry entry = std::make_shared<const std::string>(storedForm(std::move(text)));
+  if (entry->size() < copiedBytes) {
+    services_.log.write("Quillon clipboard: keeping the first " + std::to_string(entry->size()) +
+                        " of " + std::to_string(copiedBytes) + " bytes of a copied text");
+  }
+  if (!storeCanHold(*entry)) {
+    services_.log.write("Quillon clipboard: a copied text of " + std::to_string(entry->size()) +
+                        " bytes holds a NUL character; it is left out of the stored history");
+  }
+  std::erase_if(entries_, [&entry](const Entry& existing) { return *existing == *entry; });
+  entries_.insert(entries_.begin(), std::move(entry));
   if (entries_.size() > maxEntries) {
     entries_.resize(maxEntries);
   }
@@ -100,10 +213,25 @@ void ClipboardHistory::store() {
   if (storeDisabled_) {
     return;
   }
-  PropertyArray array(entries_.begin(), entries_.end());
-  if (!services_.defaults.set(storeKey, std::move(array))) {
-    services_.log.write("Quillon clipboard: could not store the history");
+  writer_->submit(entries_);
+}
+
+std::string ClipboardHistory::storedForm(std::string text) {
+  if (text.size() <= maxStoredBytes) {
+    return text;
   }
+  std::size_t end = maxStoredBytes;
+  // Back to the first byte of the character that did not fit.
+  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0U) == 0x80U) {
+    --end;
+  }
+  text.resize(end);
+  text.shrink_to_fit();
+  return text;
+}
+
+bool ClipboardHistory::isShortened(std::string_view entry) {
+  return entry.size() + longestCharacterTail >= maxStoredBytes;
 }
 
 std::string ClipboardHistory::displayText(std::string_view entry) {
@@ -137,6 +265,9 @@ std::vector<MenuItem> ClipboardHistory::popupItems(const std::vector<std::string
   for (std::size_t position = 0; position < shown; ++position) {
     MenuItem item;
     item.title = std::to_string(position + 1) + ".  " + displayText(entries[position]);
+    if (isShortened(entries[position])) {
+      item.title += " " + localization.localized(shortenedNote);
+    }
     item.tag = static_cast<int>(position);
     item.keyEquivalent = keyEquivalentFor(position);
     items.push_back(std::move(item));
@@ -156,13 +287,13 @@ void ClipboardHistory::showPopupAtCursor(std::optional<RunningApplication> targe
   const std::size_t shown = std::min(popupEntries, entries_.size());
   std::vector<Task> actions;
   for (std::size_t position = 0; position < shown; ++position) {
-    actions.push_back(lifetime_.guard([this, text = entries_[position]] { itemPicked(text); }));
+    actions.push_back(lifetime_.guard([this, entry = entries_[position]] { itemPicked(*entry); }));
   }
   if (shown > 0) {
     actions.push_back(lifetime_.guard([this] { clearHistory(); }));
   }
   services_.userInterface.popUpMenu(
-      services_.localization.localized(popupTitle), popupItems(entries_, services_.localization),
+      services_.localization.localized(popupTitle), popupItems(entries(), services_.localization),
       services_.eventTaps.pointerLocation(), [actions = std::move(actions)](int tag) {
         if (tag >= 0 && static_cast<std::size_t>(tag) < actions.size()) {
           actions[static_cast<std::size_t>(tag)]();
@@ -171,9 +302,15 @@ void ClipboardHistory::showPopupAtCursor(std::optional<RunningApplication> targe
 }
 
 void ClipboardHistory::itemPicked(const std::string& text) {
-  services_.pasteboard.setString(text);
+  Pasteboard& pasteboard = services_.pasteboard;
+  // The newest entry's whole text may still be there, longer than the entry.
+  const bool wholeTextThere = !entries_.empty() && *entries_.front() == text &&
+                              pasteboard.changeCount() == frontChangeCount_;
+  if (!wholeTextThere) {
+    pasteboard.setOwnString(text);
+  }
   // Our own write: the next poll must not move the entry to the front.
-  lastChangeCount_ = services_.pasteboard.changeCount();
+  lastChangeCount_ = pasteboard.changeCount();
   services_.mainQueue.asyncAfter(activationDelay, lifetime_.guard([this] {
     if (prevApp_ && !services_.workspace.isTerminated(*prevApp_)) {
       services_.workspace.activate(*prevApp_, ActivationOptions::AllWindows);
@@ -198,9 +335,7 @@ void ClipboardHistory::pasteIntoPreviousApplication() {
 
 void ClipboardHistory::clearHistory() {
   entries_.clear();
-  if (!storeDisabled_) {
-    services_.defaults.remove(storeKey);
-  }
+  store();
 }
 
 } // namespace quillon

@@ -8,6 +8,7 @@
 #include "platform/Workspace.h"
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -37,12 +38,18 @@ public:
   // to take the keyboard focus.
   static constexpr Duration activationDelay{0.05};
   static constexpr Duration pasteDelay{0.07};
+  // A longer text stays whole on the pasteboard, but the history keeps only
+  // its beginning: thirty copies of a huge text must not fill the memory or
+  // the defaults file.
+  static constexpr std::size_t maxStoredBytes = 1024 * 1024;
 
   struct Dependencies {
     Pasteboard& pasteboard;
     // The application's own defaults domain.
     DefaultsDomain defaults;
     MainQueue& mainQueue;
+    // Where the history is written, so a copy never waits for the disk.
+    BackgroundQueue& backgroundQueue;
     Workspace& workspace;
     UserInterface& userInterface;
     EventTaps& eventTaps;
@@ -50,9 +57,11 @@ public:
     Log& log;
   };
 
-  explicit ClipboardHistory(Dependencies dependencies) : services_(std::move(dependencies)) {}
+  explicit ClipboardHistory(Dependencies dependencies);
   ClipboardHistory(const ClipboardHistory&) = delete;
   ClipboardHistory& operator=(const ClipboardHistory&) = delete;
+  // Writes what is still waiting, so a quit right after a copy keeps it.
+  ~ClipboardHistory();
 
   void start();
   // Pastes a picked entry into targetApp, or into the frontmost application
@@ -62,23 +71,37 @@ public:
   void clearHistory();
 
   // Newest first.
-  const std::vector<std::string>& entries() const { return entries_; }
+  std::vector<std::string> entries() const;
   // What the pop-up shows for these entries.
   static std::vector<MenuItem> popupItems(const std::vector<std::string>& entries,
                                           const Localization& localization);
   // One line of at most displayCharacters characters, then "…".
   static std::string displayText(std::string_view entry);
+  // The first maxStoredBytes of a text, ending on a whole character.
+  static std::string storedForm(std::string text);
+  // Whether an entry is the beginning of a longer text.
+  static bool isShortened(std::string_view entry);
 
 private:
+  using Entry = std::shared_ptr<const std::string>;
+  class Writer;
+
   void load();
   void poll();
+  void record(std::string text);
   void store();
   void pasteIntoPreviousApplication();
 
   Dependencies services_;
   long lastChangeCount_ = -1;
+  // The change count at which the newest entry was recorded: while it is
+  // current, the pasteboard still holds that text whole.
+  long frontChangeCount_ = -1;
   ScheduledTask pollTimer_;
-  std::vector<std::string> entries_;
+  // Shared with the writer, so a snapshot of the list costs no copy of the
+  // texts.
+  std::vector<Entry> entries_;
+  std::shared_ptr<Writer> writer_;
   // A weak reference: the application may quit before the paste.
   std::optional<RunningApplication> prevApp_;
   // Set when an unreadable stored value could not be kept aside.

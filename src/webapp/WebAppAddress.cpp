@@ -4,8 +4,11 @@
 #include "webapp/UrlSyntax.h"
 
 #include <unicode/uchar.h>
+#include <unicode/uidna.h>
 
+#include <algorithm>
 #include <cctype>
+#include <memory>
 
 namespace quillon {
 
@@ -49,6 +52,91 @@ void replaceAll(std::string& text, std::string_view what, std::string_view with)
   }
 }
 
+bool hasNonAscii(std::string_view text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](char character) { return static_cast<unsigned char>(character) >= 0x80; });
+}
+
+// Only a scheme before the first "://" makes the text absolute: a "://"
+// inside a query ("?next=https://...") names no scheme of this address.
+bool startsWithScheme(std::string_view text) {
+  const auto separator = text.find(schemeSeparator);
+  return separator != std::string_view::npos && isSchemeText(text.substr(0, separator));
+}
+
+struct IdnaDeleter {
+  void operator()(UIDNA* idna) const { uidna_close(idna); }
+};
+
+// UTS 46 processing of one host name; nothing when it has no valid form.
+std::optional<std::string> convertHost(std::string_view host, bool toAscii) {
+  UErrorCode status = U_ZERO_ERROR;
+  const std::unique_ptr<UIDNA, IdnaDeleter> idna(
+      uidna_openUTS46(UIDNA_NONTRANSITIONAL_TO_ASCII | UIDNA_NONTRANSITIONAL_TO_UNICODE |
+                          UIDNA_CHECK_BIDI | UIDNA_CHECK_CONTEXTJ,
+                      &status));
+  if (U_FAILURE(status)) {
+    return std::nullopt;
+  }
+  const auto length = static_cast<int32_t>(host.size());
+  // Room for every label's "xn--" and the worst punycode growth.
+  std::string converted(host.size() * 4 + 64, '\0');
+  UIDNAInfo info = UIDNA_INFO_INITIALIZER;
+  const int32_t written =
+      toAscii ? uidna_nameToASCII_UTF8(idna.get(), host.data(), length, converted.data(),
+                                       static_cast<int32_t>(converted.size()), &info, &status)
+              : uidna_nameToUnicodeUTF8(idna.get(), host.data(), length, converted.data(),
+                                        static_cast<int32_t>(converted.size()), &info, &status);
+  if (U_FAILURE(status) || info.errors != 0 || written <= 0 ||
+      static_cast<std::size_t>(written) > converted.size()) {
+    return std::nullopt;
+  }
+  converted.resize(static_cast<std::size_t>(written));
+  return converted;
+}
+
+// Every byte outside ASCII as %XX, the way a browser sends a typed path.
+std::string percentEncodedNonAscii(std::string_view text) {
+  constexpr std::string_view hexDigits = "0123456789ABCDEF";
+  std::string encoded;
+  for (const char character : text) {
+    const auto byte = static_cast<unsigned char>(character);
+    if (byte < 0x80) {
+      encoded.push_back(character);
+      continue;
+    }
+    encoded.push_back('%');
+    encoded.push_back(hexDigits[byte >> 4U]);
+    encoded.push_back(hexDigits[byte & 0x0FU]);
+  }
+  return encoded;
+}
+
+// An absolute address with an international host in its ASCII form and the
+// rest percent-encoded; nothing when the host has no valid ASCII form.
+std::optional<std::string> asciiAddress(std::string_view address) {
+  if (!hasNonAscii(address)) {
+    return std::string(address);
+  }
+  const auto authorityStart = address.find(schemeSeparator) + schemeSeparator.size();
+  const auto authorityEnd = std::min(address.find_first_of("/?#", authorityStart), address.size());
+  const std::string_view authority = address.substr(authorityStart, authorityEnd - authorityStart);
+  const auto at = authority.rfind('@');
+  const std::size_t hostStart = at == std::string_view::npos ? 0 : at + 1;
+  const std::size_t hostEnd = std::min(authority.find(':', hostStart), authority.size());
+  const std::string_view host = authority.substr(hostStart, hostEnd - hostStart);
+  std::string asciiHost(host);
+  if (hasNonAscii(host)) {
+    auto converted = convertHost(host, true);
+    if (!converted) {
+      return std::nullopt;
+    }
+    asciiHost = std::move(*converted);
+  }
+  return percentEncodedNonAscii(address.substr(0, authorityStart + hostStart)) + asciiHost +
+         percentEncodedNonAscii(address.substr(authorityStart + hostEnd));
+}
+
 bool isLetterDigitOrMark(UChar32 codePoint) {
   constexpr std::uint32_t mask = U_GC_L_MASK | U_GC_M_MASK | U_GC_N_MASK;
   return (U_GET_GC_MASK(codePoint) & mask) != 0;
@@ -90,11 +178,12 @@ std::optional<std::string> normalizeAddress(std::string_view typed) {
   if (trimmed.empty() || trimmed == defaultScheme) {
     return std::nullopt;
   }
-  std::string address(trimmed);
-  if (address.find(schemeSeparator) == std::string::npos) {
-    address.insert(0, defaultScheme);
+  std::string typedAddress(trimmed);
+  if (!startsWithScheme(typedAddress)) {
+    typedAddress.insert(0, defaultScheme);
   }
-  if (!parseUrlParts(address)) {
+  auto address = asciiAddress(typedAddress);
+  if (!address || !parseUrlParts(*address)) {
     return std::nullopt;
   }
   return address;
@@ -109,9 +198,14 @@ std::string webAppName(std::string_view typedName, std::string_view normalizedAd
   if (!parts || !parts->host) {
     return std::string(fallbackName);
   }
+  // An international host reads as the user wrote it, not as "xn--".
   std::string name = *parts->host;
+  if (name.find("xn--") != std::string::npos) {
+    name = convertHost(name, false).value_or(name);
+  }
   replaceAll(name, "www.", "");
-  return name;
+  // "www." alone leaves nothing, and an empty name would hide the bundle.
+  return name.empty() ? std::string(fallbackName) : name;
 }
 
 std::string sanitize(std::string_view name) {

@@ -10,6 +10,7 @@
 #include "platform/shared/PropertyListCodec.h"
 #include "webapp/WebAppAddress.h"
 #include "webapp/WebAppError.h"
+#include "webapp/WebAppIdentifier.h"
 #include "webapp/WebAppInfoPlist.h"
 
 #include <fstream>
@@ -23,6 +24,7 @@ constexpr std::string_view xattrTool = "/usr/bin/xattr";
 constexpr std::string_view alreadyCreating =
     "A web app is already being created. Please wait until it finishes.";
 constexpr std::string_view addressPlaceholder = "https://example.com";
+constexpr std::string_view addressPrefill = "https://";
 
 // Removes the staging folder on every way out of the build.
 class StagingFolder {
@@ -110,7 +112,7 @@ std::optional<WebAppCreator::PromptResult> WebAppCreator::promptForURLAndName() 
       {text.localized("URL:"),
        {{0, 32}, {60, 22}},
        {{65, 32}, {295, 24}},
-       "https://",
+       std::string(addressPrefill),
        std::string(addressPlaceholder)},
       {text.localized("Name:"), {{0, 0}, {60, 22}}, {{65, 0}, {295, 24}}, "", "My Web App"},
   };
@@ -121,6 +123,14 @@ std::optional<WebAppCreator::PromptResult> WebAppCreator::promptForURLAndName() 
   }
   const auto url = normalizeAddress(response.fieldTexts[0]);
   if (!url) {
+    // An empty field or the bare pre-fill is a change of mind; anything else
+    // was meant as an address and deserves an answer.
+    const std::string_view typed = trimSpacesAndTabs(response.fieldTexts[0]);
+    if (!typed.empty() && typed != addressPrefill) {
+      platform_.log.write("Quillon webapp: address of " + std::to_string(typed.size()) +
+                          " bytes is not a web address");
+      showError(text.localized("The address is not a valid web address."));
+    }
     return std::nullopt;
   }
   return PromptResult{*url, webAppName(response.fieldTexts[1], *url)};
@@ -143,7 +153,7 @@ std::filesystem::path WebAppCreator::createBundle(const std::string& url, const 
   if (ownExecutable.empty() || !std::filesystem::is_regular_file(ownExecutable, error)) {
     throw WebAppError::noOwnBinary();
   }
-  const std::string executableName = sanitize(name);
+  const std::string executableName = webAppExecutableName(name);
   const std::filesystem::path executable = contents / "MacOS" / executableName;
   std::filesystem::copy_file(ownExecutable, executable);
   std::filesystem::permissions(executable, static_cast<std::filesystem::perms>(0755),
@@ -152,8 +162,9 @@ std::filesystem::path WebAppCreator::createBundle(const std::string& url, const 
 
   const bool iconAttached = icon_.downloadAndAttachIcon(url, resources);
   const PropertyDictionary info = makeWebAppInfoDictionary(
-      {name, executableName, url}, platform_.bundle.localizations(),
-      prefersRussian(platform_.localization.preferredLanguages()), iconAttached);
+      {name, executableName, url, bundleIdentifierFor(name, executableName)},
+      platform_.bundle.localizations(), prefersRussian(platform_.localization.preferredLanguages()),
+      iconAttached);
   const auto serialized = serializePropertyList(info);
   if (!serialized) {
     throw WebAppError(WebAppError::Kind::platform,
@@ -169,6 +180,22 @@ std::filesystem::path WebAppCreator::createBundle(const std::string& url, const 
     // A bundle that keeps its quarantine flag still opens, after a question.
   }
   return installer_.installBundle(bundle, name);
+}
+
+// The identifier names the web app's settings, cookies and data: the one it
+// replaces keeps its own, and a new one never shares another's.
+std::string WebAppCreator::bundleIdentifierFor(const std::string& name,
+                                               const std::string& executableName) const {
+  std::vector<std::filesystem::path> folders{platform_.directories.systemApplications()};
+  if (const auto user = platform_.directories.userApplications()) {
+    folders.push_back(*user);
+  }
+  for (const std::filesystem::path& folder : folders) {
+    if (auto replaced = installedWebAppIdentifier(folder / (name + ".app"))) {
+      return std::move(*replaced);
+    }
+  }
+  return uniqueWebAppIdentifier(executableName, installedWebAppIdentifiers(folders, name));
 }
 
 void WebAppCreator::copyLocalizations(const std::filesystem::path& resources) {

@@ -39,6 +39,7 @@ public:
 private:
   void finish(const std::optional<std::filesystem::path>& installed, const std::string& error);
   void copyLocalizations(const std::filesystem::path& resources);
+  std::string bundleIdentifierFor(const std::string& name, const std::string& executableName) const;
 
   Platform& platform_;
   WebAppIcon icon_;

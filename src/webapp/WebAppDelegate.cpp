@@ -277,6 +277,9 @@ bool WebAppDelegate::applicationShouldHandleReopen(bool hasVisibleWindows) {
 }
 
 bool WebAppDelegate::isAdBlockEnabled() const {
+  if (adBlockChoice_) {
+    return *adBlockChoice_;
+  }
   const auto stored = defaults_.object(adBlockDefaultsKey);
   const auto enabled = stored ? stored->asBool() : std::nullopt;
   return enabled.value_or(true);
@@ -284,7 +287,8 @@ bool WebAppDelegate::isAdBlockEnabled() const {
 
 void WebAppDelegate::toggleAdBlock() {
   const bool enabled = !isAdBlockEnabled();
-  defaults_.set(adBlockDefaultsKey, enabled);
+  adBlockChoice_ = enabled;
+  reportIfUnstored(adBlockDefaultsKey, defaults_.set(adBlockDefaultsKey, enabled));
   platform_.appWindows.setMenuItemChecked("toggleAdBlock", enabled);
   if (!webView_ || !adBlockRuleList_) {
     return;
@@ -302,7 +306,16 @@ void WebAppDelegate::applyZoom(double zoom) {
     return;
   }
   webView_->setPageZoom(zoom);
-  defaults_.set(zoomDefaultsKey, zoom);
+  reportIfUnstored(zoomDefaultsKey, defaults_.set(zoomDefaultsKey, zoom));
+}
+
+// The choice holds for this run either way; only the next launch loses it.
+void WebAppDelegate::reportIfUnstored(std::string_view key, bool stored) {
+  if (!stored) {
+    platform_.log.write("Quillon webapp: could not store " + std::string(key) +
+                        " in defaults domain of " + std::to_string(defaults_.name().size()) +
+                        " bytes; it applies until the web app quits");
+  }
 }
 
 void WebAppDelegate::zoomIn() {

@@ -74,6 +74,7 @@ private:
   void useRuleListAndLoad(RuleListPointer list);
   void makeWindow();
   void applyZoom(double zoom);
+  void reportIfUnstored(std::string_view key, bool stored);
   void confirmAndClear(std::string_view messageKey, std::string_view informativeKey,
                        const std::set<WebsiteDataType>& types);
 
@@ -93,6 +94,9 @@ private:
   std::optional<Observation> locationManager_;
   std::vector<PermissionDecision> pendingGeolocationDecisions_;
   RuleListPointer adBlockRuleList_;
+  // The choice made in this run: what the view has, even when the store
+  // could not keep it.
+  std::optional<bool> adBlockChoice_;
   Lifetime lifetime_;
 };
 

@@ -85,7 +85,9 @@ PropertyDictionary makeWebAppInfoDictionary(const WebAppIdentity& identity,
       {"CFBundleName", identity.name},
       {"CFBundleDisplayName", identity.name},
       {"CFBundleIdentifier",
-       std::string(bundleIdentifierPrefix) + lowercased(identity.executableName)},
+       identity.bundleIdentifier.empty()
+           ? std::string(bundleIdentifierPrefix) + lowercased(identity.executableName)
+           : identity.bundleIdentifier},
       {"CFBundleExecutable", identity.executableName},
       {"CFBundleVersion", "1"},
       {"CFBundleShortVersionString", "1.0"},

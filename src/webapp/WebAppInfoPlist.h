@@ -11,9 +11,11 @@ namespace quillon {
 struct WebAppIdentity {
   // The display name, as typed.
   std::string name;
-  // The executable's file name: sanitize(name).
+  // The executable's file name: webAppExecutableName(name).
   std::string executableName;
   std::string startAddress;
+  // Empty for the one made from the executable name alone.
+  std::string bundleIdentifier;
 };
 
 // Whether the usage descriptions are written in Russian: the creator's first

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace quillon {
@@ -69,6 +71,18 @@ TEST_F(WebAppCommandsTest, CancelledAndFailedCreationsSaySo) {
   EXPECT_TRUE(run("admin maybe").starts_with("error: "));
   EXPECT_TRUE(run("http-root /no/such/folder").starts_with("error: "));
   EXPECT_TRUE(run("run-bundle /no/such.app").starts_with("error: "));
+}
+
+TEST_F(WebAppCommandsTest, RussianUsersGetRussianPermissionTexts) {
+  EXPECT_TRUE(run("languages").starts_with("error: "));
+  EXPECT_TRUE(run("languages ru,,en").starts_with("error: "));
+  EXPECT_EQ(run("languages ru, en"), "");
+  EXPECT_EQ(desktop.localization().preferredLanguages(), (std::vector<std::string>{"ru", "en"}));
+  const nlohmann::json path = runJson("webapp-create https://mail.example.com Почта");
+  ASSERT_TRUE(path.is_string()) << path;
+  std::ifstream info(std::filesystem::path(path.get<std::string>()) / "Contents" / "Info.plist");
+  const std::string text((std::istreambuf_iterator<char>(info)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("запрашивает доступ к микрофону."), std::string::npos);
 }
 
 } // namespace

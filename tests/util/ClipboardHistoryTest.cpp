@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,7 @@ protected:
       .pasteboard = desktop.pasteboard(),
       .defaults = DefaultsDomain(desktop.defaults(), std::string(domain)),
       .mainQueue = desktop.runLoop(),
+      .backgroundQueue = desktop.runLoop().backgroundQueue(),
       .workspace = desktop.workspace(),
       .userInterface = desktop.userInterface(),
       .eventTaps = desktop.eventTaps(),
@@ -84,10 +86,10 @@ TEST_F(ClipboardHistoryTest, AStoredHistoryComesBackAndAnUnreadableOneIsKeptAsid
   SimDesktop other;
   const PropertyValue corrupt(PropertyArray{"text", 42});
   other.defaults().set(domain, ClipboardHistory::storeKey, corrupt);
-  ClipboardHistory reader{{other.pasteboard(),
-                           DefaultsDomain(other.defaults(), std::string(domain)), other.runLoop(),
-                           other.workspace(), other.userInterface(), other.eventTaps(),
-                           other.localization(), other.log()}};
+  ClipboardHistory reader{
+      {other.pasteboard(), DefaultsDomain(other.defaults(), std::string(domain)), other.runLoop(),
+       other.runLoop().backgroundQueue(), other.workspace(), other.userInterface(),
+       other.eventTaps(), other.localization(), other.log()}};
   reader.start();
   EXPECT_TRUE(reader.entries().empty());
   const auto lines = other.log().takeNewLines();
@@ -178,10 +180,164 @@ TEST_F(ClipboardHistoryTest, ClearingEmptiesTheHistoryAndItsStoredValue) {
   history.start();
   copy("secret");
   pick(2);
+  desktop.runUntilIdle();
   EXPECT_TRUE(history.entries().empty());
   EXPECT_FALSE(stored().has_value());
   history.showPopupAtCursor(std::nullopt);
   EXPECT_EQ(desktop.userInterface().choosePopUpMenuItem(1), MenuChoice::Disabled);
+}
+
+TEST_F(ClipboardHistoryTest, ThePopupIsTitledAndShownAtThePointerAndPastesOnlyAfterItsDelays) {
+  const int editor = desktop.bringToFront("com.example.editor");
+  history.start();
+  copy("first");
+  copy("second");
+  desktop.eventTaps().setPointerLocation({321, 654});
+  history.showPopupAtCursor(RunningApplication{.processIdentifier = editor});
+  const SimPopUpMenuRecord* menu = desktop.userInterface().popUpMenuRecord();
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(menu->title, "Clipboard history");
+  EXPECT_EQ(menu->location, (Point{321, 654}));
+  desktop.bringToFront("com.example.other");
+  desktop.journal().clear();
+  ASSERT_EQ(desktop.userInterface().choosePopUpMenuItem(2), MenuChoice::Chosen);
+
+  const std::string activation = "activate " + std::to_string(editor) + " options 1";
+  const auto activated = [&] {
+    const auto journal = desktop.journal().entries();
+    return std::find(journal.begin(), journal.end(), activation) != journal.end();
+  };
+  const Duration justBefore{0.01};
+  desktop.textField().takeDeliveredEvents();
+  desktop.advance(ClipboardHistory::activationDelay - justBefore);
+  EXPECT_FALSE(activated());
+  desktop.advance(justBefore);
+  EXPECT_TRUE(activated());
+  desktop.advance(ClipboardHistory::pasteDelay - justBefore);
+  EXPECT_TRUE(desktop.textField().takeDeliveredEvents().empty());
+  desktop.advance(justBefore);
+  EXPECT_EQ(desktop.textField().takeDeliveredEvents().size(), 2u);
+}
+
+TEST_F(ClipboardHistoryTest, ATextTheStoreCannotHoldIsLeftOutAndTheRestIsStillStored) {
+  history.start();
+  copy("before");
+  const std::string withNul("nul\0inside", 10);
+  copy(withNul);
+  copy("after");
+  EXPECT_EQ(history.entries(), (std::vector<std::string>{"after", withNul, "before"}));
+  EXPECT_EQ(stored(), PropertyValue(array({"after", "before"})));
+  const auto lines = desktop.log().takeNewLines();
+  const auto mentionsNul = [](const std::string& line) {
+    return line.find("NUL character") != std::string::npos;
+  };
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(), mentionsNul), 1);
+  for (const std::string& line : lines) {
+    EXPECT_EQ(line.find("inside"), std::string::npos) << "no copied text in the log";
+  }
+
+  ClipboardHistory relaunched{
+      {desktop.pasteboard(), DefaultsDomain(desktop.defaults(), std::string(domain)),
+       desktop.runLoop(), desktop.runLoop().backgroundQueue(), desktop.workspace(),
+       desktop.userInterface(), desktop.eventTaps(), desktop.localization(), desktop.log()}};
+  relaunched.start();
+  EXPECT_EQ(relaunched.entries(), (std::vector<std::string>{"after", "before"}));
+}
+
+TEST_F(ClipboardHistoryTest, WhatTheProductPutsOnThePasteboardItselfIsNotRecorded) {
+  history.start();
+  copy("users own");
+  copy("newest");
+  desktop.pasteboard().setOwnString("a text the product shows for a moment");
+  desktop.advance(ClipboardHistory::pollInterval);
+  EXPECT_EQ(history.entries(), (std::vector<std::string>{"newest", "users own"}));
+
+  // Borrowing the pasteboard across polls: emptied, the selection copied
+  // into it by the other application, the converted text pasted, and what
+  // the user had there put back.
+  const std::vector<PasteboardItem> saved = desktop.pasteboard().items();
+  {
+    Pasteboard::OwnUse borrowed = desktop.pasteboard().holdForOwnUse();
+    desktop.pasteboard().setString("");
+    desktop.advance(ClipboardHistory::pollInterval);
+    desktop.pasteboard().setString("selected words");
+    desktop.advance(ClipboardHistory::pollInterval);
+    desktop.pasteboard().setString("converted words");
+    desktop.advance(ClipboardHistory::pollInterval);
+    desktop.pasteboard().clearContents();
+    desktop.pasteboard().writeItems(saved);
+  }
+  desktop.advance(ClipboardHistory::pollInterval);
+  EXPECT_EQ(history.entries(), (std::vector<std::string>{"newest", "users own"}));
+
+  // The user's next copy is recorded as ever.
+  copy("users own");
+  EXPECT_EQ(history.entries(), (std::vector<std::string>{"users own", "newest"}));
+}
+
+TEST_F(ClipboardHistoryTest, AHugeTextIsKeptWholeOnlyWhileOnThePasteboard) {
+  history.start();
+  std::string huge;
+  while (huge.size() < 3 * ClipboardHistory::maxStoredBytes) {
+    huge += "жук ";
+  }
+  copy(huge);
+  ASSERT_EQ(history.entries().size(), 1u);
+  const std::string kept = history.entries().front();
+  EXPECT_LE(kept.size(), ClipboardHistory::maxStoredBytes);
+  EXPECT_GE(kept.size() + 3, ClipboardHistory::maxStoredBytes);
+  EXPECT_TRUE(huge.starts_with(kept));
+  EXPECT_EQ(stored(), PropertyValue(array({kept})));
+  const auto items = ClipboardHistory::popupItems(history.entries(), desktop.localization());
+  EXPECT_TRUE(items[0].title.ends_with("… (first 1 MB)"));
+  EXPECT_EQ(ClipboardHistory::popupItems({"short"}, desktop.localization())[0].title, "1.  short");
+
+  // Still on the pasteboard: picking it pastes the whole text.
+  pick(1);
+  EXPECT_EQ(desktop.pasteboard().string(), huge);
+  copy("something else");
+  pick(2);
+  EXPECT_EQ(desktop.pasteboard().string(), kept);
+  desktop.advance(ClipboardHistory::pollInterval);
+  EXPECT_EQ(history.entries().front(), "something else");
+}
+
+// Tasks run only when the test says so, as a busy disk would.
+class HeldBackgroundQueue final : public BackgroundQueue {
+public:
+  void async(Task task) override { tasks.push_back(std::move(task)); }
+  void runAll() {
+    while (!tasks.empty()) {
+      Task task = std::move(tasks.front());
+      tasks.pop_front();
+      task();
+    }
+  }
+  std::deque<Task> tasks;
+};
+
+TEST_F(ClipboardHistoryTest, WritesHappenOffTheCopyAreCoalescedAndAreNotLostAtExit) {
+  HeldBackgroundQueue disk;
+  auto writer = std::make_unique<ClipboardHistory>(ClipboardHistory::Dependencies{
+      desktop.pasteboard(), DefaultsDomain(desktop.defaults(), std::string(domain)),
+      desktop.runLoop(), disk, desktop.workspace(), desktop.userInterface(), desktop.eventTaps(),
+      desktop.localization(), desktop.log()});
+  writer->start();
+  copy("one");
+  EXPECT_FALSE(stored().has_value()) << "the copy does not wait for the store";
+  copy("two");
+  copy("three");
+  EXPECT_EQ(disk.tasks.size(), 1u);
+  disk.runAll();
+  EXPECT_EQ(stored(), PropertyValue(array({"three", "two", "one"})));
+
+  copy("four");
+  writer->clearHistory();
+  copy("five");
+  writer.reset();
+  EXPECT_EQ(stored(), PropertyValue(array({"five"})));
+  disk.runAll();
+  EXPECT_EQ(stored(), PropertyValue(array({"five"}))) << "a late task writes nothing older";
 }
 
 } // namespace

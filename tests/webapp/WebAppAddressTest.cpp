@@ -16,6 +16,29 @@ TEST(WebAppAddressTest, NormalisesWhatTheUserTyped) {
   }
 }
 
+TEST(WebAppAddressTest, OnlyASchemeAtTheStartMakesAnAddressAbsolute) {
+  EXPECT_EQ(normalizeAddress("example.com/login?next=https://example.com/home"),
+            "https://example.com/login?next=https://example.com/home");
+  EXPECT_EQ(normalizeAddress("example.com/?a=b://c"), "https://example.com/?a=b://c");
+  EXPECT_EQ(normalizeAddress("HTTP://example.com"), "HTTP://example.com");
+  EXPECT_EQ(normalizeAddress("svn+ssh://host/repo"), "svn+ssh://host/repo");
+}
+
+TEST(WebAppAddressTest, InternationalHostsBecomeTheirAsciiForm) {
+  EXPECT_EQ(normalizeAddress("https://пример.рф"), "https://xn--e1afmkfd.xn--p1ai");
+  EXPECT_EQ(normalizeAddress("exämple.com/straße?q=ж"),
+            "https://xn--exmple-cua.com/stra%C3%9Fe?q=%D0%B6");
+  EXPECT_EQ(normalizeAddress("https://user@почта.рф:8443/"),
+            "https://user@xn--80a1acny.xn--p1ai:8443/");
+  // Upper case and full-width forms are mapped the way browsers map them.
+  EXPECT_EQ(normalizeAddress("https://ПРИМЕР.рф"), "https://xn--e1afmkfd.xn--p1ai");
+  // A host with no valid form stays refused.
+  EXPECT_EQ(normalizeAddress("https://a\u200Db.рф"), std::nullopt);
+  EXPECT_EQ(normalizeAddress("https://ex ämple.com"), std::nullopt);
+  // The name reads as the user wrote the host.
+  EXPECT_EQ(webAppName("", "https://www.xn--e1afmkfd.xn--p1ai/"), "пример.рф");
+}
+
 TEST(WebAppAddressTest, NameFallsBackToTheHostWithoutEveryWww) {
   EXPECT_EQ(webAppName("", "https://example.com"), "example.com");
   EXPECT_EQ(webAppName("  ", "https://www.example.com/x"), "example.com");
@@ -23,6 +46,9 @@ TEST(WebAppAddressTest, NameFallsBackToTheHostWithoutEveryWww) {
   EXPECT_EQ(webAppName("", "https://mail.www.example.com"), "mail.example.com");
   EXPECT_EQ(webAppName("", "https://user@www.example.com:8443/"), "example.com");
   EXPECT_EQ(webAppName("", "mailto://"), "Web App");
+  // Nothing left of the host is no name either.
+  EXPECT_EQ(webAppName("", "https://www./"), "Web App");
+  EXPECT_EQ(webAppName("", "https://www.www./"), "Web App");
   // A typed name is kept, only trimmed.
   EXPECT_EQ(webAppName(" www.My App ", "https://example.com"), "www.My App");
 }

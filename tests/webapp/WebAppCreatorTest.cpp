@@ -1,5 +1,6 @@
 #include "webapp/WebAppCreator.h"
 
+#include "platform/shared/PlistDefaults.h"
 #include "platform/shared/PropertyListCodec.h"
 #include "platform/sim/LoopbackHttpServer.h"
 #include "platform/sim/SimDesktop.h"
@@ -150,6 +151,69 @@ TEST_F(WebAppCreatorTest, AFailedSignatureEndsTheBuildAndCleansUp) {
   EXPECT_TRUE(std::filesystem::is_empty(systemApplications()));
 }
 
+TEST_F(WebAppCreatorTest, NamesThatSanitiseAlikeGetTheirOwnIdentifiers) {
+  const auto identifierOf = [this](const std::filesystem::path& bundle) {
+    return infoOf(bundle).at("CFBundleIdentifier").asString().value_or("");
+  };
+  const auto first = creator.createBundle("https://a.example", "Work Mail");
+  const auto second = creator.createBundle("https://b.example", "Work-Mail");
+  const auto third = creator.createBundle("https://c.example", "Work:Mail");
+  EXPECT_EQ(identifierOf(first), "com.quillon.webapp.work_mail");
+  EXPECT_EQ(identifierOf(second), "com.quillon.webapp.work_mail-2");
+  EXPECT_EQ(identifierOf(third), "com.quillon.webapp.work_mail-3");
+  EXPECT_EQ(identifierOf(creator.createBundle("https://d.example", "!!!")),
+            "com.quillon.webapp.webapp");
+  EXPECT_EQ(identifierOf(creator.createBundle("https://e.example", "???")),
+            "com.quillon.webapp.webapp-2");
+  EXPECT_EQ(identifierOf(creator.createBundle("https://f.example", "Почта")),
+            "com.quillon.webapp.почта");
+  // A user's own copy counts too.
+  desktop.appleScript().answerNextAdminPrompt(SimAppleScript::AdminAnswer::Deny);
+  EXPECT_EQ(identifierOf(creator.createBundle("https://g.example", "почта")),
+            "com.quillon.webapp.почта-2");
+
+  // Building an app again replaces it and keeps its settings' identifier.
+  EXPECT_EQ(identifierOf(creator.createBundle("https://b2.example", "Work-Mail")),
+            "com.quillon.webapp.work_mail-2");
+  EXPECT_EQ(identifierOf(first), "com.quillon.webapp.work_mail");
+}
+
+TEST_F(WebAppCreatorTest, LongNamesGetIdentifiersTheDefaultsStoreAccepts) {
+  std::string longName;
+  for (int letter = 0; letter < 120; ++letter) {
+    longName += "ж";
+  }
+  const auto identifierOf = [this](const std::filesystem::path& bundle) {
+    return infoOf(bundle).at("CFBundleIdentifier").asString().value_or("");
+  };
+  const std::string one = identifierOf(creator.createBundle("https://a.example", longName + "а"));
+  const std::string other = identifierOf(creator.createBundle("https://b.example", longName + "б"));
+  for (const std::string& identifier : {one, other}) {
+    EXPECT_LE(identifier.size() + std::string_view("-99").size(), 200u) << identifier;
+    EXPECT_TRUE(identifier.starts_with("com.quillon.webapp.жжжж")) << identifier;
+    EXPECT_TRUE(isSafeDefaultsDomainName(identifier)) << identifier;
+  }
+  EXPECT_NE(one, other);
+  // The stored settings of such an app stay put.
+  EXPECT_TRUE(desktop.defaults().set(one, "QuillonWebAppPageZoom", 1.5));
+  EXPECT_EQ(desktop.defaults().object(one, "QuillonWebAppPageZoom"), PropertyValue(1.5));
+  // Names that fit are left alone.
+  EXPECT_EQ(identifierOf(creator.createBundle("https://c.example", std::string(90, 'm'))),
+            "com.quillon.webapp." + std::string(90, 'm'));
+}
+
+TEST_F(WebAppCreatorTest, UsageDescriptionsFollowTheUsersFirstLanguage) {
+  desktop.localization().setPreferredLanguages({"ru-RU", "en"});
+  const auto russian = infoOf(creator.createBundle("https://a.example", "Русский"));
+  EXPECT_EQ(russian.at("NSCameraUsageDescription"),
+            PropertyValue("Веб-страница, открытая в этом веб-приложении, запрашивает доступ к "
+                          "камере."));
+  desktop.localization().setPreferredLanguages({"de", "ru"});
+  const auto german = infoOf(creator.createBundle("https://b.example", "Deutsch"));
+  EXPECT_EQ(german.at("NSCameraUsageDescription"),
+            PropertyValue("A web page in this web app is requesting camera access."));
+}
+
 // The whole flow from the menu: the prompt answered, the build, the report.
 class WebAppFlowTest : public WebAppCreatorTest {
 protected:
@@ -178,17 +242,44 @@ TEST_F(WebAppFlowTest, ACreatedAppIsRevealedAndOpened) {
   EXPECT_EQ(alerts[0].initialField, 0u);
 }
 
-TEST_F(WebAppFlowTest, CancelledOrUnusablePromptsEndSilently) {
+TEST_F(WebAppFlowTest, CancelledOrEmptyPromptsEndSilentlyAndBadAddressesSaySo) {
   answerPrompt("Cancel", {"example.com", "X"});
   answerPrompt("Create", {"https://", "X"});
-  answerPrompt("Create", {"exa mple.com", "X"});
+  answerPrompt("Create", {" \t", "X"});
   for (int attempt = 0; attempt < 3; ++attempt) {
     creator.promptAndCreate();
     EXPECT_FALSE(creator.isCreating());
     desktop.runUntilIdle();
   }
   EXPECT_EQ(desktop.alerts().takeShown().size(), 3u);
+
+  for (const char* unusable : {"exa mple.com", "https://exa mple.рф", "https://a\u200Db.рф"}) {
+    answerPrompt("Create", {unusable, "X"});
+    creator.promptAndCreate();
+    desktop.runUntilIdle();
+    const auto alerts = desktop.alerts().takeShown();
+    ASSERT_EQ(alerts.size(), 2u) << unusable;
+    EXPECT_EQ(alerts[1].messageText, "Couldn't create web app");
+    EXPECT_EQ(alerts[1].informativeText, "The address is not a valid web address.");
+  }
   EXPECT_TRUE(desktop.appleScript().adminPrompts().empty());
+}
+
+TEST_F(WebAppFlowTest, InternationalAndEmptyHostsStillMakeAWorkingApp) {
+  answerPrompt("Create", {"пример.рф", ""});
+  creator.promptAndCreate();
+  desktop.runUntilIdle();
+  const auto international = systemApplications() / "пример.рф.app";
+  ASSERT_TRUE(std::filesystem::exists(international));
+  EXPECT_EQ(infoOf(international).at("QuillonWebAppURL"),
+            PropertyValue("https://xn--e1afmkfd.xn--p1ai"));
+
+  answerPrompt("Create", {"https://www./", ""});
+  creator.promptAndCreate();
+  desktop.runUntilIdle();
+  EXPECT_TRUE(std::filesystem::exists(systemApplications() / "Web App.app" / "Contents" / "MacOS" /
+                                      "Web_App"));
+  EXPECT_FALSE(std::filesystem::exists(systemApplications() / ".app"));
 }
 
 TEST_F(WebAppFlowTest, ASecondRequestWhileBuildingIsTurnedAway) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 namespace quillon {
@@ -106,6 +107,23 @@ TEST_F(WebAppDelegateTest, WithoutARuleListTheToggleOnlyStoresTheChoice) {
   EXPECT_EQ(view().reloadCount, 0);
 }
 
+TEST_F(WebAppDelegateTest, ARuleListThatFailsToCompileLeavesThePageUnblockedAndLogged) {
+  desktop.webViews().store().failNextCompile("rule 3: bad regex");
+  launch();
+  EXPECT_TRUE(desktop.log().contains("Quillon webapp: adblock compile failed: rule 3: bad regex"));
+  EXPECT_TRUE(view().ruleLists.empty());
+  EXPECT_EQ(view().loads, std::vector<std::string>{"https://mail.example.com/inbox"});
+  delegate->toggleAdBlock();
+  EXPECT_EQ(stored("QuillonWebAppBlockAds"), PropertyValue(false));
+  EXPECT_EQ(view().reloadCount, 0);
+  // The next launch compiles again and blocks as chosen.
+  delegate.reset();
+  desktop.defaults().set(domain, "QuillonWebAppBlockAds", true);
+  launch();
+  EXPECT_EQ(desktop.webViews().store().compileCount(), 2);
+  EXPECT_EQ(view().ruleLists, std::vector<std::string>{"QuillonAdBlock-v1"});
+}
+
 TEST_F(WebAppDelegateTest, ZoomIsClampedStoredAndRestored) {
   desktop.defaults().set(domain, "QuillonWebAppPageZoom", 5.0);
   launch();
@@ -142,13 +160,20 @@ TEST_F(WebAppDelegateTest, ClearingAsksFirstAndReloadsOnlyAfterClear) {
   delegate->clearCookies();
   desktop.runUntilIdle();
   ASSERT_EQ(view().dataRemovals.size(), 1u);
-  EXPECT_EQ(view().dataRemovals[0], WebAppDelegate::cookieDataTypes());
+  EXPECT_EQ(view().dataRemovals[0],
+            (std::set<WebsiteDataType>{
+                WebsiteDataType::Cookies, WebsiteDataType::LocalStorage,
+                WebsiteDataType::SessionStorage, WebsiteDataType::IndexedDBDatabases,
+                WebsiteDataType::WebSQLDatabases, WebsiteDataType::ServiceWorkerRegistrations}));
   EXPECT_EQ(view().reloadCount, 1);
 
   desktop.alerts().scriptAnswer({"Clear", std::nullopt});
   EXPECT_TRUE(desktop.appWindows().chooseMainMenuAction("clearBrowsingHistory"));
   desktop.runUntilIdle();
-  EXPECT_EQ(view().dataRemovals.back(), WebAppDelegate::historyDataTypes());
+  EXPECT_EQ(view().dataRemovals.back(),
+            (std::set<WebsiteDataType>{WebsiteDataType::DiskCache, WebsiteDataType::MemoryCache,
+                                       WebsiteDataType::OfflineWebApplicationCache,
+                                       WebsiteDataType::FetchCache}));
   const auto alerts = desktop.alerts().takeShown();
   ASSERT_EQ(alerts.size(), 3u);
   EXPECT_EQ(alerts[0].messageText, "Clear cookies and site data?");
@@ -238,6 +263,43 @@ TEST_F(WebAppWithoutNamesTest, TheWindowIsTitledWithTheHost) {
   launch();
   EXPECT_EQ(desktop.appWindows().lastWindow()->title, "www.example.org");
   EXPECT_EQ(desktop.appWindows().mainMenu()[0].items.back().title, "Quit www.example.org");
+}
+
+// An identifier the defaults store refuses as a domain name, as web apps
+// with very long names were once given.
+class WebAppWithRefusedDomainTest : public WebAppDelegateTest {
+protected:
+  WebAppWithRefusedDomainTest()
+      : WebAppDelegateTest({{"QuillonWebAppURL", "https://mail.example.com/"},
+                            {"CFBundleIdentifier", "com.quillon.webapp." + std::string(200, 'x')},
+                            {"CFBundleName", "Mail"}}) {}
+};
+
+bool blockAdsChecked(const SimAppWindows& windows) {
+  for (const MainMenu& menu : windows.mainMenu()) {
+    for (const MainMenuItem& item : menu.items) {
+      if (item.action == "toggleAdBlock") {
+        return item.checked;
+      }
+    }
+  }
+  return false;
+}
+
+TEST_F(WebAppWithRefusedDomainTest, TheBlockingToggleFollowsTheViewEvenWhenNothingIsStored) {
+  launch();
+  ASSERT_EQ(view().ruleLists, std::vector<std::string>{"QuillonAdBlock-v1"});
+  delegate->toggleAdBlock();
+  EXPECT_TRUE(view().ruleLists.empty());
+  EXPECT_FALSE(blockAdsChecked(desktop.appWindows()));
+  delegate->toggleAdBlock();
+  EXPECT_EQ(view().ruleLists, std::vector<std::string>{"QuillonAdBlock-v1"});
+  EXPECT_TRUE(blockAdsChecked(desktop.appWindows()));
+  EXPECT_TRUE(delegate->isAdBlockEnabled());
+  const auto lines = desktop.log().lines();
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.starts_with("Quillon webapp: could not store QuillonWebAppBlockAds");
+  }));
 }
 
 class WebAppWithoutAddressTest : public WebAppDelegateTest {

@@ -4,6 +4,7 @@
 #include "platform/shared/IcnsFile.h"
 #include "platform/sim/LoopbackHttpServer.h"
 #include "platform/sim/SimDesktop.h"
+#include "support/HostileImages.h"
 
 #include <gtest/gtest.h>
 
@@ -159,6 +160,69 @@ TEST_F(WebAppIconTest, HostileServersCostNoMoreThanTheTimeOutAndTheCap) {
   EXPECT_EQ(icon.downloadWithTimeout("http://example.com/missing", 5), std::nullopt);
   EXPECT_EQ(icon.downloadWithTimeout("http://example.com/ok", 5),
             (std::vector<std::uint8_t>{'f', 'i', 'n', 'e'}));
+}
+
+std::span<const std::uint8_t> bytesOf(const std::string& text) {
+  return {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()};
+}
+
+TEST_F(WebAppIconTest, ImagesDeclaringHugeSizesOrOtherFormatsAreRefusedUndecoded) {
+  const ImageDecoder& decoder = desktop.platform().imageDecoder;
+  constexpr int side = 1024;
+  EXPECT_EQ(testimages::truncatedHugePng().size(), 473u);
+  EXPECT_EQ(testimages::hugeGif().size(), 285u);
+  for (const std::string& hostile :
+       {testimages::hugeGif(), testimages::truncatedHugePng(), testimages::svgServedAsPng(),
+        testimages::greyPng(2049, 2049), std::string("GIF87")}) {
+    EXPECT_EQ(decoder.decode(bytesOf(hostile), side), std::nullopt) << hostile.substr(0, 6);
+  }
+  // Within the budget a large picture still comes back, scaled to the side.
+  const auto large = decoder.decode(bytesOf(testimages::greyPng(2048, 2048)), side);
+  ASSERT_TRUE(large);
+  EXPECT_EQ(large->width, side);
+  const auto small = decoder.decode(bytesOf(testimages::greyPng(4, 3)), side);
+  ASSERT_TRUE(small);
+  EXPECT_EQ(small->width, 4);
+  EXPECT_EQ(small->height, 3);
+
+  // The search moves past every one of them.
+  site.set("/apple-touch-icon-180x180.png", {200, testimages::hugeGif(), Reply::Kind::Normal});
+  site.set("/apple-touch-icon-precomposed.png",
+           {200, testimages::truncatedHugePng(), Reply::Kind::Normal});
+  site.set("/apple-touch-icon.png", {200, testimages::greyPng(2049, 2049), Reply::Kind::Normal});
+  site.set("/favicon.png", {200, testimages::svgServedAsPng(), Reply::Kind::Normal});
+  site.set("/favicon.ico", {200, noisyPng(32, 32), Reply::Kind::Normal});
+  EXPECT_TRUE(icon.downloadAndAttachIcon("https://example.com/", resources));
+  EXPECT_EQ(iconLog().back(),
+            "Quillon webapp: icon installed from https://example.com/favicon.ico");
+}
+
+TEST_F(WebAppIconTest, ARealImageCountsFromTwoHundredAndOneBytesAndAToolFailureMovesOn) {
+  EXPECT_EQ(testimages::pngOfExactSize(200).size(), 200u);
+  ASSERT_TRUE(desktop.platform().imageDecoder.decode(bytesOf(testimages::pngOfExactSize(200)), 16));
+  site.set("/apple-touch-icon-180x180.png",
+           {200, testimages::pngOfExactSize(200), Reply::Kind::Normal});
+  site.set("/apple-touch-icon-precomposed.png",
+           {200, testimages::pngOfExactSize(201), Reply::Kind::Normal});
+  site.set("/apple-touch-icon.png", {200, noisyPng(32, 32), Reply::Kind::Normal});
+  // The first image that decodes fails in the icon tool; the next one is used.
+  desktop.processes().scriptNextResult("/usr/bin/iconutil", {1, "", "iconutil: bad", nullptr});
+  EXPECT_TRUE(icon.downloadAndAttachIcon("https://example.com/", resources));
+  EXPECT_EQ(iconLog(),
+            (std::vector<std::string>{
+                "Quillon webapp: trying icon https://example.com/apple-touch-icon-180x180.png",
+                "Quillon webapp: trying icon "
+                "https://example.com/apple-touch-icon-precomposed.png",
+                "Quillon webapp: trying icon https://example.com/apple-touch-icon.png",
+                "Quillon webapp: icon installed from https://example.com/apple-touch-icon.png",
+            }));
+
+  // Alone, the 201-byte image is enough.
+  std::filesystem::remove(resources / "AppIcon.icns");
+  site.set("/apple-touch-icon.png", {404, "", Reply::Kind::Normal});
+  EXPECT_TRUE(icon.downloadAndAttachIcon("https://example.com/", resources));
+  EXPECT_EQ(iconLog().back(), "Quillon webapp: icon installed from "
+                              "https://example.com/apple-touch-icon-precomposed.png");
 }
 
 TEST(CurlHttpTest, StopsABodyAtItsCap) {

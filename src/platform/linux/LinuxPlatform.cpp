@@ -29,6 +29,7 @@
 #include "platform/linux/XdgBaseDirectories.h"
 #include "platform/shared/CurlHttp.h"
 #include "platform/shared/FileBundle.h"
+#include "platform/shared/LocaleLanguages.h"
 #include "platform/shared/PixbufImageDecoder.h"
 #include "platform/shared/PlistDefaults.h"
 #include "platform/shared/PosixExtendedAttributes.h"
@@ -142,7 +143,10 @@ struct LinuxPlatform::Services {
                                 webViews,
                                 deviceAuthorization,
                                 wheelDirection,
-                                liveServices} {}
+                                liveServices} {
+    localization.setPreferredLanguages(
+        preferredLanguagesFromEnvironment([](const char* name) { return std::getenv(name); }));
+  }
 
   MonotonicClock clock;
   LinuxMainQueue mainQueue;

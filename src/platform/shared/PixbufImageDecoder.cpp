@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <gdk-pixbuf/gdk-pixbuf.h>
 #include <memory>
 #include <string_view>
@@ -10,31 +11,59 @@ namespace quillon {
 
 namespace {
 
-constexpr std::array<std::string_view, 4> iconFormats{"png", "jpeg", "gif", "ico"};
+// The formats icons come in, each known by how its files begin, with the
+// name of gdk-pixbuf's loader for it. Nothing else reaches a loader: the
+// others (SVG above all) can cost far more than an icon is worth.
+struct IconFormat {
+  std::string_view signature;
+  const char* loader;
+};
+constexpr std::array<IconFormat, 5> iconFormats{{
+    {"\x89PNG\r\n\x1A\n", "png"},
+    {"\xFF\xD8\xFF", "jpeg"},
+    {"GIF87a", "gif"},
+    {"GIF89a", "gif"},
+    {std::string_view("\0\0\1\0", 4), "ico"},
+}};
+
+// Loaders allocate the whole declared picture before scaling it down, so
+// a few hundred bytes declaring a huge picture would cost gigabytes. No
+// site icon comes near this.
+constexpr std::int64_t maxDeclaredPixels = 2048 * 2048;
 
 struct ObjectDeleter {
   void operator()(void* object) const { g_object_unref(object); }
 };
 
-// Scales a picture larger than the limit down before its pixels are
-// allocated: the loader asks this once it knows the size.
-void limitSize(GdkPixbufLoader* loader, int width, int height, gpointer context) {
-  const int maximumSide = *static_cast<const int*>(context);
-  if (width > maximumSide || height > maximumSide) {
-    gdk_pixbuf_loader_set_size(loader, std::min(width, maximumSide), std::min(height, maximumSide));
+const char* sniffedLoader(std::span<const std::uint8_t> bytes) {
+  const std::string_view start(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  for (const IconFormat& format : iconFormats) {
+    if (start.starts_with(format.signature)) {
+      return format.loader;
+    }
   }
+  return nullptr;
 }
 
-bool isIconFormat(GdkPixbufLoader* loader) {
-  GdkPixbufFormat* format = gdk_pixbuf_loader_get_format(loader);
-  if (format == nullptr) {
-    return false;
+struct SizeLimits {
+  int maximumSide = 0;
+  bool refused = false;
+};
+
+// Runs once the loader knows the declared size and before it allocates the
+// pixels. A zero size makes every icon loader give up at once; a picture
+// larger than the side limit is scaled down as it is read.
+void limitSize(GdkPixbufLoader* loader, int width, int height, gpointer context) {
+  auto& limits = *static_cast<SizeLimits*>(context);
+  if (width <= 0 || height <= 0 || static_cast<std::int64_t>(width) * height > maxDeclaredPixels) {
+    limits.refused = true;
+    gdk_pixbuf_loader_set_size(loader, 0, 0);
+    return;
   }
-  gchar* name = gdk_pixbuf_format_get_name(format);
-  const bool known = name != nullptr && std::find(iconFormats.begin(), iconFormats.end(),
-                                                  std::string_view(name)) != iconFormats.end();
-  g_free(name);
-  return known;
+  if (width > limits.maximumSide || height > limits.maximumSide) {
+    gdk_pixbuf_loader_set_size(loader, std::min(width, limits.maximumSide),
+                               std::min(height, limits.maximumSide));
+  }
 }
 
 // gdk-pixbuf keeps RGBA bytes unpremultiplied; Cairo wants premultiplied
@@ -69,17 +98,23 @@ DecodedImage toPremultipliedArgb(GdkPixbuf* pixbuf) {
 
 std::optional<DecodedImage> PixbufImageDecoder::decode(std::span<const std::uint8_t> bytes,
                                                        int maximumSide) const {
-  if (bytes.empty() || maximumSide <= 0) {
+  const char* loaderName = sniffedLoader(bytes);
+  if (loaderName == nullptr || maximumSide <= 0) {
     return std::nullopt;
   }
-  const std::unique_ptr<GdkPixbufLoader, ObjectDeleter> loader(gdk_pixbuf_loader_new());
-  g_signal_connect(loader.get(), "size-prepared", G_CALLBACK(limitSize), &maximumSide);
+  const std::unique_ptr<GdkPixbufLoader, ObjectDeleter> loader(
+      gdk_pixbuf_loader_new_with_type(loaderName, nullptr));
+  if (!loader) {
+    return std::nullopt;
+  }
+  SizeLimits limits{maximumSide, false};
+  g_signal_connect(loader.get(), "size-prepared", G_CALLBACK(limitSize), &limits);
   const bool written =
       gdk_pixbuf_loader_write(loader.get(), bytes.data(), bytes.size(), nullptr) != 0;
   // Closing is needed even after a failed write, or the loader complains
   // when it is freed.
   const bool closed = gdk_pixbuf_loader_close(loader.get(), nullptr) != 0;
-  if (!written || !closed || !isIconFormat(loader.get())) {
+  if (!written || !closed || limits.refused) {
     return std::nullopt;
   }
   GdkPixbuf* pixbuf = gdk_pixbuf_loader_get_pixbuf(loader.get());

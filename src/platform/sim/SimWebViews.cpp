@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <utility>
 
 namespace quillon {
 
@@ -114,6 +115,11 @@ void SimContentRuleListStore::compile(
     std::function<void(RuleListPointer, std::string error)> answer) {
   journal_.record("rule list compile " + std::string(identifier));
   ++compileCount_;
+  if (auto error = std::exchange(nextCompileError_, std::nullopt)) {
+    answers_.async(
+        [answer = std::move(answer), error = std::move(*error)] { answer(nullptr, error); });
+    return;
+  }
   const nlohmann::json rules = nlohmann::json::parse(rulesJson, nullptr, false);
   if (!isRuleArray(rules)) {
     answers_.async([answer = std::move(answer)] {

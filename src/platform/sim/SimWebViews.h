@@ -7,6 +7,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -46,6 +47,9 @@ public:
   int compileCount() const { return compileCount_; }
   bool contains(std::string_view identifier) const { return lists_.contains(identifier); }
   void removeAll() { lists_.clear(); }
+  // The next compilation fails with this error, as a system whose content
+  // blocker refuses the rules would.
+  void failNextCompile(std::string error) { nextCompileError_ = std::move(error); }
   // The JSON a list was compiled from.
   std::string source(std::string_view identifier) const;
 
@@ -54,6 +58,7 @@ private:
   SimJournal& journal_;
   std::map<std::string, std::pair<RuleListPointer, std::string>, std::less<>> lists_;
   int compileCount_ = 0;
+  std::optional<std::string> nextCompileError_;
 };
 
 class SimWebViews final : public WebViews {
