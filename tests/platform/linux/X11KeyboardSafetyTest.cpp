@@ -32,7 +32,6 @@ protected:
   bool coreKeyboardHoldsNothing() {
     return X11Session::waitUntil([] { return session_->coreKeysDown().empty(); }, 3s);
   }
-
 };
 
 TEST_F(X11KeyboardSafetyTest, ASwallowedPressTakesItsRepeatsAndItsReleaseWithIt) {
@@ -207,6 +206,15 @@ TEST_F(X11KeyboardSafetyTest, ACorrectionTypedThroughSpareKeysReachesASlowWindow
     window_->setEventDelay(0ms);
     std::this_thread::sleep_for(300ms);
   }
+}
+
+// Key rollover brings keys a few milliseconds apart: those that come while
+// a correction is being retyped wait behind it.
+TEST_F(X11KeyboardSafetyTest, FastTypingKeepsEveryCorrectionWhole) {
+  startProduct();
+  typist_->setKeyInterval(4ms);
+  typist_->type("ghbdtn world ghbdtn world ");
+  EXPECT_TRUE(windowReceives("привет world привет world ", 10s)) << window_->text();
 }
 
 } // namespace
