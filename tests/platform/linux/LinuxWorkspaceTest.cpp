@@ -72,5 +72,42 @@ TEST(LinuxWorkspaceTest, TheFrontmostApplicationFollowsTheActiveWindowAndEachSwi
   XCloseDisplay(other);
 }
 
+// Two windows of one application are two places to type: a switch between
+// them is heard although the frontmost application stays the same.
+TEST(LinuxWorkspaceTest, TheFocusedWindowFollowsTheActiveWindowWithinOneApplication) {
+  std::string whyNot;
+  LiveSession* session = LiveSession::shared(whyNot);
+  if (session == nullptr) {
+    GTEST_SKIP() << whyNot;
+  }
+  std::string error;
+  auto connection = X11Connection::open(session->displayName(), error);
+  ASSERT_TRUE(connection) << error;
+  connection->attachToMainLoop();
+  Display* other = XOpenDisplay(session->displayName().c_str());
+  ASSERT_NE(other, nullptr);
+  const Window first = applicationWindow(other, "Editor", getpid());
+  const Window second = applicationWindow(other, "Editor", getpid());
+  activate(other, first);
+
+  LinuxWorkspace workspace(*connection);
+  int moves = 0;
+  const Observation observation = workspace.observeFocusedWindowChanges([&] { ++moves; });
+  const auto focusedIs = [&](Window window) {
+    return LiveSession::runUntil([&] { return workspace.focusedWindow() == window; });
+  };
+  EXPECT_TRUE(focusedIs(first));
+  activate(other, second);
+  EXPECT_TRUE(focusedIs(second)) << "an earlier answer outlived the switch";
+  activate(other, first);
+  EXPECT_TRUE(focusedIs(first));
+  EXPECT_EQ(moves, 2);
+  EXPECT_EQ(workspace.frontmostApplication()->bundleIdentifier, "Editor");
+
+  XDestroyWindow(other, first);
+  XDestroyWindow(other, second);
+  XCloseDisplay(other);
+}
+
 } // namespace
 } // namespace quillon
