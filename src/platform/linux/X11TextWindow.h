@@ -28,8 +28,6 @@ public:
   ~X11TextWindow();
 
   std::string text() const;
-  // The X window's id.
-  unsigned long windowIdentifier() const { return window_; }
   void clear();
   // Key presses received, counted.
   std::size_t keyPresses() const { return keyPresses_; }

@@ -217,32 +217,5 @@ TEST_F(X11KeyboardSafetyTest, FastTypingKeepsEveryCorrectionWhole) {
   EXPECT_TRUE(windowReceives("привет world привет world ", 10s)) << window_->text();
 }
 
-// Two windows of one client, the focus moved between them by the window
-// manager without a click: a word never runs on from one into the other.
-TEST_F(X11KeyboardSafetyTest, AWordEndsWhenTheFocusMovesToAnotherWindowOfTheSameClient) {
-  startProduct();
-  auto other = X11TextWindow::open(session_->display());
-  ASSERT_TRUE(other);
-  const auto bringForward = [](X11TextWindow& window) {
-    window.takeFocus();
-    session_->setActiveWindow(window.windowIdentifier());
-    // Not a timing: the product reads the change before the next key.
-    std::this_thread::sleep_for(300ms);
-  };
-  bringForward(*window_);
-  typist_->type("abc");
-  ASSERT_TRUE(windowReceives("abc")) << window_->text();
-  bringForward(*other);
-  typist_->type("ghb");
-  ASSERT_TRUE(X11Session::waitUntil([&] { return other->text() == "ghb"; })) << other->text();
-  bringForward(*window_);
-  typist_->type("dtn ");
-  ASSERT_TRUE(X11Session::waitUntil([this] { return window_->text().ends_with(" "); }))
-      << window_->text();
-  EXPECT_EQ(window_->text().find("привет"), std::string::npos) << window_->text();
-  EXPECT_TRUE(window_->text().starts_with("abc")) << window_->text();
-  EXPECT_EQ(other->text(), "ghb");
-}
-
 } // namespace
 } // namespace quillon

@@ -5,7 +5,6 @@
 #include "platform/sim/SimLog.h"
 
 #include <X11/XKBlib.h>
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <algorithm>
 #include <cerrno>
@@ -181,18 +180,6 @@ unsigned X11Session::currentGroup() const {
   XkbGetState(display, XkbUseCoreKbd, &state);
   XCloseDisplay(display);
   return state.group;
-}
-
-void X11Session::setActiveWindow(unsigned long window) const {
-  Display* display = XOpenDisplay(display_.c_str());
-  if (display == nullptr) {
-    return;
-  }
-  const Window active = window;
-  XChangeProperty(display, DefaultRootWindow(display),
-                  XInternAtom(display, "_NET_ACTIVE_WINDOW", False), XA_WINDOW, 32, PropModeReplace,
-                  reinterpret_cast<const unsigned char*>(&active), 1);
-  XCloseDisplay(display);
 }
 
 std::optional<std::string> X11Session::clipboardText() const {

@@ -27,10 +27,6 @@ public:
 
   const std::string& display() const { return display_; }
   void setLayouts(const std::string& layouts);
-  // Names the active window as the window manager does when the user brings
-  // a window forward; openbox leaves it unset for the tests' own windows
-  // while a second master keyboard exists.
-  void setActiveWindow(unsigned long window) const;
   unsigned currentGroup() const;
   // The CLIPBOARD selection's text as any client would paste it; absent when
   // no one owns it or the owner does not answer.
