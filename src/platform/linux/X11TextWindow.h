@@ -28,6 +28,8 @@ public:
   ~X11TextWindow();
 
   std::string text() const;
+  // The X window's id, as the window manager names it.
+  unsigned long windowIdentifier() const { return window_; }
   void clear();
   // Key presses received, counted.
   std::size_t keyPresses() const { return keyPresses_; }

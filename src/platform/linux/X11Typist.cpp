@@ -100,6 +100,15 @@ void X11Typist::send(KeyCode keyCode, bool down) {
   XSync(display_, False);
 }
 
+void X11Typist::leaveFocus() {
+  const std::string keyboardName = std::string(kMasterName) + " keyboard";
+  const int keyboard = findDevice(display_, keyboardName.c_str(), XIMasterKeyboard);
+  if (keyboard >= 0) {
+    XISetFocus(display_, keyboard, None, CurrentTime);
+    XSync(display_, False);
+  }
+}
+
 // On every master keyboard: this connection's core keyboard is the typist's
 // own, while the keys the product sends on arrive through the first master.
 void X11Typist::selectGroup(unsigned group) {

@@ -34,6 +34,10 @@ public:
   // Whether the product holds the typist's keyboard now (a grabbed slave
   // floats).
   bool keyboardGrabbed() const;
+  // Takes the focus of the typist's own master keyboard off every window.
+  // A window manager unaware of a second master follows the focus events of
+  // both and loses track of which window is active.
+  void leaveFocus();
   // Locks the session's keyboard group, as a layout switcher would.
   void selectGroup(unsigned group);
   // Sends a key press and leaves it down.

@@ -217,5 +217,38 @@ TEST_F(X11KeyboardSafetyTest, FastTypingKeepsEveryCorrectionWhole) {
   EXPECT_TRUE(windowReceives("привет world привет world ", 10s)) << window_->text();
 }
 
+// Two windows of one client, the focus moved between them without a click
+// (a task bar, a window manager's shortcut): a word never runs on from one
+// window into the other.
+TEST_F(X11KeyboardSafetyTest, AWordEndsWhenTheFocusMovesToAnotherWindowOfTheSameClient) {
+  startProduct();
+  auto other = X11TextWindow::open(session_->display());
+  ASSERT_TRUE(other);
+  // The product types through the first master from here on, so the
+  // typist's own master needs no focus.
+  typist_->leaveFocus();
+  const auto bringForward = [](const X11TextWindow& window) {
+    ASSERT_TRUE(session_->activateWindow(window.windowIdentifier()));
+    // The window manager has named it: the product's notice of the change
+    // is already on its way, ahead of the next key.
+    std::this_thread::sleep_for(200ms);
+  };
+  bringForward(*window_);
+  typist_->type("abc");
+  ASSERT_TRUE(windowReceives("abc")) << window_->text();
+  bringForward(*other);
+  typist_->type("ghb");
+  ASSERT_TRUE(X11Session::waitUntil([&] { return other->text() == "ghb"; })) << other->text();
+  bringForward(*window_);
+  typist_->type("dtn ");
+  ASSERT_TRUE(X11Session::waitUntil([this] { return window_->text().ends_with(" "); }))
+      << window_->text();
+  // "dtn" alone is the rules' to judge; run on from "ghb" it would be
+  // "привет".
+  EXPECT_TRUE(window_->text().starts_with("abc")) << window_->text();
+  EXPECT_EQ(window_->text().find("привет"), std::string::npos) << window_->text();
+  EXPECT_EQ(other->text(), "ghb");
+}
+
 } // namespace
 } // namespace quillon

@@ -5,6 +5,7 @@
 #include "platform/sim/SimLog.h"
 
 #include <X11/XKBlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <algorithm>
 #include <cerrno>
@@ -180,6 +181,43 @@ unsigned X11Session::currentGroup() const {
   XkbGetState(display, XkbUseCoreKbd, &state);
   XCloseDisplay(display);
   return state.group;
+}
+
+bool X11Session::activateWindow(unsigned long window) const {
+  Display* display = XOpenDisplay(display_.c_str());
+  if (display == nullptr) {
+    return false;
+  }
+  const Atom active = XInternAtom(display, "_NET_ACTIVE_WINDOW", False);
+  constexpr long kSourcePager = 2;
+  XEvent message{};
+  message.xclient.type = ClientMessage;
+  message.xclient.window = window;
+  message.xclient.message_type = active;
+  message.xclient.format = 32;
+  message.xclient.data.l[0] = kSourcePager;
+  message.xclient.data.l[1] = CurrentTime;
+  XSendEvent(display, DefaultRootWindow(display), False,
+             SubstructureRedirectMask | SubstructureNotifyMask, &message);
+  XFlush(display);
+  const auto activeWindow = [&]() -> unsigned long {
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* data = nullptr;
+    unsigned long named = None;
+    if (XGetWindowProperty(display, DefaultRootWindow(display), active, 0, 1, False, XA_WINDOW,
+                           &type, &format, &count, &remaining, &data) == Success &&
+        data != nullptr && count == 1 && format == 32) {
+      named = *reinterpret_cast<unsigned long*>(data);
+    }
+    XFree(data);
+    return named;
+  };
+  const bool named = waitUntil([&] { return activeWindow() == window; });
+  XCloseDisplay(display);
+  return named;
 }
 
 std::optional<std::string> X11Session::clipboardText() const {

@@ -28,6 +28,9 @@ public:
   const std::string& display() const { return display_; }
   void setLayouts(const std::string& layouts);
   unsigned currentGroup() const;
+  // Asks the window manager to activate a window, as a task bar does, and
+  // tells whether it then named the window active.
+  bool activateWindow(unsigned long window) const;
   // The CLIPBOARD selection's text as any client would paste it; absent when
   // no one owns it or the owner does not answer.
   std::optional<std::string> clipboardText() const;
