@@ -12,6 +12,9 @@ packages=(
   libcurl4-openssl-dev libcairo2-dev libgdk-pixbuf-2.0-dev
   # Word lists for the layout-correction quality report in bench/.
   wamerican hunspell-ru
+  # Dictionary correction: hunspell dictionaries expanded at build time into
+  # tries the program reads.
+  hunspell-en-us hunspell-tools marisa libmarisa-dev
   # The live X11 backend, and the Xvfb desktop its tests and demo run on.
   libx11-dev libx11-xcb-dev libxi-dev libxtst-dev libxfixes-dev libxkbcommon-x11-dev libxkbregistry-dev libglib2.0-dev
   xvfb openbox x11-xkb-utils dbus

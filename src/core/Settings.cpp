@@ -25,6 +25,7 @@ constexpr std::array<KeyDescription, Settings::KeyCount> keyDescriptions{{
     {Settings::Key::autoSnapMouseDragEnabled, "autoSnapMouseDragEnabled", true},
     {Settings::Key::restoreWindowPositionsEnabled, "restoreWindowPositionsEnabled", false},
     {Settings::Key::oneCDoubleClickToF2Enabled, "oneCDoubleClickToF2Enabled", false},
+    {Settings::Key::dictionaryCorrectionEnabled, "dictionaryCorrectionEnabled", false},
 }};
 
 const KeyDescription& describe(Settings::Key key) {
@@ -83,6 +84,41 @@ bool Settings::storedValue(Key key) const {
     return defaultValue(key);
   }
   return stored->asBool().value_or(defaultValue(key));
+}
+
+std::string_view Settings::name(ListKey key) {
+  switch (key) {
+  case ListKey::autoSwitchExcludedApps:
+    return "autoSwitchExcludedApps";
+  case ListKey::autoSwitchNeverSwitch:
+    return "autoSwitchNeverSwitch";
+  }
+  return {};
+}
+
+std::vector<std::string> Settings::list(ListKey key) const {
+  std::vector<std::string> values;
+  const auto stored = defaults_.object(name(key));
+  const PropertyArray* array = stored ? stored->get<PropertyArray>() : nullptr;
+  if (array == nullptr) {
+    return values;
+  }
+  for (const PropertyValue& element : *array) {
+    if (auto text = element.asString()) {
+      values.push_back(std::move(*text));
+    }
+  }
+  return values;
+}
+
+void Settings::setList(const std::vector<std::string>& values, ListKey key) {
+  PropertyArray array;
+  array.reserve(values.size());
+  for (const std::string& value : values) {
+    array.emplace_back(value);
+  }
+  defaults_.set(name(key), std::move(array));
+  notifications_.post(ChangedNotification);
 }
 
 void Settings::set(bool value, Key key) {

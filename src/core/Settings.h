@@ -5,7 +5,9 @@
 
 #include <array>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillon {
 
@@ -31,8 +33,15 @@ public:
     autoSnapMouseDragEnabled,
     restoreWindowPositionsEnabled,
     oneCDoubleClickToF2Enabled,
+    dictionaryCorrectionEnabled,
   };
-  static constexpr std::size_t KeyCount = 13;
+  static constexpr std::size_t KeyCount = 14;
+
+  // Settings that hold a list of strings rather than a switch.
+  enum class ListKey {
+    autoSwitchExcludedApps,
+    autoSwitchNeverSwitch,
+  };
 
   static constexpr std::string_view ChangedNotification = "quillonSettingsChanged";
 
@@ -62,6 +71,14 @@ public:
   bool autoSnapMouseDragEnabled() const { return value(Key::autoSnapMouseDragEnabled); }
   bool restoreWindowPositionsEnabled() const { return value(Key::restoreWindowPositionsEnabled); }
   bool oneCDoubleClickToF2Enabled() const { return value(Key::oneCDoubleClickToF2Enabled); }
+  bool dictionaryCorrectionEnabled() const { return value(Key::dictionaryCorrectionEnabled); }
+
+  static std::string_view name(ListKey key);
+  // The stored strings in order; anything else stored (another type, or
+  // non-strings in the array) reads as nothing, and is not written back.
+  std::vector<std::string> list(ListKey key) const;
+  // Stores, then announces the change synchronously, exactly once.
+  void setList(const std::vector<std::string>& values, ListKey key);
 
   DefaultsDomain& defaults() { return defaults_; }
   NotificationCenter& notifications() { return notifications_; }

@@ -14,7 +14,7 @@ EventTap::EventTap(const Dependencies& dependencies)
       translator_(dependencies.inputSources),
       autoSwitcher_({dependencies.inputSources, translator_, dependencies.mainQueue,
                      dependencies.clock, dependencies.log, dependencies.sound,
-                     dependencies.synthesizer}),
+                     dependencies.synthesizer, dependencies.settings, dependencies.workspace}),
       selectionConverter_({translator_, dependencies.inputSources, dependencies.pasteboard,
                            dependencies.synthesizer, dependencies.mainQueue, dependencies.log}) {}
 

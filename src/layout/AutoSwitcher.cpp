@@ -63,7 +63,12 @@ const StringSet& knownWords(Bigrams::Language language) {
 } // namespace
 
 AutoSwitcher::AutoSwitcher(const Dependencies& dependencies)
-    : services_(dependencies), lastInputTime_(dependencies.clock.now()) {}
+    : services_(dependencies), lastInputTime_(dependencies.clock.now()),
+      dictionaries_(dependencies.dictionaryFolders, dependencies.log) {}
+
+std::string AutoSwitcher::applicationKey(const RunningApplication& application) {
+  return application.bundleIdentifier.value_or(application.localizedName);
+}
 
 void AutoSwitcher::clearBuffer() {
   buffer_.clear();
@@ -136,7 +141,7 @@ bool AutoSwitcher::handleKeyDown(const Event& event, KeyCode keyCode, EventFlags
     heldKeys_.push_back({keyCode, flags});
     return true;
   }
-  return judgeKey(keyCode, flags);
+  return judgeKey({keyCode, flags});
 }
 
 void AutoSwitcher::queueReplacement(Task task) {
@@ -163,13 +168,15 @@ void AutoSwitcher::replayHeldKeys() {
   while (!replacementPending() && !heldKeys_.empty()) {
     const HeldKey key = heldKeys_.front();
     heldKeys_.pop_front();
-    if (!judgeKey(key.keyCode, key.flags)) {
+    if (!judgeKey(key)) {
       services_.synthesizer.postKey(key.keyCode, key.flags);
     }
   }
 }
 
-bool AutoSwitcher::judgeKey(KeyCode keyCode, EventFlags flags) {
+bool AutoSwitcher::judgeKey(const HeldKey& key) {
+  const KeyCode keyCode = key.keyCode;
+  const EventFlags flags = key.flags;
   if (std::find(navigationKeys.begin(), navigationKeys.end(), keyCode) != navigationKeys.end()) {
     clearBuffer();
     pendingUndo_.reset();
@@ -194,8 +201,9 @@ bool AutoSwitcher::judgeKey(KeyCode keyCode, EventFlags flags) {
   lastInputTime_ = now;
 
   if (keyCode == keycode::Return || keyCode == keycode::Tab) {
-    if (!endWord(std::nullopt, *sources)) {
-      return false;
+    const WordEnd end = endWord(std::nullopt, *sources, key);
+    if (end != WordEnd::switched) {
+      return end == WordEnd::replayed;
     }
     // The key itself arrives after the retyped word. It may send the line or
     // move the focus to another field, so nothing typed before it can be
@@ -241,32 +249,212 @@ bool AutoSwitcher::judgeKey(KeyCode keyCode, EventFlags flags) {
   const bool keypad = LayoutTranslator::isKeypadKey(keyCode);
   const bool endsWord = keypad || (!letter && *character != "-" && (!alternativeIsLetter || shift));
   const bool digitInsideWord = !keypad && isAsciiDigit(*character) && !buffer_.empty();
-  if (endsWord && !digitInsideWord) {
+  // Shift+"," is "<" here and "Б" there: which one, only the whole word tells.
+  const bool tentative = endsWord && !keypad && shift && !letter && *character != "-" &&
+                         alternativeIsLetter && !key.byTheRules && lookAheadActive(*sources);
+  if (endsWord && !digitInsideWord && !tentative) {
     // Retyped after the word just as it was typed, Shift included.
     const std::string terminator =
         shift
             ? services_.translator.shiftedCharacter(keyCode, sources->current).value_or(*character)
             : *character;
-    return endWord(terminator, *sources);
+    return endWord(terminator, *sources, key) != WordEnd::delivered;
   }
 
   const bool shifted = letter && shift;
   if (shifted) {
     ++shiftedLetterCount_;
   }
-  buffer_.push_back({keyCode, *character, shifted, shift});
+  buffer_.push_back({keyCode, *character, shifted, shift, tentative});
   return false;
 }
 
-bool AutoSwitcher::endWord(const std::optional<std::string>& terminator, const Sources& sources) {
-  const bool switched = inSlashCommand_ && !buffer_.empty()
-                            ? forceFlipSlashCommand(terminator, sources.current,
-                                                    sources.alternative, sources.currentLang)
-                            : decideAndSwitch(terminator, sources.current, sources.alternative,
-                                              sources.currentLang, sources.altLang, defaultGap);
+AutoSwitcher::WordEnd AutoSwitcher::endWord(const std::optional<std::string>& terminator,
+                                            const Sources& sources, const HeldKey& endKey) {
+  const auto switchedIf = [](bool switched) {
+    return switched ? WordEnd::switched : WordEnd::delivered;
+  };
+  WordEnd end = WordEnd::delivered;
+  if (buffer_.empty() || correctionIdle()) {
+    end = WordEnd::delivered;
+  } else if (inSlashCommand_) {
+    end = switchedIf(forceFlipSlashCommand(terminator, sources.current, sources.alternative,
+                                           sources.currentLang));
+  } else if (learnedNotToSwitch()) {
+    services_.log.write("Quillon autoswitch: learned from undo, length=" +
+                        std::to_string(buffer_.size()) + " — kept");
+  } else if (const auto languages =
+                 endKey.byTheRules ? std::nullopt : dictionaryLanguages(sources)) {
+    end = decideWithDictionaries(terminator, sources, *languages, endKey);
+  } else {
+    end = switchedIf(decideAndSwitch(terminator, sources.current, sources.alternative,
+                                     sources.currentLang, sources.altLang, defaultGap));
+  }
   inSlashCommand_ = false;
   clearBuffer();
-  return switched;
+  return end;
+}
+
+bool AutoSwitcher::correctionIdle() const {
+  const auto frontmost = services_.workspace.frontmostApplication();
+  if (!frontmost) {
+    return false;
+  }
+  const auto excluded = services_.settings.list(Settings::ListKey::autoSwitchExcludedApps);
+  return std::find(excluded.begin(), excluded.end(), applicationKey(*frontmost)) != excluded.end();
+}
+
+bool AutoSwitcher::learnedNotToSwitch() const {
+  const auto learned = services_.settings.list(Settings::ListKey::autoSwitchNeverSwitch);
+  if (learned.empty()) {
+    return false;
+  }
+  std::size_t coreLength = buffer_.size();
+  while (coreLength > 0 &&
+         (buffer_[coreLength - 1].character == "." || buffer_[coreLength - 1].character == ",")) {
+    --coreLength;
+  }
+  const auto isLearned = [&](std::size_t length) {
+    return std::find(learned.begin(), learned.end(), joined(typedCharacters(0, length))) !=
+           learned.end();
+  };
+  return isLearned(buffer_.size()) || (coreLength > 0 && isLearned(coreLength));
+}
+
+void AutoSwitcher::learn(const std::string& typedWord) {
+  auto learned = services_.settings.list(Settings::ListKey::autoSwitchNeverSwitch);
+  std::erase(learned, typedWord);
+  learned.push_back(typedWord);
+  if (learned.size() > maxLearnedWords) {
+    learned.erase(learned.begin(),
+                  learned.begin() + static_cast<std::ptrdiff_t>(learned.size() - maxLearnedWords));
+  }
+  services_.settings.setList(learned, Settings::ListKey::autoSwitchNeverSwitch);
+  services_.log.write("Quillon autoswitch: learned a word not to switch (" +
+                      std::to_string(learned.size()) + " learned)");
+}
+
+std::optional<DictionaryMode::Languages> AutoSwitcher::dictionaryLanguages(const Sources& sources) {
+  if (!services_.settings.dictionaryCorrectionEnabled()) {
+    return std::nullopt;
+  }
+  dictionaries_.load();
+  const Dictionary* current = dictionaries_.dictionary(sources.currentLang);
+  const Dictionary* alternative = dictionaries_.dictionary(sources.altLang);
+  if (current == nullptr || alternative == nullptr) {
+    return std::nullopt;
+  }
+  return DictionaryMode::Languages{sources.currentLang, sources.altLang, *current, *alternative};
+}
+
+bool AutoSwitcher::lookAheadActive(const Sources& sources) {
+  return !inSlashCommand_ && dictionaryLanguages(sources) && !correctionIdle();
+}
+
+DictionaryMode::Word AutoSwitcher::describeWord(const Sources& sources) const {
+  DictionaryMode::Word word;
+  const std::size_t count = buffer_.size();
+  const std::vector<std::string> typed = typedCharacters(0, count);
+  word.anyLetter = std::any_of(buffer_.begin(), buffer_.end(),
+                               [](const BufferEntry& entry) { return isLetter(entry.character); });
+  word.acronym = looksLikeAcronym();
+  word.lastKey = buffer_.back().character;
+  word.typed = caseRestored(typed, sources.current);
+  word.typedWithoutLast = caseRestored(typedCharacters(0, count - 1), sources.current);
+  if (const Reading reading = alternativeReading(count, sources.alternative); reading.complete) {
+    word.reading = caseRestored(reading.characters, sources.alternative);
+    word.readingKeys = joined(reading.characters);
+  }
+  word.coreLength = count;
+  while (word.coreLength > 0 && (buffer_[word.coreLength - 1].character == "." ||
+                                 buffer_[word.coreLength - 1].character == ",")) {
+    --word.coreLength;
+  }
+  const std::vector<std::string> core = typedCharacters(0, word.coreLength);
+  word.typedCore = caseRestored(core, sources.current);
+  word.typedCoreKeys = joined(core);
+  if (const Reading reading = alternativeReading(word.coreLength, sources.alternative);
+      reading.complete) {
+    word.readingCore = caseRestored(reading.characters, sources.alternative);
+    word.readingCoreKeys = joined(reading.characters);
+  }
+  return word;
+}
+
+AutoSwitcher::WordEnd AutoSwitcher::decideWithDictionaries(
+    const std::optional<std::string>& terminator, const Sources& sources,
+    const DictionaryMode::Languages& languages, const HeldKey& endKey) {
+  if (std::any_of(buffer_.begin(), buffer_.end(),
+                  [](const BufferEntry& entry) { return entry.tentative; })) {
+    return endLookAhead(terminator, sources, languages, endKey);
+  }
+  const DictionaryMode::Word word = describeWord(sources);
+  switch (DictionaryMode::decide(word, languages)) {
+  case DictionaryMode::Verdict::keep:
+    services_.log.write("Quillon autoswitch: dictionaries keep length=" + lengthOf(word.typed));
+    return WordEnd::delivered;
+  case DictionaryMode::Verdict::rules:
+    return decideAndSwitch(terminator, sources.current, sources.alternative, sources.currentLang,
+                           sources.altLang, defaultGap)
+               ? WordEnd::switched
+               : WordEnd::delivered;
+  case DictionaryMode::Verdict::switchWhole:
+    services_.log.write("Quillon autoswitch: dictionary word alt length=" +
+                        lengthOf(*word.reading) + " (trailing punct as letter) — switching");
+    switchKeys(buffer_.size(), terminator, sources, joined(typedCharacters(0, buffer_.size())));
+    return WordEnd::switched;
+  case DictionaryMode::Verdict::switchCore:
+    services_.log.write("Quillon autoswitch: dictionary word alt length=" +
+                        lengthOf(*word.readingCore) + " — switching");
+    switchKeys(word.coreLength, terminator, sources, word.typedCoreKeys);
+    return WordEnd::switched;
+  }
+  return WordEnd::delivered;
+}
+
+AutoSwitcher::WordEnd AutoSwitcher::endLookAhead(const std::optional<std::string>& terminator,
+                                                 const Sources& sources,
+                                                 const DictionaryMode::Languages& languages,
+                                                 const HeldKey& endKey) {
+  const auto firstTentative = static_cast<std::size_t>(
+      std::find_if(buffer_.begin(), buffer_.end(),
+                   [](const BufferEntry& entry) { return entry.tentative; }) -
+      buffer_.begin());
+  const Reading whole = alternativeReading(buffer_.size(), sources.alternative);
+  if (whole.complete) {
+    const std::string reading = caseRestored(whole.characters, sources.alternative);
+    const bool otherWord = languages.alternativeDictionary.isWord(reading) ||
+                           DictionaryMode::inList(joined(whole.characters), sources.altLang);
+    const std::string before = caseRestored(typedCharacters(0, firstTentative), sources.current);
+    if (otherWord && !languages.currentDictionary.isWord(before)) {
+      services_.log.write("Quillon autoswitch: look-ahead word alt length=" + lengthOf(reading) +
+                          " — switching");
+      switchKeys(buffer_.size(), terminator, sources, joined(typedCharacters(0, buffer_.size())));
+      return WordEnd::switched;
+    }
+  }
+  // The rules ended the word at the shifted key: its keys, and the key
+  // that ends it now, are judged again as they were typed.
+  services_.log.write("Quillon autoswitch: look-ahead found no word — judging the keys again");
+  std::vector<HeldKey> keys;
+  for (const BufferEntry& entry : buffer_) {
+    keys.push_back({entry.keyCode, entry.shiftHeld ? flag::Shift : EventFlags{0}, true});
+  }
+  keys.push_back({endKey.keyCode, endKey.flags, true});
+  queueReplacement([this, count = buffer_.size()] { eraseCharacters(count); });
+  heldKeys_.insert(heldKeys_.begin(), keys.begin(), keys.end());
+  return WordEnd::replayed;
+}
+
+void AutoSwitcher::switchKeys(std::size_t count, const std::optional<std::string>& terminator,
+                              const Sources& sources, std::string typedWord) {
+  const Reading reading = alternativeReading(count, sources.alternative);
+  const std::string tail = joined(typedCharacters(count, buffer_.size()));
+  const std::string ending = terminator.value_or("");
+  performSwitch(buffer_.size(), sources.alternative,
+                caseRestored(reading.characters, sources.alternative) + tail + ending,
+                caseRestored(typedCharacters(0, count), sources.current) + tail + ending,
+                sources.current, std::move(typedWord));
 }
 
 bool AutoSwitcher::looksLikeAcronym() const {
@@ -361,7 +549,7 @@ bool AutoSwitcher::decideAndSwitch(const std::optional<std::string>& terminator,
       services_.log.write("Quillon autoswitch: dictionary match alt length=" + lengthOf(altWord) +
                           " (trailing punct as letter) — switching");
       performSwitch(buffer_.size(), altSource, caseRestored(whole.characters, altSource) + ending,
-                    caseRestored(typed, currentSource) + ending, currentSource);
+                    caseRestored(typed, currentSource) + ending, currentSource, joined(typed));
       return true;
     }
   }
@@ -410,7 +598,7 @@ bool AutoSwitcher::decideAndSwitch(const std::optional<std::string>& terminator,
     return false;
   }
   performSwitch(buffer_.size(), altSource, caseRestored(core.characters, altSource) + tail + ending,
-                caseRestored(coreTyped, currentSource) + tail + ending, currentSource);
+                caseRestored(coreTyped, currentSource) + tail + ending, currentSource, word);
   return true;
 }
 
@@ -444,14 +632,21 @@ void AutoSwitcher::eraseCharacters(std::size_t count) {
 void AutoSwitcher::performSwitch(std::size_t eraseCount, std::string targetSource,
                                  std::string newText, std::string oldText,
                                  std::string previousSource) {
+  performSwitch(eraseCount, std::move(targetSource), std::move(newText), std::move(oldText),
+                std::move(previousSource), std::nullopt);
+}
+
+void AutoSwitcher::performSwitch(std::size_t eraseCount, std::string targetSource,
+                                 std::string newText, std::string oldText,
+                                 std::string previousSource, std::optional<std::string> typedWord) {
   queueReplacement([this, eraseCount, targetSource = std::move(targetSource),
                     newText = std::move(newText), oldText = std::move(oldText),
-                    previousSource = std::move(previousSource)] {
+                    previousSource = std::move(previousSource), typedWord = std::move(typedWord)] {
     eraseCharacters(eraseCount);
     services_.inputSources.select(targetSource);
     services_.clock.sleep(sourceSwitchPause);
     services_.synthesizer.sendUnicodeString(newText);
-    pendingUndo_ = PendingUndo{oldText, characterCount(newText), previousSource};
+    pendingUndo_ = PendingUndo{oldText, characterCount(newText), previousSource, typedWord};
     services_.sound.play("Pop");
   });
 }
@@ -465,6 +660,9 @@ bool AutoSwitcher::consumePendingUndoIfAny() {
   PendingUndo undo = std::move(*pendingUndo_);
   pendingUndo_.reset();
   clearBuffer();
+  if (undo.typedWord) {
+    learn(*undo.typedWord);
+  }
   performUndo(std::move(undo));
   return true;
 }

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "core/Settings.h"
 #include "input/EventSynthesizer.h"
 #include "layout/Bigrams.h"
+#include "layout/DictionaryMode.h"
 #include "layout/LayoutTranslator.h"
+#include "layout/WordDictionaries.h"
 #include "platform/Clock.h"
 #include "platform/Event.h"
 #include "platform/InputSources.h"
@@ -10,8 +13,10 @@
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/Sound.h"
+#include "platform/Workspace.h"
 
 #include <deque>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +33,9 @@ struct BufferEntry {
   // Shift was held, whatever the key: retyped in either layout, the key
   // types what it types there with Shift.
   bool shiftHeld;
+  // A shifted punctuation key that types a letter in the other layout, kept
+  // in the word until its end shows which layout it was meant for.
+  bool tentative = false;
 };
 
 // What the last switch replaced, so Command+Backslash can put it back.
@@ -36,6 +44,9 @@ struct PendingUndo {
   // User-perceived characters the switch typed: what undo erases.
   std::size_t replacementLength;
   std::string originalSource;
+  // The keys of a word switched automatically, as typed: undoing that switch
+  // teaches the engine to leave the word alone.
+  std::optional<std::string> typedWord;
   friend bool operator==(const PendingUndo&, const PendingUndo&) = default;
 };
 
@@ -51,6 +62,8 @@ public:
   static constexpr Duration sourceSwitchPause{0.015};
   // The score lead the other reading needs; hyphenated words need half.
   static constexpr double defaultGap = 1.0;
+  // Words learned from undo kept at most; the oldest go first.
+  static constexpr std::size_t maxLearnedWords = 1000;
 
   struct Dependencies {
     InputSources& inputSources;
@@ -60,7 +73,13 @@ public:
     Log& log;
     Sound& sound;
     EventSynthesizer& synthesizer;
+    Settings& settings;
+    const Workspace& workspace;
+    std::vector<std::filesystem::path> dictionaryFolders = WordDictionaries::besideExecutable();
   };
+
+  // How an application is named in the exclusion list.
+  static std::string applicationKey(const RunningApplication& application);
 
   explicit AutoSwitcher(const Dependencies& dependencies);
   AutoSwitcher(const AutoSwitcher&) = delete;
@@ -94,6 +113,7 @@ public:
   bool forceConvertBuffer();
   void performUndo(PendingUndo undo);
 
+  WordDictionaries& dictionaries() { return dictionaries_; }
   const std::vector<BufferEntry>& buffer() const { return buffer_; }
   const std::optional<PendingUndo>& pendingUndo() const { return pendingUndo_; }
   bool inSlashCommand() const { return inSlashCommand_; }
@@ -115,10 +135,20 @@ private:
   struct HeldKey {
     KeyCode keyCode;
     EventFlags flags;
+    // Replayed after a look-ahead that found no word: judged as the rules
+    // would have judged it when typed.
+    bool byTheRules = false;
+  };
+
+  enum class WordEnd {
+    delivered,
+    switched,
+    // The word's keys and its end are erased and judged again.
+    replayed,
   };
 
   // The engine's judgement of one real key press; true swallows it.
-  bool judgeKey(KeyCode keyCode, EventFlags flags);
+  bool judgeKey(const HeldKey& key);
   // Work that retypes text in the focused field: while it is queued, keys
   // are held back; when it is done, they are judged and typed in order.
   void queueReplacement(Task task);
@@ -127,7 +157,22 @@ private:
   std::optional<Sources> resolveSources();
   void reportMissingPair();
   void reportUnmatchedSource(std::string line);
-  bool endWord(const std::optional<std::string>& terminator, const Sources& sources);
+  WordEnd endWord(const std::optional<std::string>& terminator, const Sources& sources,
+                  const HeldKey& endKey);
+  // The frontmost application is one the user excluded.
+  bool correctionIdle() const;
+  bool learnedNotToSwitch() const;
+  void learn(const std::string& typedWord);
+  std::optional<DictionaryMode::Languages> dictionaryLanguages(const Sources& sources);
+  bool lookAheadActive(const Sources& sources);
+  WordEnd decideWithDictionaries(const std::optional<std::string>& terminator,
+                                 const Sources& sources, const DictionaryMode::Languages& languages,
+                                 const HeldKey& endKey);
+  WordEnd endLookAhead(const std::optional<std::string>& terminator, const Sources& sources,
+                       const DictionaryMode::Languages& languages, const HeldKey& endKey);
+  DictionaryMode::Word describeWord(const Sources& sources) const;
+  void switchKeys(std::size_t count, const std::optional<std::string>& terminator,
+                  const Sources& sources, std::string typedWord);
   void clearBuffer();
   Reading alternativeReading(std::size_t count, const std::string& source) const;
   // What the keys from begin to end typed, unshifted.
@@ -139,6 +184,9 @@ private:
   std::string withShiftState(const BufferEntry& entry, const std::string& character,
                              std::string_view source) const;
   void eraseCharacters(std::size_t count);
+  void performSwitch(std::size_t eraseCount, std::string targetSource, std::string newText,
+                     std::string oldText, std::string previousSource,
+                     std::optional<std::string> typedWord);
 
   Dependencies services_;
   std::vector<BufferEntry> buffer_;
@@ -153,6 +201,7 @@ private:
   std::optional<std::string> unmatchedSourceReport_;
   std::size_t pendingReplacements_ = 0;
   std::deque<HeldKey> heldKeys_;
+  WordDictionaries dictionaries_;
   Lifetime lifetime_;
 };
 

@@ -26,7 +26,7 @@ TEST_F(SettingsTest, FreshInstallationReadsTheDocumentedDefaults) {
       {"invertMouseWheelEnabled", false},    {"invertTrackpadScrollEnabled", false},
       {"folderPeekEnabled", true},           {"desktopFolderIconsEnabled", true},
       {"autoSnapMouseDragEnabled", true},    {"restoreWindowPositionsEnabled", false},
-      {"oneCDoubleClickToF2Enabled", false},
+      {"oneCDoubleClickToF2Enabled", false}, {"dictionaryCorrectionEnabled", false},
   };
   ASSERT_EQ(Settings::allKeys().size(), expected.size());
   for (const Settings::Key key : Settings::allKeys()) {
