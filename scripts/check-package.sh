@@ -21,6 +21,8 @@ expected=(
   /usr/share/man/man1/quillon.1.gz
   /usr/share/doc/quillon/copyright
   /usr/share/doc/quillon/changelog.gz
+  /usr/share/quillon/en_US.marisa
+  /usr/share/quillon/ru_RU.marisa
 )
 for size in 16 24 32 48 64 128 256; do
   expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/quillon.png")
@@ -32,7 +34,7 @@ unexpected=$(grep -v -e '/$' -e '^/usr/bin/quillon$' -e '^/usr/share/' <<<"$cont
 [ -z "$unexpected" ] || fail "files outside /usr/bin and /usr/share: $unexpected"
 
 depends=$(dpkg-deb -f "$package" Depends)
-for needed in libc6 libgtk-3-0 libx11-6 libxkbcommon0 libcurl4 libxkbregistry0 xkb-data; do
+for needed in libc6 libgtk-3-0 libx11-6 libxkbcommon0 libcurl4 libxkbregistry0 xkb-data libmarisa0; do
   grep -qE "(^|, )$needed( |,|$)" <<<"$depends" || fail "Depends lacks $needed: $depends"
 done
 

@@ -14,6 +14,9 @@ enum class MenuCommand {
   toggleLanguageSwitch,
   toggleCopyKeys,
   toggleAutoSwitch,
+  toggleDictionaryCorrection,
+  toggleExcludeFrontmostApp,
+  forgetLearnedWords,
   toggleSleepBlocker,
   togglePunctuationRemaps,
   toggleInvertMouseWheel,
@@ -43,7 +46,7 @@ enum class MenuCommand {
   restartApp,
   quit,
 };
-inline constexpr std::size_t MenuCommandCount = 33;
+inline constexpr std::size_t MenuCommandCount = 36;
 static_assert(static_cast<std::size_t>(MenuCommand::quit) + 1 == MenuCommandCount,
               "the last command counts");
 

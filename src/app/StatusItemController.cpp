@@ -1,6 +1,9 @@
 #include "app/StatusItemController.h"
 
 #include "app/LiveFeatures.h"
+#include "layout/AutoSwitcher.h"
+
+#include <algorithm>
 
 namespace quillon {
 
@@ -58,6 +61,7 @@ void StatusItemController::setupStatusItem() {
       services_.eventTaps.standardShortcutModifier() == flag::Command;
   greyItemsNotLive();
   updateCheckMarks();
+  updateCorrectionItems();
   statusMenu_->item(MenuCommand::toggleLaunchAtLogin).checked = services_.loginItems.isEnabled();
   applyStatusItemAppearance();
 }
@@ -141,6 +145,7 @@ void StatusItemController::refreshMenuState() {
     return;
   }
   updateCheckMarks();
+  updateCorrectionItems();
   publishMenu();
 }
 
@@ -204,6 +209,12 @@ void StatusItemController::perform(MenuCommand command) {
     return toggle(Settings::Key::copyKeysEnabled);
   case MenuCommand::toggleAutoSwitch:
     return toggleAutoSwitch();
+  case MenuCommand::toggleDictionaryCorrection:
+    return toggle(Settings::Key::dictionaryCorrectionEnabled);
+  case MenuCommand::toggleExcludeFrontmostApp:
+    return toggleExcludedApp();
+  case MenuCommand::forgetLearnedWords:
+    return forgetLearnedWords();
   case MenuCommand::toggleSleepBlocker:
     return toggleSleepBlocker();
   case MenuCommand::togglePunctuationRemaps:
@@ -274,6 +285,44 @@ void StatusItemController::toggleAutoSwitch() {
   toggle(Settings::Key::autoSwitchLayoutEnabled);
   services_.hud.show(services_.localization.localized(
       services_.settings.autoSwitchLayoutEnabled() ? autoSwitchOnMessage : autoSwitchOffMessage));
+}
+
+// The application is the one in front when the menu opened, never this one.
+void StatusItemController::toggleExcludedApp() {
+  if (!prevFrontmostApp_) {
+    return;
+  }
+  const std::string key = AutoSwitcher::applicationKey(*prevFrontmostApp_);
+  auto excluded = services_.settings.list(Settings::ListKey::autoSwitchExcludedApps);
+  if (std::erase(excluded, key) == 0) {
+    excluded.push_back(key);
+  }
+  services_.settings.setList(excluded, Settings::ListKey::autoSwitchExcludedApps);
+}
+
+void StatusItemController::forgetLearnedWords() {
+  services_.settings.setList({}, Settings::ListKey::autoSwitchNeverSwitch);
+}
+
+void StatusItemController::updateCorrectionItems() {
+  MenuItem& exclude = statusMenu_->item(MenuCommand::toggleExcludeFrontmostApp);
+  const auto excluded = services_.settings.list(Settings::ListKey::autoSwitchExcludedApps);
+  if (prevFrontmostApp_) {
+    exclude.title = services_.localization.localized(StatusMenu::ExcludeAppTitle) + " " +
+                    prevFrontmostApp_->localizedName;
+    exclude.enabled = true;
+    exclude.checked = std::find(excluded.begin(), excluded.end(),
+                                AutoSwitcher::applicationKey(*prevFrontmostApp_)) != excluded.end();
+  } else {
+    exclude.title = services_.localization.localized(StatusMenu::ExcludeNoAppTitle);
+    exclude.enabled = false;
+    exclude.checked = false;
+  }
+  const auto learned = services_.settings.list(Settings::ListKey::autoSwitchNeverSwitch);
+  MenuItem& forget = statusMenu_->item(MenuCommand::forgetLearnedWords);
+  forget.title = services_.localization.localized(StatusMenu::ForgetLearnedWordsTitle) + " (" +
+                 std::to_string(learned.size()) + ")";
+  forget.enabled = !learned.empty();
 }
 
 void StatusItemController::toggleSleepBlocker() {

@@ -78,6 +78,8 @@ public:
 private:
   void toggle(Settings::Key key);
   void toggleAutoSwitch();
+  void toggleExcludedApp();
+  void forgetLearnedWords();
   void toggleSleepBlocker();
   void sleepBlockerToggleFinished(bool on, bool succeeded);
   void toggleStartingService(Settings::Key key, Action start, Action stop);
@@ -89,6 +91,8 @@ private:
   // Hands the menu model to the item; every change ends here.
   void publishMenu();
   void updateCheckMarks();
+  // Their titles name the application in front and the words learned.
+  void updateCorrectionItems();
   void greyItemsNotLive();
   bool isLive(MenuCommand command) const;
 

@@ -38,10 +38,11 @@ class StatusMenu {
 public:
   // Every item that follows a setting; "Launch at login" follows the
   // login-item service instead.
-  static constexpr std::array<SettingToggle, 12> SettingToggles{{
+  static constexpr std::array<SettingToggle, 13> SettingToggles{{
       {MenuCommand::toggleLanguageSwitch, Settings::Key::languageSwitchEnabled},
       {MenuCommand::toggleCopyKeys, Settings::Key::copyKeysEnabled},
       {MenuCommand::toggleAutoSwitch, Settings::Key::autoSwitchLayoutEnabled},
+      {MenuCommand::toggleDictionaryCorrection, Settings::Key::dictionaryCorrectionEnabled},
       {MenuCommand::toggleSleepBlocker, Settings::Key::sleepBlockerEnabled},
       {MenuCommand::togglePunctuationRemaps, Settings::Key::punctuationRemapsEnabled},
       {MenuCommand::toggleInvertMouseWheel, Settings::Key::invertMouseWheelEnabled},
@@ -55,6 +56,11 @@ public:
 
   static constexpr std::string_view RecordAudioTitle = "Record audio (⌃⌘R)";
   static constexpr std::string_view StopAudioTitle = "Stop audio recording";
+  // Followed by the name of the application in front when the menu opened.
+  static constexpr std::string_view ExcludeAppTitle = "Don't correct in";
+  static constexpr std::string_view ExcludeNoAppTitle = "Don't correct in this application";
+  // Followed by the number of words learned, in parentheses.
+  static constexpr std::string_view ForgetLearnedWordsTitle = "Forget learned words";
 
   // Every check mark off; the owner sets them from the settings.
   explicit StatusMenu(const Localization& localization);

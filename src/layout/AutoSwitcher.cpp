@@ -64,7 +64,12 @@ const StringSet& knownWords(Bigrams::Language language) {
 
 AutoSwitcher::AutoSwitcher(const Dependencies& dependencies)
     : services_(dependencies), lastInputTime_(dependencies.clock.now()),
-      dictionaries_(dependencies.dictionaryFolders, dependencies.log) {}
+      dictionaries_(dependencies.dictionaryFolders, dependencies.log) {
+  // Read at launch when the mode is on, so the first words already have them.
+  if (services_.settings.dictionaryCorrectionEnabled()) {
+    dictionaries_.load();
+  }
+}
 
 std::string AutoSwitcher::applicationKey(const RunningApplication& application) {
   return application.bundleIdentifier.value_or(application.localizedName);
@@ -191,6 +196,10 @@ bool AutoSwitcher::judgeKey(const HeldKey& key) {
   const auto sources = resolveSources();
   if (!sources) {
     return false;
+  }
+
+  if (services_.settings.dictionaryCorrectionEnabled()) {
+    dictionaries_.load();
   }
 
   const TimePoint now = services_.clock.now();

@@ -86,6 +86,19 @@ void get(ScriptContext& context, std::string_view arguments) {
   context.print(context.application().settings().value(*key) ? "true" : "false");
 }
 
+// The dictionaries are read on a thread of their own while the script runs
+// on: this waits for them, so what follows is judged with them.
+void dictionaries(ScriptContext& context, std::string_view) {
+  EventTap* tap = context.application().eventTap();
+  if (tap == nullptr) {
+    context.error("dictionaries: the event tap is not running");
+    return;
+  }
+  WordDictionaries& loader = tap->autoSwitcher().dictionaries();
+  loader.load();
+  context.print(loader.waitUntilLoaded() ? "true" : "false");
+}
+
 void hud(ScriptContext& context, std::string_view) {
   context.print(toJson(nlohmann::json(context.desktop().userInterface().takeHudMessages())));
 }
@@ -195,6 +208,7 @@ void addShellCommands(CommandTable& table) {
   using enum ScriptCommand::Launch;
   table.add("set", {.launch = NotNeeded, .run = set});
   table.add("get", get);
+  table.add("dictionaries", dictionaries);
   table.add("hud", {.arguments = None, .run = hud});
   table.add("menu", menu);
   table.add("choose", choose);
