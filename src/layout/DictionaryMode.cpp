@@ -48,8 +48,12 @@ DictionaryMode::Verdict DictionaryMode::decide(const Word& word, const Languages
   if (word.coreLength == 0 || !word.readingCore) {
     return Verdict::keep;
   }
-  if (word.coreLength <= shortCore && (inList(word.typedCoreKeys, languages.current) ||
-                                       inList(*word.readingCoreKeys, languages.alternative))) {
+  // A single key is left to the known-word lists further down: by the
+  // rules the technical word "c" would keep every Russian "с" typed on the
+  // English layout.
+  if (word.coreLength > 1 && word.coreLength <= shortCore &&
+      (inList(word.typedCoreKeys, languages.current) ||
+       inList(*word.readingCoreKeys, languages.alternative))) {
     return Verdict::rules;
   }
   const bool currentWord = current.isWord(word.typedCore);

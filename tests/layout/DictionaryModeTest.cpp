@@ -63,8 +63,9 @@ TEST_F(DictionaryModeTest, ShortWordsFollowTheLists) {
   EXPECT_EQ(typedAlone("d "), "в ");
   EXPECT_EQ(typedAlone("x "), "x ");
   EXPECT_EQ(typedAlone("a "), "a ");
-  // "c" is a technical word: the rules keep it.
-  EXPECT_EQ(typedAlone("c "), "c ");
+  // A technical word to the rules, the preposition "с" to the lists.
+  EXPECT_EQ(typedAlone("c "), "с ");
+  EXPECT_EQ(typedAlone("i "), "i ");
 }
 
 TEST_F(DictionaryModeTest, AWordOfBothLanguagesIsLeftToTheRules) {
