@@ -8,3 +8,4 @@ bash scripts/setup.sh
 cmake --preset default
 cmake --build --preset default --target quillon
 build/default/quillon --simulate tour/tour.qsim
+printf 'set dictionaryCorrectionEnabled true\ndictionaries\nkeys us k.,k. \nwait 0.5\ntext\n' | build/default/quillon --simulate # dictionary mode: "люблю"
