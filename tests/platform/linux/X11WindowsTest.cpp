@@ -478,5 +478,35 @@ TEST_F(X11WindowsProductTest, AFrameIsRememberedAcrossARelaunchAndRestoredWhenTh
   waitpid(launched, nullptr, 0);
 }
 
+TEST_F(X11WindowsProductTest, AScreenChangePutsRememberedWindowsBack) {
+  startProductWith({{"restoreWindowPositionsEnabled", true}, {"autoSnapMouseDragEnabled", false}});
+  X11TestClient::WindowOptions notes{.rect = {300, 200, 400, 300}, .process = 73300};
+  notes.className = "QuillonLedger";
+  const Window window = openFocused(notes);
+  const auto extents = client_->frameExtents(window);
+  client_->requestMove(window, {150, 100, 450, 280});
+  const ClientRect remembered{150 + static_cast<int>(extents[0]),
+                              100 + static_cast<int>(extents[2]), 450, 280};
+  ASSERT_TRUE(client_->waitForClientRect(window, remembered));
+  ASSERT_TRUE(X11Session::waitUntil([&] { return positionsStored(); })) << session_->productLog();
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+
+  // Another application in front, while this one's window is moved away.
+  openFocused({.rect = {700, 500, 200, 100}, .process = 73301});
+  client_->requestMove(window, {20, 20, 300, 200});
+  ASSERT_TRUE(client_->waitForClientRect(
+      window, {20 + static_cast<int>(extents[0]), 20 + static_cast<int>(extents[2]), 300, 200}));
+
+  // The same size again is still a configuration the server announces.
+  Display* display = client_->display();
+  XRRSetScreenSize(display, DefaultRootWindow(display), 1280, 800, 338, 211);
+  XSync(display, False);
+  EXPECT_TRUE(client_->waitForClientRect(window, remembered)) << client_->clientRect(window) << "\n"
+                                                              << session_->productLog();
+  EXPECT_NE(session_->productLog().find("Quillon WindowPositionManager: screen params changed → "
+                                        "re-applying saved positions"),
+            std::string::npos);
+}
+
 } // namespace
 } // namespace quillon
