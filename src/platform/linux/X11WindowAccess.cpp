@@ -2,8 +2,10 @@
 
 #include <X11/Xlib.h>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <string>
+#include <thread>
 
 namespace quillon {
 
@@ -43,6 +45,9 @@ constexpr long ClientGravity = 10;
 constexpr long AllGeometryFields = 0xF << 8;
 constexpr int SourceShift = 12;
 constexpr long StateRemove = 0;
+// Well inside the snapper's one-second budget for talking to a window.
+constexpr auto UnmaximizeWait = std::chrono::milliseconds(250);
+constexpr auto UnmaximizePollInterval = std::chrono::milliseconds(5);
 
 struct Extents {
   long left = 0;
@@ -328,27 +333,41 @@ bool X11WindowAccess::supportsMoveResize() const {
   return *supportsMoveResize_;
 }
 
-// A maximised window ignores moves, or springs back on the next change of
-// the screen: it is made an ordinary window first.
-void X11WindowAccess::leaveMaximizedState(X11Window window) const {
+bool X11WindowAccess::isMaximized(X11Window window) const {
   const auto states = properties_.atoms(window, "_NET_WM_STATE");
-  const X11Atom vertical = connection_.atom("_NET_WM_STATE_MAXIMIZED_VERT");
-  const X11Atom horizontal = connection_.atom("_NET_WM_STATE_MAXIMIZED_HORZ");
-  const X11Atom fullScreen = connection_.atom("_NET_WM_STATE_FULLSCREEN");
   const auto holds = [&states](X11Atom state) {
     return std::find(states.begin(), states.end(), state) != states.end();
   };
-  if (holds(vertical) || holds(horizontal)) {
+  return holds(connection_.atom("_NET_WM_STATE_MAXIMIZED_VERT")) ||
+         holds(connection_.atom("_NET_WM_STATE_MAXIMIZED_HORZ")) ||
+         holds(connection_.atom("_NET_WM_STATE_FULLSCREEN"));
+}
+
+// A maximised window ignores moves, or springs back on the next change of
+// the screen: it is made an ordinary window first. Its frame changes with
+// that (a maximised window has no side borders), so the move waits, briefly,
+// for the window manager to have done it.
+void X11WindowAccess::leaveMaximizedState(X11Window window) const {
+  if (!isMaximized(window)) {
+    return;
+  }
+  const auto bordersBefore = properties_.cardinals(window, "_NET_FRAME_EXTENTS");
+  for (const char* state : {"_NET_WM_STATE_MAXIMIZED_VERT", "_NET_WM_STATE_MAXIMIZED_HORZ",
+                            "_NET_WM_STATE_FULLSCREEN"}) {
     properties_.sendToWindowManager(window, "_NET_WM_STATE",
-                                    {StateRemove, static_cast<long>(vertical),
-                                     static_cast<long>(horizontal),
+                                    {StateRemove, static_cast<long>(connection_.atom(state)), 0,
                                      X11WindowProperties::SourcePager});
   }
-  if (holds(fullScreen)) {
-    properties_.sendToWindowManager(
-        window, "_NET_WM_STATE",
-        {StateRemove, static_cast<long>(fullScreen), 0, X11WindowProperties::SourcePager});
-  }
+  const auto deadline = std::chrono::steady_clock::now() + UnmaximizeWait;
+  const auto waitWhile = [&deadline](const auto& condition) {
+    while (condition() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(UnmaximizePollInterval);
+    }
+  };
+  waitWhile([&] { return isMaximized(window); });
+  // The borders may come back a moment after the state goes; a manager
+  // that draws the same borders either way costs this wait in full.
+  waitWhile([&] { return properties_.cardinals(window, "_NET_FRAME_EXTENTS") == bordersBefore; });
 }
 
 void X11WindowAccess::writeFrame(Element& window) {
@@ -361,6 +380,7 @@ void X11WindowAccess::writeFrame(Element& window) {
     }
     return;
   }
+  leaveMaximizedState(window.window);
   const auto [originX, originY] = screens_.primaryOrigin();
   const Point origin = window.wantedOrigin.value_or(
       Point{static_cast<double>(current->x - originX), static_cast<double>(current->y - originY)});
@@ -383,7 +403,6 @@ void X11WindowAccess::writeFrame(Element& window) {
   const long clientHeight = std::max(1L, bottom - top - decorations.top - decorations.bottom +
                                              shadow.top + shadow.bottom);
 
-  leaveMaximizedState(window.window);
   if (supportsMoveResize()) {
     properties_.sendToWindowManager(
         window.window, "_NET_MOVERESIZE_WINDOW",

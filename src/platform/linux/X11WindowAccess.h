@@ -70,6 +70,7 @@ private:
                                               std::string_view attribute);
   std::optional<AXValue> windowAttribute(Element& window, std::string_view attribute);
   void writeFrame(Element& window);
+  bool isMaximized(X11Window window) const;
   void leaveMaximizedState(X11Window window) const;
   bool supportsMoveResize() const;
   void onEvent(XEvent& event);
