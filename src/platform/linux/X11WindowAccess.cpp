@@ -38,10 +38,11 @@ struct X11WindowAccess::Watch {
 
 namespace {
 
-// _NET_MOVERESIZE_WINDOW's first field: the gravity (static: the numbers
-// are the client's own, not its frame's), then which of x, y,
-// width and height are given, then who asks.
-constexpr long ClientGravity = 10;
+// _NET_MOVERESIZE_WINDOW's first field: the gravity, then which of x, y,
+// width and height are given, then who asks. North-west gravity places the
+// frame's corner, whatever border the client had before it was framed;
+// static gravity would place the client and shift it by that lost border.
+constexpr long FrameCornerGravity = 1;
 constexpr long AllGeometryFields = 0xF << 8;
 constexpr int SourceShift = 12;
 constexpr long StateRemove = 0;
@@ -246,6 +247,14 @@ std::optional<AXValue> X11WindowAccess::applicationAttribute(const Element& appl
   return std::nullopt;
 }
 
+long X11WindowAccess::borderWidth(X11Window window) const {
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(connection_.display(), window, &attributes) == 0) {
+    return 0;
+  }
+  return attributes.border_width;
+}
+
 std::optional<X11PixelRect> X11WindowAccess::visibleFrame(X11Window window) const {
   Display* display = connection_.display();
   Window root = 0;
@@ -266,10 +275,14 @@ std::optional<X11PixelRect> X11WindowAccess::visibleFrame(X11Window window) cons
   }
   const Extents decorations = extentsFrom(properties_.cardinals(window, "_NET_FRAME_EXTENTS"));
   const Extents shadow = extentsFrom(properties_.cardinals(window, "_GTK_FRAME_EXTENTS"));
-  return X11PixelRect{rootX - decorations.left + shadow.left, rootY - decorations.top + shadow.top,
-                      static_cast<long>(width) + decorations.left + decorations.right -
+  // Coordinates name the inside of the window's own border, which the
+  // window manager may leave in place within its frame.
+  const long edge = border;
+  return X11PixelRect{rootX - edge - decorations.left + shadow.left,
+                      rootY - edge - decorations.top + shadow.top,
+                      static_cast<long>(width) + 2 * edge + decorations.left + decorations.right -
                           shadow.left - shadow.right,
-                      static_cast<long>(height) + decorations.top + decorations.bottom -
+                      static_cast<long>(height) + 2 * edge + decorations.top + decorations.bottom -
                           shadow.top - shadow.bottom};
 }
 
@@ -396,24 +409,27 @@ void X11WindowAccess::writeFrame(Element& window) {
   const Extents decorations =
       extentsFrom(properties_.cardinals(window.window, "_NET_FRAME_EXTENTS"));
   const Extents shadow = extentsFrom(properties_.cardinals(window.window, "_GTK_FRAME_EXTENTS"));
-  const long clientX = left + decorations.left - shadow.left;
-  const long clientY = top + decorations.top - shadow.top;
-  const long clientWidth = std::max(1L, right - left - decorations.left - decorations.right +
-                                            shadow.left + shadow.right);
-  const long clientHeight = std::max(1L, bottom - top - decorations.top - decorations.bottom +
-                                             shadow.top + shadow.bottom);
+  const long edge = borderWidth(window.window);
+  // The shadow of a client-side decorated window lies inside the frame.
+  const long frameX = left - shadow.left;
+  const long frameY = top - shadow.top;
+  const long clientWidth = std::max(1L, right - left - 2 * edge - decorations.left -
+                                            decorations.right + shadow.left + shadow.right);
+  const long clientHeight = std::max(1L, bottom - top - 2 * edge - decorations.top -
+                                             decorations.bottom + shadow.top + shadow.bottom);
 
   if (supportsMoveResize()) {
     properties_.sendToWindowManager(
         window.window, "_NET_MOVERESIZE_WINDOW",
-        {ClientGravity | AllGeometryFields | (X11WindowProperties::SourcePager << SourceShift),
-         clientX, clientY, clientWidth, clientHeight});
+        {FrameCornerGravity | AllGeometryFields | (X11WindowProperties::SourcePager << SourceShift),
+         frameX, frameY, clientWidth, clientHeight});
     return;
   }
   // Without the request the window manager (if any) sees an ordinary
   // configure request, which it may adjust for its frame or refuse.
-  XMoveResizeWindow(connection_.display(), window.window, static_cast<int>(clientX),
-                    static_cast<int>(clientY), static_cast<unsigned>(clientWidth),
+  XMoveResizeWindow(connection_.display(), window.window,
+                    static_cast<int>(frameX + decorations.left),
+                    static_cast<int>(frameY + decorations.top), static_cast<unsigned>(clientWidth),
                     static_cast<unsigned>(clientHeight));
   connection_.flush();
 }

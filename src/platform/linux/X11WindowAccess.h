@@ -71,6 +71,7 @@ private:
   std::optional<AXValue> windowAttribute(Element& window, std::string_view attribute);
   void writeFrame(Element& window);
   bool isMaximized(X11Window window) const;
+  long borderWidth(X11Window window) const;
   void leaveMaximizedState(X11Window window) const;
   bool supportsMoveResize() const;
   void onEvent(XEvent& event);

@@ -26,10 +26,23 @@ std::ostream& operator<<(std::ostream& stream, const ClientRect& rect) {
 X11TestClient::X11TestClient(const std::string& displayName)
     : display_(XOpenDisplay(displayName.c_str())) {}
 
+// Gone from the window manager's list before the next test starts: the
+// server hands the next client the same window ids.
 X11TestClient::~X11TestClient() {
-  if (display_ != nullptr) {
-    XCloseDisplay(display_);
+  if (display_ == nullptr) {
+    return;
   }
+  for (const Window window : windows_) {
+    XDestroyWindow(display_, window);
+  }
+  XSync(display_, False);
+  X11Session::waitUntil([&] {
+    const auto clients = longs(DefaultRootWindow(display_), "_NET_CLIENT_LIST", XA_WINDOW);
+    return std::none_of(windows_.begin(), windows_.end(), [&](Window window) {
+      return std::find(clients.begin(), clients.end(), window) != clients.end();
+    });
+  });
+  XCloseDisplay(display_);
 }
 
 std::vector<unsigned long> X11TestClient::longs(Window window, const char* property,
@@ -56,7 +69,7 @@ Window X11TestClient::open(const WindowOptions& options) {
   const Window window =
       XCreateSimpleWindow(display_, DefaultRootWindow(display_), options.rect.x, options.rect.y,
                           static_cast<unsigned>(options.rect.width),
-                          static_cast<unsigned>(options.rect.height), 0, 0, 0xffffff);
+                          static_cast<unsigned>(options.rect.height), options.border, 0, 0xffffff);
   std::string instance = options.className;
   XClassHint hint{instance.data(), instance.data()};
   XSetClassHint(display_, window, &hint);
@@ -156,6 +169,14 @@ ClientRect X11TestClient::clientRect(Window window) const {
   Window child = 0;
   XTranslateCoordinates(display_, window, root, 0, 0, &x, &y, &child);
   return {x, y, static_cast<int>(width), static_cast<int>(height)};
+}
+
+int X11TestClient::border(Window window) const {
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(display_, window, &attributes) == 0) {
+    return 0;
+  }
+  return attributes.border_width;
 }
 
 std::vector<long> X11TestClient::frameExtents(Window window) const {

@@ -35,6 +35,7 @@ public:
     // itself (left, right, top, bottom); such a window has no frame.
     std::optional<std::vector<long>> clientSideShadow;
     bool fixedSize = false;
+    unsigned border = 0;
     // A dock reserving this many pixels at the bottom edge.
     std::optional<long> bottomStrut;
   };
@@ -52,6 +53,8 @@ public:
   bool activate(Window window);
   // The client area, borders and decorations excluded.
   ClientRect clientRect(Window window) const;
+  // The client's own border, as it is now: a window manager may take it.
+  int border(Window window) const;
   // What the window manager draws around it: left, right, top, bottom.
   std::vector<long> frameExtents(Window window) const;
   std::vector<std::string> states(Window window) const;

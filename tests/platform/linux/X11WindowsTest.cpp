@@ -150,8 +150,10 @@ TEST_F(X11WindowsTest, EveryZoneFillsItsPartOfTheScreenAboveABottomDock) {
   EXPECT_TRUE(log_.lines().empty()) << log_.lines().front();
 }
 
-TEST_F(X11WindowsTest, AFrameReadsAsTheWindowWithItsDecorations) {
-  const Window window = openWindow({.rect = {200, 150, 500, 300}});
+// A client may have asked for a border of its own, which the window
+// manager keeps or takes when it frames the window.
+TEST_F(X11WindowsTest, AFrameIsTheWindowAsSeenAndSnapsExactlyWhateverItsOwnBorder) {
+  const Window window = openWindow({.rect = {200, 150, 500, 300}, .border = 2});
   focus(window);
   const auto target = snapper_->focusedWindowAndScreen();
   ASSERT_TRUE(target);
@@ -159,14 +161,20 @@ TEST_F(X11WindowsTest, AFrameReadsAsTheWindowWithItsDecorations) {
   ASSERT_TRUE(frame);
   const ClientRect client = client_->clientRect(window);
   const auto extents = client_->frameExtents(window);
-  const long width = client.width + extents[0] + extents[1];
-  const long height = client.height + extents[2] + extents[3];
+  const long border = client_->border(window);
+  const long width = client.width + 2 * border + extents[0] + extents[1];
+  const long height = client.height + 2 * border + extents[2] + extents[3];
   // Screen coordinates grow upwards from the bottom of the 800-pixel screen.
-  const Rect expected{{static_cast<double>(client.x - extents[0]),
-                       static_cast<double>(800 - (client.y - extents[2]) - height)},
+  const Rect expected{{static_cast<double>(client.x - border - extents[0]),
+                       static_cast<double>(800 - (client.y - border - extents[2]) - height)},
                       {static_cast<double>(width), static_cast<double>(height)}};
   EXPECT_EQ(*frame, expected);
   EXPECT_EQ(access_->windowNumber(target->window), static_cast<std::uint32_t>(window));
+
+  snapper_->snapFocusedWindow(Position::leftHalf);
+  const int edge = client_->border(window);
+  const ClientRect inside = clientFor(window, {edge, edge, 640 - 2 * edge, 800 - 2 * edge});
+  EXPECT_TRUE(client_->waitForClientRect(window, inside)) << client_->clientRect(window);
 }
 
 TEST_F(X11WindowsTest, HalvesOfAnOddWidthMeetWithoutGapOrOverlap) {
@@ -278,15 +286,20 @@ TEST_F(X11WindowsTest, AnApplicationListsItsOwnNormalWindowsFrontmostFirst) {
   const Window second = openWindow({.process = process});
   openWindow({.process = process + 1});
   focus(first);
-  const auto windows = axValueAs<std::vector<AXElement>>(
-      access_->copyAttributeValue(access_->applicationElement(process), ax::Windows));
-  ASSERT_TRUE(windows);
-  std::vector<std::uint32_t> numbers;
-  for (const AXElement& element : *windows) {
-    numbers.push_back(*access_->windowNumber(element));
-  }
-  EXPECT_EQ(numbers, (std::vector<std::uint32_t>{static_cast<std::uint32_t>(first),
-                                                 static_cast<std::uint32_t>(second)}));
+  const auto listed = [&] {
+    std::vector<std::uint32_t> numbers;
+    const auto windows = axValueAs<std::vector<AXElement>>(
+        access_->copyAttributeValue(access_->applicationElement(process), ax::Windows));
+    for (const AXElement& element : windows.value_or(std::vector<AXElement>{})) {
+      numbers.push_back(access_->windowNumber(element).value_or(0));
+    }
+    return numbers;
+  };
+  const std::vector<std::uint32_t> expected{static_cast<std::uint32_t>(first),
+                                            static_cast<std::uint32_t>(second)};
+  // The manager raises the window a moment after it names it active.
+  EXPECT_TRUE(X11Session::waitUntil([&] { return listed() == expected; }))
+      << listed().size() << " windows listed";
   // Another application's active window is not this one's focused window.
   EXPECT_FALSE(axValueAs<AXElement>(
       access_->copyAttributeValue(access_->applicationElement(process + 1), ax::FocusedWindow)));
