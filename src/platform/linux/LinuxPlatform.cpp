@@ -19,12 +19,14 @@
 #include "platform/linux/LinuxUserInterface.h"
 #include "platform/linux/LinuxWheelDirection.h"
 #include "platform/linux/LinuxWorkspace.h"
+#include "platform/linux/LogindSleepWatch.h"
 #include "platform/linux/MonotonicClock.h"
 #include "platform/linux/PosixProcesses.h"
 #include "platform/linux/SingleInstanceLock.h"
 #include "platform/linux/StreamLog.h"
 #include "platform/linux/ThreadBackgroundQueue.h"
 #include "platform/linux/UnsupportedServices.h"
+#include "platform/linux/WakeAwareWorkspace.h"
 #include "platform/linux/X11Connection.h"
 #include "platform/linux/X11Screens.h"
 #include "platform/linux/X11WindowAccess.h"
@@ -96,8 +98,9 @@ struct LinuxPlatform::Services {
         inputSources(*connection, log, options.desktopRelocksGroup),
         eventTaps(*connection, inputSources, mainQueue, clock, log, options.executable),
         wheelDirection(*connection, log, wheelStateFile(options, *connection)),
-        workspace(*connection), bundle(options.executable, log),
-        defaults(options.configurationFolder, log), pasteboard(log), sound(log), userInterface(log),
+        workspace(*connection), sleepWatch(log), wakeAwareWorkspace(workspace, sleepWatch),
+        bundle(options.executable, log), defaults(options.configurationFolder, log),
+        pasteboard(log), sound(log), userInterface(log),
         loginItems(XdgBaseDirectories::fromEnvironment().autostartDirectory(), options.executable),
         screens(*connection), accessibility(*connection, screens, log), power(log),
         audioRecorders(log), windowLevels(*connection), images(log),
@@ -114,7 +117,7 @@ struct LinuxPlatform::Services {
                                                                  inputSources,
                                                                  accessibility,
                                                                  processes,
-                                                                 workspace,
+                                                                 wakeAwareWorkspace,
                                                                  permissions,
                                                                  pasteboard,
                                                                  application,
@@ -152,6 +155,8 @@ struct LinuxPlatform::Services {
   // Gives the user's wheels back before the connection closes.
   LinuxWheelDirection wheelDirection;
   LinuxWorkspace workspace;
+  LogindSleepWatch sleepWatch;
+  WakeAwareWorkspace wakeAwareWorkspace;
   FileBundle bundle;
   TableLocalization localization;
   PlistDefaults defaults;

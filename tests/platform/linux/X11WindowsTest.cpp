@@ -21,6 +21,7 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 #include <algorithm>
+#include <gio/gio.h>
 #include <memory>
 #include <sys/wait.h>
 #include <thread>
@@ -519,6 +520,125 @@ TEST_F(X11WindowsProductTest, AScreenChangePutsRememberedWindowsBack) {
   EXPECT_NE(session_->productLog().find("Quillon WindowPositionManager: screen params changed → "
                                         "re-applying saved positions"),
             std::string::npos);
+}
+
+// A bus of the test's own standing in for the system bus, with a logind
+// that says only what the test makes it say.
+class FakeLogind {
+public:
+  FakeLogind() {
+    const gchar* arguments[] = {"/usr/bin/dbus-daemon", "--session", "--nofork",
+                                "--print-address=1", nullptr};
+    gint output = -1;
+    if (!g_spawn_async_with_pipes(nullptr, const_cast<gchar**>(arguments), nullptr, G_SPAWN_DEFAULT,
+                                  nullptr, nullptr, &daemon_, nullptr, &output, nullptr, nullptr)) {
+      return;
+    }
+    char byte = 0;
+    while (::read(output, &byte, 1) == 1 && byte != '\n') {
+      address_ += byte;
+    }
+    ::close(output);
+    bus_ = g_dbus_connection_new_for_address_sync(
+        address_.c_str(),
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, nullptr);
+  }
+  ~FakeLogind() {
+    if (bus_ != nullptr) {
+      g_dbus_connection_close_sync(bus_, nullptr, nullptr);
+      g_object_unref(bus_);
+    }
+    if (daemon_ > 0) {
+      kill(daemon_, SIGTERM);
+      waitpid(daemon_, nullptr, 0);
+    }
+  }
+
+  bool running() const { return bus_ != nullptr; }
+  std::string environment() const { return "DBUS_SYSTEM_BUS_ADDRESS=" + address_; }
+
+  bool takeName() {
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "RequestName", g_variant_new("(su)", "org.freedesktop.login1", 0u), nullptr,
+        G_DBUS_CALL_FLAGS_NONE, 2000, nullptr, nullptr);
+    if (reply != nullptr) {
+      g_variant_unref(reply);
+    }
+    return reply != nullptr;
+  }
+
+  void prepareForSleep(bool sleeping) {
+    g_dbus_connection_emit_signal(bus_, nullptr, "/org/freedesktop/login1",
+                                  "org.freedesktop.login1.Manager", "PrepareForSleep",
+                                  g_variant_new("(b)", sleeping ? TRUE : FALSE), nullptr);
+    g_dbus_connection_flush_sync(bus_, nullptr, nullptr);
+  }
+
+private:
+  GPid daemon_ = -1;
+  std::string address_;
+  GDBusConnection* bus_ = nullptr;
+};
+
+TEST_F(X11WindowsProductTest, AWakeAnnouncedByLogindPutsRememberedWindowsBack) {
+  FakeLogind logind;
+  ASSERT_TRUE(logind.running());
+  ASSERT_TRUE(logind.takeName());
+  session_->startProduct(
+      {{"restoreWindowPositionsEnabled", true}, {"autoSnapMouseDragEnabled", false}},
+      {logind.environment()});
+  awaitWindowServices();
+  X11TestClient::WindowOptions notes{.rect = {300, 200, 400, 300}, .process = 73400};
+  notes.className = "QuillonJournal";
+  const Window window = openFocused(notes);
+  const auto extents = client_->frameExtents(window);
+  client_->requestMove(window, {180, 90, 420, 260});
+  const ClientRect remembered{180 + static_cast<int>(extents[0]), 90 + static_cast<int>(extents[2]),
+                              420, 260};
+  ASSERT_TRUE(client_->waitForClientRect(window, remembered));
+  ASSERT_TRUE(X11Session::waitUntil([&] { return positionsStored(); })) << session_->productLog();
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  openFocused({.rect = {700, 500, 200, 100}, .process = 73401});
+  client_->requestMove(window, {30, 30, 300, 200});
+  ASSERT_TRUE(client_->waitForClientRect(
+      window, {30 + static_cast<int>(extents[0]), 30 + static_cast<int>(extents[2]), 300, 200}));
+
+  // Going to sleep is not a wake; coming back is.
+  logind.prepareForSleep(true);
+  logind.prepareForSleep(false);
+  EXPECT_TRUE(client_->waitForClientRect(window, remembered)) << client_->clientRect(window) << "\n"
+                                                              << session_->productLog();
+  const std::string log = session_->productLog();
+  const std::string wake =
+      "Quillon WindowPositionManager: wake from sleep → re-applying saved positions";
+  ASSERT_NE(log.find(wake), std::string::npos) << log;
+  EXPECT_EQ(log.find(wake), log.rfind(wake)) << "one wake, one re-apply";
+  EXPECT_EQ(log.find("windows are not put back after sleep"), std::string::npos) << log;
+}
+
+TEST_F(X11WindowsProductTest, WithoutLogindOrWithoutASystemBusWakeIsNotWatchedAndThatIsSaidOnce) {
+  FakeLogind emptyBus;
+  ASSERT_TRUE(emptyBus.running());
+  session_->startProduct({{"restoreWindowPositionsEnabled", true}}, {emptyBus.environment()});
+  awaitWindowServices();
+  std::string log = session_->productLog();
+  const std::string noLogind =
+      "Quillon: logind is not on the system bus; windows are not put back after sleep";
+  EXPECT_NE(log.find(noLogind), std::string::npos) << log;
+  EXPECT_EQ(log.find(noLogind), log.rfind(noLogind)) << log;
+  session_->signalProduct(SIGTERM);
+  ASSERT_TRUE(session_->waitForProductExit(std::chrono::seconds(5)));
+
+  session_->startProduct({{"restoreWindowPositionsEnabled", true}},
+                         {"DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/quillon-test-bus"});
+  awaitWindowServices();
+  log = session_->productLog();
+  const auto said = log.find("Quillon: no system bus (");
+  ASSERT_NE(said, std::string::npos) << log;
+  EXPECT_EQ(said, log.rfind("Quillon: no system bus (")) << log;
 }
 
 } // namespace
