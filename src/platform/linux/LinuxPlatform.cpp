@@ -22,11 +22,11 @@
 #include "platform/linux/LogindSleepWatch.h"
 #include "platform/linux/MonotonicClock.h"
 #include "platform/linux/PosixProcesses.h"
+#include "platform/linux/SessionWorkspace.h"
 #include "platform/linux/SingleInstanceLock.h"
 #include "platform/linux/StreamLog.h"
 #include "platform/linux/ThreadBackgroundQueue.h"
 #include "platform/linux/UnsupportedServices.h"
-#include "platform/linux/WakeAwareWorkspace.h"
 #include "platform/linux/X11Connection.h"
 #include "platform/linux/X11Screens.h"
 #include "platform/linux/X11WindowAccess.h"
@@ -98,7 +98,9 @@ struct LinuxPlatform::Services {
         inputSources(*connection, log, options.desktopRelocksGroup),
         eventTaps(*connection, inputSources, mainQueue, clock, log, options.executable),
         wheelDirection(*connection, log, wheelStateFile(options, *connection)),
-        workspace(*connection), sleepWatch(log), wakeAwareWorkspace(workspace, sleepWatch),
+        workspace(*connection), sleepWatch(log),
+        applicationIdentity(*connection, DesktopEntryIdentity::installed()),
+        sessionWorkspace(workspace, sleepWatch, applicationIdentity),
         bundle(options.executable, log), defaults(options.configurationFolder, log),
         pasteboard(log), sound(log), userInterface(log),
         loginItems(XdgBaseDirectories::fromEnvironment().autostartDirectory(), options.executable),
@@ -117,7 +119,7 @@ struct LinuxPlatform::Services {
                                                                  inputSources,
                                                                  accessibility,
                                                                  processes,
-                                                                 wakeAwareWorkspace,
+                                                                 sessionWorkspace,
                                                                  permissions,
                                                                  pasteboard,
                                                                  application,
@@ -156,7 +158,8 @@ struct LinuxPlatform::Services {
   LinuxWheelDirection wheelDirection;
   LinuxWorkspace workspace;
   LogindSleepWatch sleepWatch;
-  WakeAwareWorkspace wakeAwareWorkspace;
+  X11ApplicationIdentity applicationIdentity;
+  SessionWorkspace sessionWorkspace;
   FileBundle bundle;
   TableLocalization localization;
   PlistDefaults defaults;

@@ -21,6 +21,8 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <gio/gio.h>
 #include <memory>
 #include <sys/wait.h>
@@ -413,6 +415,19 @@ protected:
             visible.height - static_cast<int>(extents[2] + extents[3])};
   }
 
+  std::vector<std::string> storedApplications() const {
+    SimLog log;
+    PlistDefaults stored(session_->productConfigFolder(), log);
+    std::vector<std::string> names;
+    const auto positions = stored.object("com.quillon.Quillon", "quillon.windowPositions");
+    if (const auto* dictionary = positions ? positions->get<PropertyDictionary>() : nullptr) {
+      for (const auto& [name, frame] : *dictionary) {
+        names.push_back(name);
+      }
+    }
+    return names;
+  }
+
   bool positionsStored() const {
     SimLog log;
     PlistDefaults stored(session_->productConfigFolder(), log);
@@ -458,6 +473,13 @@ TEST_F(X11WindowsProductTest, AWindowLeftNearAZoneIsSnappedOntoIt) {
 }
 
 TEST_F(X11WindowsProductTest, AFrameIsRememberedAcrossARelaunchAndRestoredWhenTheClientStarts) {
+  // The user's launcher for the client names it in the stored frames.
+  const auto applications =
+      session_->productConfigFolder().parent_path().parent_path() / ".local/share/applications";
+  std::filesystem::create_directories(applications);
+  std::ofstream(applications / "org.example.Notes.desktop")
+      << "[Desktop Entry]\nType=Application\nName=Notes\nExec=/bin/true\n"
+         "StartupWMClass=QuillonNotes\n";
   startProductWith({{"restoreWindowPositionsEnabled", true}});
   X11TestClient::WindowOptions options{.rect = {300, 200, 400, 300}, .process = 73200};
   options.className = "QuillonNotes";
@@ -468,6 +490,7 @@ TEST_F(X11WindowsProductTest, AFrameIsRememberedAcrossARelaunchAndRestoredWhenTh
                           500, 260};
   ASSERT_TRUE(client_->waitForClientRect(window, placed)) << client_->clientRect(window);
   ASSERT_TRUE(X11Session::waitUntil([&] { return positionsStored(); })) << session_->productLog();
+  EXPECT_EQ(storedApplications(), std::vector<std::string>{"org.example.Notes"});
   // Let the settled frame be saved, not one seen on the way.
   std::this_thread::sleep_for(std::chrono::milliseconds(600));
   session_->signalProduct(SIGTERM);

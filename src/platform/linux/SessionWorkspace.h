@@ -2,22 +2,28 @@
 
 #include "platform/Workspace.h"
 #include "platform/linux/LogindSleepWatch.h"
+#include "platform/linux/X11ApplicationIdentity.h"
 
 namespace quillon {
 
-// The desktop's workspace, with wake from sleep taken from logind: the X
-// server knows nothing of sleep. Everything else is the workspace's own.
-class WakeAwareWorkspace final : public Workspace {
+// The desktop's workspace as the session knows it: wake from sleep comes
+// from logind, as the X server knows nothing of sleep, and applications are
+// named by their desktop entries. Everything else is the workspace's own.
+class SessionWorkspace final : public Workspace {
 public:
-  WakeAwareWorkspace(Workspace& workspace, LogindSleepWatch& sleep)
-      : workspace_(workspace), sleep_(sleep) {}
+  SessionWorkspace(Workspace& workspace, LogindSleepWatch& sleep, X11ApplicationIdentity& identity)
+      : workspace_(workspace), sleep_(sleep), identity_(identity) {}
 
   Observation observeWake(std::function<void()> callback) override {
     return sleep_.observeWake(std::move(callback));
   }
 
   std::optional<RunningApplication> frontmostApplication() const override {
-    return workspace_.frontmostApplication();
+    auto application = workspace_.frontmostApplication();
+    if (application) {
+      identity_.identify(*application, workspace_.focusedWindow());
+    }
+    return application;
   }
   bool activate(const RunningApplication& application, ActivationOptions options) override {
     return workspace_.activate(application, options);
@@ -27,13 +33,22 @@ public:
     return workspace_.revealInFileManager(path);
   }
   std::vector<RunningApplication> runningApplications() const override {
-    return workspace_.runningApplications();
+    auto applications = workspace_.runningApplications();
+    for (RunningApplication& application : applications) {
+      identity_.identify(application, std::nullopt);
+    }
+    return applications;
   }
   bool isTerminated(const RunningApplication& application) const override {
     return workspace_.isTerminated(application);
   }
   Observation observeLaunches(std::function<void(const RunningApplication&)> callback) override {
-    return workspace_.observeLaunches(std::move(callback));
+    return workspace_.observeLaunches(
+        [this, callback = std::move(callback)](const RunningApplication& launched) {
+          RunningApplication named = launched;
+          identity_.identify(named, std::nullopt);
+          callback(named);
+        });
   }
   Observation observeActivations(std::function<void()> callback) override {
     return workspace_.observeActivations(std::move(callback));
@@ -55,6 +70,7 @@ public:
 private:
   Workspace& workspace_;
   LogindSleepWatch& sleep_;
+  X11ApplicationIdentity& identity_;
 };
 
 } // namespace quillon
