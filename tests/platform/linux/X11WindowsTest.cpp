@@ -13,6 +13,7 @@
 #include "platform/linux/X11WindowLevels.h"
 #include "platform/shared/PlistDefaults.h"
 #include "platform/sim/SimLog.h"
+#include "platform/xkb/KeyCodeTable.h"
 #include "windows/AlwaysOnTop.h"
 #include "windows/WindowSnapper.h"
 
@@ -21,10 +22,12 @@
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 #include <algorithm>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gio/gio.h>
 #include <memory>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -662,6 +665,131 @@ TEST_F(X11WindowsProductTest, WithoutLogindOrWithoutASystemBusWakeIsNotWatchedAn
   const auto said = log.find("Quillon: no system bus (");
   ASSERT_NE(said, std::string::npos) << log;
   EXPECT_EQ(said, log.rfind("Quillon: no system bus (")) << log;
+}
+
+// An X server with no window manager at all, and the product on it.
+class BareDesktop {
+public:
+  BareDesktop() {
+    char folder[] = "/tmp/quillon-bare-XXXXXX";
+    folder_ = mkdtemp(folder);
+    int pipe[2];
+    if (::pipe(pipe) != 0) {
+      return;
+    }
+    const std::string descriptor = std::to_string(pipe[1]);
+    server_ = fork();
+    if (server_ == 0) {
+      const int null = ::open("/dev/null", O_WRONLY);
+      dup2(null, STDERR_FILENO);
+      execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", descriptor.c_str(), "-screen", "0",
+            "1280x800x24", "-noreset", "-nolisten", "tcp", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    ::close(pipe[1]);
+    std::string number;
+    char byte = 0;
+    while (::read(pipe[0], &byte, 1) == 1 && byte != '\n') {
+      number += byte;
+    }
+    ::close(pipe[0]);
+    if (!number.empty()) {
+      display_ = ":" + number;
+    }
+  }
+  ~BareDesktop() {
+    for (const pid_t process : {product_, server_}) {
+      if (process > 0) {
+        kill(process, SIGTERM);
+        waitpid(process, nullptr, 0);
+      }
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+
+  const std::string& display() const { return display_; }
+
+  void startProduct() {
+    std::filesystem::create_directories(folder_ / "runtime");
+    std::filesystem::permissions(folder_ / "runtime", std::filesystem::perms::owner_all);
+    const std::vector<std::string> environment{
+        "DISPLAY=" + display_,
+        "HOME=" + folder_.string(),
+        "XDG_CONFIG_HOME=" + (folder_ / "config").string(),
+        "XDG_STATE_HOME=" + (folder_ / "state").string(),
+        "XDG_RUNTIME_DIR=" + (folder_ / "runtime").string(),
+        "DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/quillon-test-bus"};
+    std::vector<char*> variables;
+    for (const std::string& variable : environment) {
+      variables.push_back(const_cast<char*>(variable.c_str()));
+    }
+    variables.push_back(nullptr);
+    const std::string log = (folder_ / "product.log").string();
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, STDERR_FILENO, STDOUT_FILENO);
+    char* arguments[] = {const_cast<char*>(QUILLON_EXECUTABLE), nullptr};
+    posix_spawn(&product_, QUILLON_EXECUTABLE, &actions, nullptr, arguments, variables.data());
+    posix_spawn_file_actions_destroy(&actions);
+  }
+
+  std::string productLog() const {
+    std::ifstream file(folder_ / "product.log");
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  }
+
+private:
+  std::filesystem::path folder_;
+  std::string display_;
+  pid_t server_ = -1;
+  pid_t product_ = -1;
+};
+
+TEST(X11WindowsWithoutWindowManagerTest, WindowAccessStaysOffSaidOnceAndTheChordsReachTheWindow) {
+  BareDesktop desktop;
+  if (desktop.display().empty()) {
+    GTEST_SKIP() << "Xvfb did not start";
+  }
+  {
+    std::string error;
+    const auto connection = X11Connection::open(desktop.display(), error);
+    ASSERT_TRUE(connection) << error;
+    SimLog log;
+    const X11Screens screens(*connection);
+    EXPECT_FALSE(X11WindowAccess(*connection, screens, log).windowManagerRunning());
+  }
+  auto typist = X11Typist::open(desktop.display());
+  auto window = X11TextWindow::open(desktop.display());
+  ASSERT_TRUE(typist && window);
+  window->takeFocus();
+  desktop.startProduct();
+  ASSERT_TRUE(X11Session::waitUntil([&] { return typist->keyboardGrabbed(); }))
+      << desktop.productLog();
+  ASSERT_TRUE(X11Session::waitUntil([&] {
+    return desktop.productLog().find("Quillon: event tap started") != std::string::npos;
+  })) << desktop.productLog();
+
+  typist->press(keycode::LeftArrow, flag::Control | flag::Command);
+  typist->type("a");
+  ASSERT_TRUE(X11Session::waitUntil([&] { return window->text() == "a"; }))
+      << window->keycodeLog() << "\n"
+      << desktop.productLog();
+  EXPECT_NE(window->keycodeLog().find(std::to_string(*xkbKeycodeFor(keycode::LeftArrow)) + " "),
+            std::string::npos)
+      << window->keycodeLog();
+  const std::string log = desktop.productLog();
+  const std::string off = "Quillon: window access stays off: no window manager publishing its "
+                          "windows (EWMH) is running";
+  ASSERT_NE(log.find(off), std::string::npos) << log;
+  EXPECT_EQ(log.find(off), log.rfind(off)) << log;
+  EXPECT_EQ(log.find("Quillon snap:"), std::string::npos) << log;
+}
+
+TEST_F(X11WindowsTest, AWindowManagerThatPublishesItsWindowsIsSeen) {
+  EXPECT_TRUE(access_->windowManagerRunning());
 }
 
 } // namespace
