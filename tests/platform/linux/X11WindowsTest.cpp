@@ -340,8 +340,8 @@ public:
       info->width = rect.width;
       info->height = rect.height;
       XRRSetMonitor(display_, DefaultRootWindow(display_), info);
-      XRRFreeMonitors(info);
       names_.push_back(info->name);
+      XRRFreeMonitors(info);
     }
     XSync(display_, False);
   }
