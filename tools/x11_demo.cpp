@@ -6,10 +6,13 @@
 #include "platform/linux/X11TextWindow.h"
 #include "platform/linux/X11Typist.h"
 
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 #include <chrono>
 #include <iostream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -31,6 +34,54 @@ bool waitForGrab(const quillon::X11Typist& typist) {
 
 void show(const char* what, const quillon::X11TextWindow& window) {
   std::cout << what << " → the window received \"" << window.text() << "\"\n";
+}
+
+// The active window's frame as the user sees it: the client area with the
+// window manager's decorations around it, in root-window pixels.
+std::string activeFrame(const std::string& displayName) {
+  Display* display = XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str());
+  if (display == nullptr) {
+    return "unknown";
+  }
+  const auto cardinals = [display](Window window, const char* name, Atom type) {
+    Atom actual = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    std::vector<long> values;
+    if (XGetWindowProperty(display, window, XInternAtom(display, name, False), 0, 16, False, type,
+                           &actual, &format, &count, &after, &data) == Success &&
+        data != nullptr) {
+      const auto* longs = reinterpret_cast<const long*>(data);
+      values.assign(longs, longs + (format == 32 ? count : 0));
+      XFree(data);
+    }
+    return values;
+  };
+  std::string text = "unknown";
+  const auto active = cardinals(DefaultRootWindow(display), "_NET_ACTIVE_WINDOW", XA_WINDOW);
+  if (!active.empty() && active.front() != 0) {
+    const auto window = static_cast<Window>(active.front());
+    Window root = 0;
+    int x = 0;
+    int y = 0;
+    unsigned width = 0;
+    unsigned height = 0;
+    unsigned border = 0;
+    unsigned depth = 0;
+    Window child = 0;
+    if (XGetGeometry(display, window, &root, &x, &y, &width, &height, &border, &depth) != 0 &&
+        XTranslateCoordinates(display, window, root, 0, 0, &x, &y, &child) != 0) {
+      auto extents = cardinals(window, "_NET_FRAME_EXTENTS", XA_CARDINAL);
+      extents.resize(4, 0);
+      text = "(" + std::to_string(x - extents[0]) + ", " + std::to_string(y - extents[2]) + ", " +
+             std::to_string(width + extents[0] + extents[1]) + "×" +
+             std::to_string(height + extents[2] + extents[3]) + ")";
+    }
+  }
+  XCloseDisplay(display);
+  return text;
 }
 
 } // namespace
@@ -69,5 +120,10 @@ int main(int argc, char** argv) {
   typist->type("ghbdtn ");
   std::this_thread::sleep_for(kSettle);
   show("double-tapped Shift (correction off), typed \"ghbdtn \"", *window);
+
+  typist->press(quillon::keycode::LeftArrow, quillon::flag::Control | quillon::flag::Command);
+  std::this_thread::sleep_for(kSettle);
+  std::cout << "pressed ⌃⌘← → the text window's frame is " << activeFrame(display)
+            << " (x, y, width×height in pixels)\n";
   return 0;
 }

@@ -19,13 +19,18 @@
 #include "platform/linux/LinuxUserInterface.h"
 #include "platform/linux/LinuxWheelDirection.h"
 #include "platform/linux/LinuxWorkspace.h"
+#include "platform/linux/LogindSleepWatch.h"
 #include "platform/linux/MonotonicClock.h"
 #include "platform/linux/PosixProcesses.h"
+#include "platform/linux/SessionWorkspace.h"
 #include "platform/linux/SingleInstanceLock.h"
 #include "platform/linux/StreamLog.h"
 #include "platform/linux/ThreadBackgroundQueue.h"
 #include "platform/linux/UnsupportedServices.h"
 #include "platform/linux/X11Connection.h"
+#include "platform/linux/X11Screens.h"
+#include "platform/linux/X11WindowAccess.h"
+#include "platform/linux/X11WindowLevels.h"
 #include "platform/linux/XdgBaseDirectories.h"
 #include "platform/shared/CurlHttp.h"
 #include "platform/shared/FileBundle.h"
@@ -45,24 +50,6 @@ namespace quillon {
 
 namespace {
 
-class RootWindowScreens final : public Screens {
-public:
-  explicit RootWindowScreens(X11Connection& connection) : connection_(connection) {}
-  std::vector<ScreenInfo> screens() const override {
-    Display* display = connection_.display();
-    const int screen = DefaultScreen(display);
-    const Rect frame{{0, 0},
-                     {static_cast<double>(DisplayWidth(display, screen)),
-                      static_cast<double>(DisplayHeight(display, screen))}};
-    return {ScreenInfo{frame, frame}};
-  }
-  std::optional<ScreenInfo> mainScreen() const override { return screens().front(); }
-  Observation observeParametersChanged(std::function<void()>) override { return Observation(); }
-
-private:
-  X11Connection& connection_;
-};
-
 class HomeDirectories final : public Directories {
 public:
   std::optional<std::filesystem::path> home() const override {
@@ -81,6 +68,15 @@ private:
     return base ? std::optional(*base / name) : std::nullopt;
   }
 };
+
+// Windows are found and moved through what the window manager publishes;
+// without one there is nothing to ask, and the window keys stay the user's.
+std::optional<std::string> whyNoWindowAccess(const X11WindowAccess& access) {
+  if (access.windowManagerRunning()) {
+    return std::nullopt;
+  }
+  return "no window manager publishing its windows (EWMH) is running";
+}
 
 constexpr const char* gdkOpenGlVariable = "GDK_GL";
 
@@ -102,48 +98,51 @@ struct LinuxPlatform::Services {
         inputSources(*connection, log, options.desktopRelocksGroup),
         eventTaps(*connection, inputSources, mainQueue, clock, log, options.executable),
         wheelDirection(*connection, log, wheelStateFile(options, *connection)),
-        workspace(*connection), bundle(options.executable, log),
-        defaults(options.configurationFolder, log), pasteboard(log), sound(log), userInterface(log),
+        workspace(*connection), sleepWatch(log),
+        applicationIdentity(*connection, DesktopEntryIdentity::installed()),
+        sessionWorkspace(workspace, sleepWatch, applicationIdentity),
+        bundle(options.executable, log), defaults(options.configurationFolder, log),
+        pasteboard(log), sound(log), userInterface(log),
         loginItems(XdgBaseDirectories::fromEnvironment().autostartDirectory(), options.executable),
-        screens(*connection), accessibility(log), power(log), audioRecorders(log),
-        windowLevels(log), images(log),
+        screens(*connection), accessibility(*connection, screens, log), power(log),
+        audioRecorders(log), windowLevels(*connection), images(log),
         application(log, LinuxApplication::Options{options.stallOnUserSignal}), fileEvents(log),
-        http(log), appleScript(log), deviceAuthorization(log), appWindows(log),
-        webViews(log), platform{clock,
-                                mainQueue,
-                                backgroundQueue,
-                                log,
-                                bundle,
-                                localization,
-                                defaults,
-                                eventTaps,
-                                inputSources,
-                                accessibility,
-                                processes,
-                                workspace,
-                                permissions,
-                                pasteboard,
-                                application,
-                                sound,
-                                screens,
-                                userInterface,
-                                loginItems,
-                                power,
-                                directories,
-                                images,
-                                audioRecorders,
-                                windowLevels,
-                                fileEvents,
-                                extendedAttributes,
-                                http,
-                                imageDecoder,
-                                appleScript,
-                                alerts,
-                                appWindows,
-                                webViews,
-                                deviceAuthorization,
-                                wheelDirection,
-                                liveServices} {
+        http(log), appleScript(log), deviceAuthorization(log), appWindows(log), webViews(log),
+        liveServices(whyNoWindowAccess(accessibility)), platform{clock,
+                                                                 mainQueue,
+                                                                 backgroundQueue,
+                                                                 log,
+                                                                 bundle,
+                                                                 localization,
+                                                                 defaults,
+                                                                 eventTaps,
+                                                                 inputSources,
+                                                                 accessibility,
+                                                                 processes,
+                                                                 sessionWorkspace,
+                                                                 permissions,
+                                                                 pasteboard,
+                                                                 application,
+                                                                 sound,
+                                                                 screens,
+                                                                 userInterface,
+                                                                 loginItems,
+                                                                 power,
+                                                                 directories,
+                                                                 images,
+                                                                 audioRecorders,
+                                                                 windowLevels,
+                                                                 fileEvents,
+                                                                 extendedAttributes,
+                                                                 http,
+                                                                 imageDecoder,
+                                                                 appleScript,
+                                                                 alerts,
+                                                                 appWindows,
+                                                                 webViews,
+                                                                 deviceAuthorization,
+                                                                 wheelDirection,
+                                                                 liveServices} {
     localization.setPreferredLanguages(
         preferredLanguagesFromEnvironment([](const char* name) { return std::getenv(name); }));
   }
@@ -158,6 +157,9 @@ struct LinuxPlatform::Services {
   // Gives the user's wheels back before the connection closes.
   LinuxWheelDirection wheelDirection;
   LinuxWorkspace workspace;
+  LogindSleepWatch sleepWatch;
+  X11ApplicationIdentity applicationIdentity;
+  SessionWorkspace sessionWorkspace;
   FileBundle bundle;
   TableLocalization localization;
   PlistDefaults defaults;
@@ -167,12 +169,12 @@ struct LinuxPlatform::Services {
   LinuxSound sound;
   LinuxUserInterface userInterface;
   LinuxLoginItems loginItems;
-  RootWindowScreens screens;
+  X11Screens screens;
   HomeDirectories directories;
-  UnsupportedAccessibility accessibility;
+  X11WindowAccess accessibility;
   UnsupportedPower power;
   UnsupportedAudioRecorders audioRecorders;
-  UnsupportedWindowLevels windowLevels;
+  X11WindowLevels windowLevels;
   UnsupportedImages images;
   LinuxApplication application;
   UnsupportedFileEvents fileEvents;

@@ -5,7 +5,7 @@ namespace quillon {
 std::optional<std::string> LinuxLiveServices::whyNotLive(Capability capability) const {
   switch (capability) {
   case Capability::windowAccess:
-    return "moving other applications' windows is not built for X11 yet";
+    return whyNoWindowAccess_;
   case Capability::screenCapture:
     return "screen capture is not built for X11 yet";
   case Capability::audioRecording:
@@ -27,8 +27,6 @@ std::optional<std::string> LinuxLiveServices::whyNotLive(Capability capability) 
 }
 
 namespace {
-
-class NoElement final : public AXElement::Reference {};
 
 class BlankWindow final : public AppWindow {
 public:
@@ -60,10 +58,6 @@ private:
   double zoom_ = 1.0;
 };
 
-AXElement noElement() {
-  return AXElement(std::make_shared<NoElement>());
-}
-
 } // namespace
 
 void UnsupportedNotice::report() const {
@@ -72,47 +66,6 @@ void UnsupportedNotice::report() const {
   }
   reported_ = true;
   log_.write("Quillon: " + service_ + " is not supported on this desktop yet");
-}
-
-AXElement UnsupportedAccessibility::systemWideElement() {
-  return noElement();
-}
-
-AXElement UnsupportedAccessibility::applicationElement(int) {
-  return noElement();
-}
-
-std::optional<AXValue> UnsupportedAccessibility::copyAttributeValue(const AXElement&,
-                                                                    std::string_view) {
-  notice_.report();
-  return std::nullopt;
-}
-
-bool UnsupportedAccessibility::setAttributeValue(const AXElement&, std::string_view,
-                                                 const AXValue&) {
-  notice_.report();
-  return false;
-}
-
-bool UnsupportedAccessibility::performAction(const AXElement&, std::string_view) {
-  notice_.report();
-  return false;
-}
-
-std::optional<AXElement> UnsupportedAccessibility::elementAtPosition(const AXElement&, Point) {
-  notice_.report();
-  return std::nullopt;
-}
-
-std::optional<std::uint32_t> UnsupportedAccessibility::windowNumber(const AXElement&) {
-  notice_.report();
-  return std::nullopt;
-}
-
-Observation UnsupportedAccessibility::observe(int, std::string_view,
-                                              std::function<void(const AXElement&)>) {
-  notice_.report();
-  return Observation();
 }
 
 std::optional<std::uint32_t> UnsupportedPower::createAssertion(std::string_view, std::string_view) {

@@ -4,7 +4,6 @@
 // that refuses would, and says so once in the log, so every feature above
 // degrades the way it does when the system says no.
 
-#include "platform/Accessibility.h"
 #include "platform/AppWindows.h"
 #include "platform/AppleScript.h"
 #include "platform/AudioRecorders.h"
@@ -15,7 +14,6 @@
 #include "platform/Log.h"
 #include "platform/Power.h"
 #include "platform/WebViews.h"
-#include "platform/WindowLevels.h"
 
 #include <string>
 #include <string_view>
@@ -23,10 +21,16 @@
 namespace quillon {
 
 // The capabilities served above by stand-ins are not live; the keyboard,
-// layouts, tray, HUD, clipboard, sounds, login item and wheel are.
+// layouts, tray, HUD, clipboard, sounds, login item and wheel are. Windows
+// are, given a window manager that publishes them.
 class LinuxLiveServices final : public LiveServices {
 public:
+  explicit LinuxLiveServices(std::optional<std::string> whyNoWindowAccess = std::nullopt)
+      : whyNoWindowAccess_(std::move(whyNoWindowAccess)) {}
   std::optional<std::string> whyNotLive(Capability capability) const override;
+
+private:
+  std::optional<std::string> whyNoWindowAccess_;
 };
 
 // One log line the first time a service is used.
@@ -39,28 +43,6 @@ private:
   Log& log_;
   std::string service_;
   mutable bool reported_ = false;
-};
-
-// X11 lets every client read and move every window, so the process counts as
-// trusted; reading other applications' controls is not built yet.
-class UnsupportedAccessibility final : public Accessibility {
-public:
-  explicit UnsupportedAccessibility(Log& log) : notice_(log, "window and control access") {}
-
-  bool isProcessTrusted() const override { return true; }
-  bool isProcessTrustedWithOptions(bool) override { return true; }
-  AXElement systemWideElement() override;
-  AXElement applicationElement(int processIdentifier) override;
-  void setMessagingTimeout(const AXElement&, Duration) override {}
-  std::optional<AXValue> copyAttributeValue(const AXElement&, std::string_view) override;
-  bool setAttributeValue(const AXElement&, std::string_view, const AXValue&) override;
-  bool performAction(const AXElement&, std::string_view) override;
-  std::optional<AXElement> elementAtPosition(const AXElement&, Point) override;
-  std::optional<std::uint32_t> windowNumber(const AXElement&) override;
-  Observation observe(int, std::string_view, std::function<void(const AXElement&)>) override;
-
-private:
-  UnsupportedNotice notice_;
 };
 
 class UnsupportedPower final : public Power {
@@ -83,19 +65,6 @@ public:
 
   void requestMicrophoneAccess(std::function<void(bool granted)> answer) override;
   Result makeRecorder(const std::filesystem::path&, const AudioRecorderSettings&) override;
-
-private:
-  UnsupportedNotice notice_;
-};
-
-class UnsupportedWindowLevels final : public WindowLevels {
-public:
-  explicit UnsupportedWindowLevels(Log& log) : notice_(log, "window levels") {}
-
-  std::int32_t level(WindowLevelKey key) const override {
-    return key == WindowLevelKey::Floating ? 3 : 0;
-  }
-  void setWindowLevel(std::uint32_t, std::int32_t) override { notice_.report(); }
 
 private:
   UnsupportedNotice notice_;

@@ -265,6 +265,10 @@ void X11Session::startProduct(const std::vector<std::pair<std::string, bool>>& s
   product_ = spawn({QUILLON_EXECUTABLE}, variables, folder_ / "product.log");
 }
 
+void X11Session::restartProduct() {
+  product_ = spawn({QUILLON_EXECUTABLE}, productEnvironment(), folder_ / "product.log");
+}
+
 // State and the one-instance lock stay inside the session, whatever the
 // test runner's own environment says.
 std::vector<std::string> X11Session::productEnvironment() const {

@@ -39,6 +39,8 @@ public:
   // fresh folder holding only these switches, and the test hooks on.
   void startProduct(const std::vector<std::pair<std::string, bool>>& settings = {},
                     const std::vector<std::string>& environment = {});
+  // Starts the product again with the settings its last run left.
+  void restartProduct();
   // Starts one more product beside the first, with the same environment,
   // and waits for it to end: its exit status (none if it kept running and
   // was stopped) and everything it printed.
