@@ -182,16 +182,17 @@ void ClipboardHistory::poll() {
   if (pasteboard.lastOwnChangeCount() == changeCount) {
     return;
   }
-  auto text = pasteboard.string();
-  if (!text || text->empty()) {
+  // One byte past the kept length tells whether the cut falls inside a
+  // character.
+  auto text = pasteboard.stringStart(maxStoredBytes + 1);
+  if (!text || text->length == 0) {
     return;
   }
-  record(std::move(*text));
+  record(std::move(text->start), text->length);
   frontChangeCount_ = changeCount;
 }
 
-void ClipboardHistory::record(std::string text) {
-  const std::size_t copiedBytes = text.size();
+void ClipboardHistory::record(std::string text, std::size_t copiedBytes) {
   Entry entry = std::make_shared<const std::string>(storedForm(std::move(text)));
   if (entry->size() < copiedBytes) {
     services_.log.write("Quillon clipboard: keeping the first " + std::to_string(entry->size()) +
