@@ -332,15 +332,43 @@ std::string unstorableReason(std::string_view key, const PropertyValue* value) {
          "; keeping it in memory only";
 }
 
+std::uint64_t fnv1a64(std::string_view text) {
+  std::uint64_t hash = 14695981039346656037ULL;
+  for (const char character : text) {
+    hash ^= static_cast<unsigned char>(character);
+    hash *= 1099511628211ULL;
+  }
+  return hash;
+}
+
 } // namespace
+
+std::string domainFileStem(std::string_view domain) {
+  if (domain.size() <= kMaxDefaultsDomainNameBytes) {
+    return std::string(domain);
+  }
+  constexpr std::size_t kHashDigits = 16;
+  constexpr std::string_view kDigits = "0123456789abcdef";
+  std::size_t kept = kMaxDefaultsDomainNameBytes - 1 - kHashDigits;
+  // Back to the first byte of the character that did not fit.
+  while (kept > 0 && (static_cast<unsigned char>(domain[kept]) & 0xC0U) == 0x80U) {
+    --kept;
+  }
+  std::string stem(domain.substr(0, kept));
+  stem += '-';
+  const std::uint64_t hash = fnv1a64(domain);
+  for (std::size_t digit = kHashDigits; digit-- > 0;) {
+    stem += kDigits[(hash >> (4U * digit)) & 0x0FU];
+  }
+  return stem;
+}
 
 bool isSafeDefaultsDomainName(std::string_view domain) {
   const bool hasControl = std::any_of(domain.begin(), domain.end(), [](char c) {
     const auto byte = static_cast<unsigned char>(c);
     return byte < 0x20 || byte == 0x7F;
   });
-  return !domain.empty() && domain.size() <= kMaxDefaultsDomainNameBytes && domain.front() != '.' &&
-         domain.find('/') == std::string_view::npos &&
+  return !domain.empty() && domain.front() != '.' && domain.find('/') == std::string_view::npos &&
          domain.find("..") == std::string_view::npos && !hasControl;
 }
 
@@ -568,7 +596,7 @@ void PlistDefaults::removeAbandonedTemporaryFiles() {
 }
 
 std::filesystem::path PlistDefaults::domainFile(std::string_view name) const {
-  return root_ / (std::string(name) + ".plist");
+  return root_ / (domainFileStem(name) + ".plist");
 }
 
 } // namespace quillon

@@ -18,9 +18,14 @@
 
 namespace quillon {
 
-// Domain names become file names (and longer temporary and set-aside names), so they are
-// kept short enough for every derived name to fit within the usual 255-byte limit.
+// Domain names become file names (and longer temporary and set-aside names); up to this
+// length every derived name fits within the usual 255-byte limit.
 inline constexpr std::size_t kMaxDefaultsDomainNameBytes = 200;
+
+// The domain's file name without ".plist": the name itself when it fits, else its beginning
+// and a hash of the whole name, so that a longer domain (a web app's identifier from before
+// identifiers were kept short) still has a file, and one of its own.
+std::string domainFileStem(std::string_view domain);
 
 // Whether `domain` can name a file inside the defaults folder without escaping it, hiding
 // it, or colliding with the temporary and set-aside files kept beside it.
