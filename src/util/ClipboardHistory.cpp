@@ -31,20 +31,21 @@ std::string keyEquivalentFor(std::size_t position) {
   return std::to_string((position + 1) % itemsWithKeyEquivalents);
 }
 
-// The string elements of a stored array; absent when the value is not an
-// array or holds anything else.
-std::optional<std::vector<std::string>> stringArray(const PropertyValue& value) {
+// The texts of a stored array, shared with the store; absent when the value
+// is not an array or holds anything else.
+std::optional<std::vector<std::shared_ptr<const std::string>>>
+stringArray(const PropertyValue& value) {
   const PropertyArray* array = value.get<PropertyArray>();
   if (array == nullptr) {
     return std::nullopt;
   }
-  std::vector<std::string> strings;
+  std::vector<std::shared_ptr<const std::string>> strings;
   for (const PropertyValue& element : *array) {
-    const std::string* text = element.get<std::string>();
+    const auto* text = std::get_if<SharedString>(&element.storage());
     if (text == nullptr) {
       return std::nullopt;
     }
-    strings.push_back(*text);
+    strings.push_back(text->shared());
   }
   return strings;
 }
@@ -99,7 +100,8 @@ private:
     array.reserve(snapshot.size());
     for (const Entry& entry : snapshot) {
       if (storeCanHold(*entry)) {
-        array.emplace_back(*entry);
+        // The store keeps the entry's text itself, not a copy of it.
+        array.emplace_back(SharedString(entry));
       }
     }
     if (!defaults_.set(storeKey, std::move(array))) {
@@ -149,10 +151,7 @@ void ClipboardHistory::load() {
     return;
   }
   if (auto strings = stringArray(*stored)) {
-    entries_.clear();
-    for (std::string& text : *strings) {
-      entries_.push_back(std::make_shared<const std::string>(std::move(text)));
-    }
+    entries_ = std::move(*strings);
     return;
   }
   // Set aside rather than overwritten by the next copy: it may be the only

@@ -15,6 +15,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <variant>
 
 namespace quillon {
 
@@ -30,6 +31,10 @@ std::string domainFileStem(std::string_view domain);
 // Whether `domain` can name a file inside the defaults folder without escaping it, hiding
 // it, or colliding with the temporary and set-aside files kept beside it.
 bool isSafeDefaultsDomainName(std::string_view domain);
+
+// What a save writes: a dictionary to be written as XML while it is encoded, or the
+// bytes of a file already encoded.
+using DefaultsFileBody = std::variant<PropertyValue, std::string>;
 
 // Defaults kept as one property-list file per domain, <root>/<domain>.plist, holding a
 // dictionary: XML, unless its values need a binary list. A domain is read from disk once, on
@@ -73,9 +78,9 @@ private:
   Domain* domainFor(std::string_view name) const;
   Domain loadDomain(const std::string& name) const;
   Domain setAside(const std::string& name) const;
-  bool persist(std::string_view name, Domain& domain, const std::string& bytes,
+  bool persist(std::string_view name, Domain& domain, const DefaultsFileBody& body,
                std::unique_lock<std::mutex>& lock);
-  std::optional<std::string> writeFile(std::string_view name, const std::string& bytes);
+  std::optional<std::string> writeFile(std::string_view name, const DefaultsFileBody& body);
   void removeAbandonedTemporaryFiles();
   std::filesystem::path domainFile(std::string_view name) const;
 

@@ -300,6 +300,27 @@ TEST_F(PlistDefaultsTest, RefusesUnsafeDomainNamesWithOneLogLineEach) {
   EXPECT_EQ(log_.lines.size(), unsafe.size());
 }
 
+TEST_F(PlistDefaultsTest, ALargeDomainIsWrittenAsTheSameXmlAndSharesItsTexts) {
+  std::string longText;
+  while (longText.size() < 2 * 1024 * 1024) {
+    longText += "<копия> & ";
+  }
+  const PropertyValue history = PropertyArray{longText, "short"};
+  PlistDefaults defaults(root(), log_);
+  ASSERT_TRUE(defaults.set("app", "Enabled", true));
+  ASSERT_TRUE(defaults.set("app", "History", history));
+  EXPECT_EQ(readBytes(file("app")),
+            serializePropertyList(PropertyDictionary{{"Enabled", true}, {"History", history}}));
+  EXPECT_EQ(PlistDefaults(root(), log_).object("app", "History"), history);
+
+  // What the store hands out is the text it was given, not a copy of it.
+  const auto stored = defaults.object("app", "History");
+  ASSERT_TRUE(stored.has_value());
+  EXPECT_EQ(stored->get<PropertyArray>()->front().get<std::string>()->data(),
+            history.get<PropertyArray>()->front().get<std::string>()->data());
+  EXPECT_TRUE(log_.lines.empty());
+}
+
 TEST_F(PlistDefaultsTest, ALongDomainNameGetsAShortFileOfItsOwn) {
   const std::string shared = "com.quillon.webapp." + std::string(250, 'x');
   const std::string first = shared + "a";
