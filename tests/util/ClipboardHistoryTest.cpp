@@ -138,6 +138,20 @@ TEST_F(ClipboardHistoryTest, ThePopupShowsTwentyNumberedOneLineEntries) {
   }
   EXPECT_EQ(characterCount(ClipboardHistory::displayText(cyrillic)), 81u);
   EXPECT_EQ(ClipboardHistory::displayText(cyrillic.substr(0, 160)), cyrillic.substr(0, 160));
+
+  // A megabyte entry shows its beginning like any other; a text whose few
+  // characters are each a letter under hundreds of accents is counted whole.
+  EXPECT_EQ(ClipboardHistory::displayText(std::string(100, 'a') + std::string(1 << 20, 'b')),
+            std::string(80, 'a') + "…");
+  std::string accented;
+  for (int letter = 0; letter < 40; ++letter) {
+    accented += "e";
+    for (int accent = 0; accent < 900; ++accent) {
+      accented += "\u0301";
+    }
+  }
+  EXPECT_EQ(ClipboardHistory::displayText(accented), accented);
+  EXPECT_EQ(characterCount(ClipboardHistory::displayText(accented + accented + accented)), 81u);
 }
 
 TEST_F(ClipboardHistoryTest, PickingPastesTheWholeEntryIntoTheTargetWithAnUnmarkedCommandV) {
