@@ -2,11 +2,29 @@
 
 namespace quillon {
 
+PasteboardTextStart PasteboardTextStart::of(std::string_view whole, std::size_t maxBytes) {
+  return PasteboardTextStart{std::string(whole.substr(0, maxBytes)), whole.size()};
+}
+
+PasteboardTextStart PasteboardTextStart::of(const PropertyData& whole, std::size_t maxBytes) {
+  return of(std::string_view(reinterpret_cast<const char*>(whole.data()), whole.size()), maxBytes);
+}
+
 std::optional<std::string> Pasteboard::string() const {
   for (const PasteboardItem& item : items()) {
     const auto text = item.representations.find(pasteboardtype::PlainText);
     if (text != item.representations.end()) {
       return std::string(text->second.begin(), text->second.end());
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<PasteboardTextStart> Pasteboard::stringStart(std::size_t maxBytes) const {
+  for (const PasteboardItem& item : items()) {
+    if (const auto text = item.representations.find(pasteboardtype::PlainText);
+        text != item.representations.end()) {
+      return PasteboardTextStart::of(text->second, maxBytes);
     }
   }
   return std::nullopt;

@@ -3,9 +3,11 @@
 
 #include "platform/PropertyValue.h"
 
+#include <cstddef>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -21,6 +23,18 @@ inline constexpr std::string_view FileUrl = "public.file-url";
 struct PasteboardItem {
   std::map<std::string, PropertyData, std::less<>> representations;
   friend bool operator==(const PasteboardItem&, const PasteboardItem&) = default;
+};
+
+// The beginning of the plain text on the pasteboard, with the whole text's
+// length: a reader that keeps only the beginning of a huge text never pays
+// for a copy of all of it.
+struct PasteboardTextStart {
+  static PasteboardTextStart of(std::string_view whole, std::size_t maxBytes);
+  static PasteboardTextStart of(const PropertyData& whole, std::size_t maxBytes);
+
+  std::string start;
+  std::size_t length = 0;
+  friend bool operator==(const PasteboardTextStart&, const PasteboardTextStart&) = default;
 };
 
 class Pasteboard {
@@ -63,6 +77,8 @@ public:
   virtual void clearContents() = 0;
   virtual void writeItems(std::vector<PasteboardItem> items) = 0;
   std::optional<std::string> string() const;
+  // At most maxBytes of the text, cut anywhere, even inside a character.
+  virtual std::optional<PasteboardTextStart> stringStart(std::size_t maxBytes) const;
   void setString(std::string_view text);
   // A text put there by the product itself, which no history records.
   void setOwnString(std::string_view text);

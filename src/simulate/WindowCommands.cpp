@@ -191,6 +191,8 @@ nlohmann::json toJsonValue(const PropertyValue& value) {
           return std::isfinite(held) ? nlohmann::json(held) : nlohmann::json(nullptr);
         } else if constexpr (std::is_same_v<Held, WallTime>) {
           return std::chrono::duration<double>(held.time_since_epoch()).count();
+        } else if constexpr (std::is_same_v<Held, SharedString>) {
+          return held.str();
         } else if constexpr (std::is_same_v<Held, PropertyArray>) {
           nlohmann::json list = nlohmann::json::array();
           for (const PropertyValue& element : held) {

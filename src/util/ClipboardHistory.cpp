@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <mutex>
+#include <tuple>
+#include <utility>
 
 namespace quillon {
 
@@ -31,20 +33,21 @@ std::string keyEquivalentFor(std::size_t position) {
   return std::to_string((position + 1) % itemsWithKeyEquivalents);
 }
 
-// The string elements of a stored array; absent when the value is not an
-// array or holds anything else.
-std::optional<std::vector<std::string>> stringArray(const PropertyValue& value) {
+// The texts of a stored array, shared with the store; absent when the value
+// is not an array or holds anything else.
+std::optional<std::vector<std::shared_ptr<const std::string>>>
+stringArray(const PropertyValue& value) {
   const PropertyArray* array = value.get<PropertyArray>();
   if (array == nullptr) {
     return std::nullopt;
   }
-  std::vector<std::string> strings;
+  std::vector<std::shared_ptr<const std::string>> strings;
   for (const PropertyValue& element : *array) {
-    const std::string* text = element.get<std::string>();
+    const auto* text = std::get_if<SharedString>(&element.storage());
     if (text == nullptr) {
       return std::nullopt;
     }
-    strings.push_back(*text);
+    strings.push_back(text->shared());
   }
   return strings;
 }
@@ -99,7 +102,8 @@ private:
     array.reserve(snapshot.size());
     for (const Entry& entry : snapshot) {
       if (storeCanHold(*entry)) {
-        array.emplace_back(*entry);
+        // The store keeps the entry's text itself, not a copy of it.
+        array.emplace_back(SharedString(entry));
       }
     }
     if (!defaults_.set(storeKey, std::move(array))) {
@@ -149,10 +153,7 @@ void ClipboardHistory::load() {
     return;
   }
   if (auto strings = stringArray(*stored)) {
-    entries_.clear();
-    for (std::string& text : *strings) {
-      entries_.push_back(std::make_shared<const std::string>(std::move(text)));
-    }
+    entries_ = std::move(*strings);
     return;
   }
   // Set aside rather than overwritten by the next copy: it may be the only
@@ -182,16 +183,17 @@ void ClipboardHistory::poll() {
   if (pasteboard.lastOwnChangeCount() == changeCount) {
     return;
   }
-  auto text = pasteboard.string();
-  if (!text || text->empty()) {
+  // One byte past the kept length tells whether the cut falls inside a
+  // character.
+  auto text = pasteboard.stringStart(maxStoredBytes + 1);
+  if (!text || text->length == 0) {
     return;
   }
-  record(std::move(*text));
+  record(std::move(text->start), text->length);
   frontChangeCount_ = changeCount;
 }
 
-void ClipboardHistory::record(std::string text) {
-  const std::size_t copiedBytes = text.size();
+void ClipboardHistory::record(std::string text, std::size_t copiedBytes) {
   Entry entry = std::make_shared<const std::string>(storedForm(std::move(text)));
   if (entry->size() < copiedBytes) {
     services_.log.write("Quillon clipboard: keeping the first " + std::to_string(entry->size()) +
@@ -234,25 +236,46 @@ bool ClipboardHistory::isShortened(std::string_view entry) {
   return entry.size() + longestCharacterTail >= maxStoredBytes;
 }
 
-std::string ClipboardHistory::displayText(std::string_view entry) {
-  std::string oneLine(entry);
+namespace {
+
+// The first `limit` characters of text on one line, and whether more follow.
+std::pair<std::string, bool> firstCharactersOnOneLine(std::string_view text, std::size_t limit) {
+  std::string oneLine(text);
   std::replace_if(
       oneLine.begin(), oneLine.end(), [](char c) { return c == '\n' || c == '\t'; }, ' ');
   std::string shortened;
   std::size_t count = 0;
   forEachCharacter(oneLine, [&](std::string_view character) {
-    if (count++ < displayCharacters) {
+    if (count++ < limit) {
       shortened += character;
     }
   });
-  if (count <= displayCharacters) {
-    return oneLine;
+  if (count <= limit) {
+    return {std::move(oneLine), false};
   }
-  return shortened + "…";
+  return {std::move(shortened), true};
 }
 
-std::vector<MenuItem> ClipboardHistory::popupItems(const std::vector<std::string>& entries,
-                                                   const Localization& localization) {
+} // namespace
+
+std::string ClipboardHistory::displayText(std::string_view entry) {
+  // Far more than the characters shown, so a megabyte entry is not copied and
+  // segmented whole for every pop-up; only text of extraordinarily long
+  // characters needs all of it.
+  constexpr std::size_t enoughBytes = 64 * 1024;
+  auto [shown, more] = firstCharactersOnOneLine(entry.substr(0, enoughBytes), displayCharacters);
+  if (!more && entry.size() > enoughBytes) {
+    std::tie(shown, more) = firstCharactersOnOneLine(entry, displayCharacters);
+  }
+  return more ? shown + "…" : shown;
+}
+
+namespace {
+
+// Over views of the entries: thirty of them may hold thirty megabytes, and the
+// pop-up needs only their beginnings and lengths.
+std::vector<MenuItem> popupItemsFor(const std::vector<std::string_view>& entries,
+                                    const Localization& localization) {
   std::vector<MenuItem> items;
   if (entries.empty()) {
     MenuItem empty;
@@ -261,11 +284,12 @@ std::vector<MenuItem> ClipboardHistory::popupItems(const std::vector<std::string
     items.push_back(std::move(empty));
     return items;
   }
-  const std::size_t shown = std::min(popupEntries, entries.size());
+  const std::size_t shown = std::min(ClipboardHistory::popupEntries, entries.size());
   for (std::size_t position = 0; position < shown; ++position) {
     MenuItem item;
-    item.title = std::to_string(position + 1) + ".  " + displayText(entries[position]);
-    if (isShortened(entries[position])) {
+    item.title =
+        std::to_string(position + 1) + ".  " + ClipboardHistory::displayText(entries[position]);
+    if (ClipboardHistory::isShortened(entries[position])) {
       item.title += " " + localization.localized(shortenedNote);
     }
     item.tag = static_cast<int>(position);
@@ -280,21 +304,31 @@ std::vector<MenuItem> ClipboardHistory::popupItems(const std::vector<std::string
   return items;
 }
 
+} // namespace
+
+std::vector<MenuItem> ClipboardHistory::popupItems(const std::vector<std::string>& entries,
+                                                   const Localization& localization) {
+  return popupItemsFor(std::vector<std::string_view>(entries.begin(), entries.end()), localization);
+}
+
 void ClipboardHistory::showPopupAtCursor(std::optional<RunningApplication> targetApp) {
   prevApp_ = targetApp ? std::move(targetApp) : services_.workspace.frontmostApplication();
   // Each item's action holds its full, unshortened entry, as the menu shows
   // a snapshot of the history.
   const std::size_t shown = std::min(popupEntries, entries_.size());
   std::vector<Task> actions;
+  std::vector<std::string_view> shownEntries;
   for (std::size_t position = 0; position < shown; ++position) {
     actions.push_back(lifetime_.guard([this, entry = entries_[position]] { itemPicked(*entry); }));
+    shownEntries.emplace_back(*entries_[position]);
   }
   if (shown > 0) {
     actions.push_back(lifetime_.guard([this] { clearHistory(); }));
   }
   services_.userInterface.popUpMenu(
-      services_.localization.localized(popupTitle), popupItems(entries(), services_.localization),
-      services_.eventTaps.pointerLocation(), [actions = std::move(actions)](int tag) {
+      services_.localization.localized(popupTitle),
+      popupItemsFor(shownEntries, services_.localization), services_.eventTaps.pointerLocation(),
+      [actions = std::move(actions)](int tag) {
         if (tag >= 0 && static_cast<std::size_t>(tag) < actions.size()) {
           actions[static_cast<std::size_t>(tag)]();
         }

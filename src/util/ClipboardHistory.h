@@ -88,7 +88,8 @@ private:
 
   void load();
   void poll();
-  void record(std::string text);
+  // text is the copied text's beginning, copiedBytes its whole length.
+  void record(std::string text, std::size_t copiedBytes);
   void store();
   void pasteIntoPreviousApplication();
 

@@ -9,10 +9,11 @@
 
 namespace quillon {
 
-// sanitize(name), shortened when the bundle identifier made from it would
-// not fit a defaults domain name: the web app's settings live in the domain
-// named by its identifier. A shortened name ends in a short hash of the full
-// name, so two long names that share a beginning stay apart.
+// sanitize(name), shortened when the bundle identifier made from it would be
+// longer than a defaults file may be named: the web app's settings live in
+// the domain named by its identifier, and then in a file of that very name. A
+// shortened name ends in a short hash of the full name, so two long names
+// that share a beginning stay apart.
 std::string webAppExecutableName(std::string_view name);
 
 // "com.quillon.webapp." and the executable name in lower case, with "-2",

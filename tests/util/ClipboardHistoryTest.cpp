@@ -138,6 +138,20 @@ TEST_F(ClipboardHistoryTest, ThePopupShowsTwentyNumberedOneLineEntries) {
   }
   EXPECT_EQ(characterCount(ClipboardHistory::displayText(cyrillic)), 81u);
   EXPECT_EQ(ClipboardHistory::displayText(cyrillic.substr(0, 160)), cyrillic.substr(0, 160));
+
+  // A megabyte entry shows its beginning like any other; a text whose few
+  // characters are each a letter under hundreds of accents is counted whole.
+  EXPECT_EQ(ClipboardHistory::displayText(std::string(100, 'a') + std::string(1 << 20, 'b')),
+            std::string(80, 'a') + "…");
+  std::string accented;
+  for (int letter = 0; letter < 40; ++letter) {
+    accented += "e";
+    for (int accent = 0; accent < 900; ++accent) {
+      accented += "\u0301";
+    }
+  }
+  EXPECT_EQ(ClipboardHistory::displayText(accented), accented);
+  EXPECT_EQ(characterCount(ClipboardHistory::displayText(accented + accented + accented)), 81u);
 }
 
 TEST_F(ClipboardHistoryTest, PickingPastesTheWholeEntryIntoTheTargetWithAnUnmarkedCommandV) {
@@ -300,6 +314,58 @@ TEST_F(ClipboardHistoryTest, AHugeTextIsKeptWholeOnlyWhileOnThePasteboard) {
   EXPECT_EQ(desktop.pasteboard().string(), kept);
   desktop.advance(ClipboardHistory::pollInterval);
   EXPECT_EQ(history.entries().front(), "something else");
+}
+
+// Holds a text far larger than anything the history keeps, and fails the
+// test if anyone reads all of it.
+class HugeTextPasteboard final : public Pasteboard {
+public:
+  long changeCount() const override { return changes; }
+  std::vector<PasteboardItem> items() const override {
+    ADD_FAILURE() << "the whole pasteboard was read";
+    return {};
+  }
+  std::optional<PasteboardTextStart> stringStart(std::size_t maxBytes) const override {
+    largestRead = std::max(largestRead, maxBytes);
+    std::string start;
+    while (start.size() < maxBytes) {
+      start += "ё";
+    }
+    start.resize(maxBytes);
+    return PasteboardTextStart{std::move(start), length};
+  }
+  void clearContents() override {}
+  void writeItems(std::vector<PasteboardItem>) override {}
+
+  long changes = 1;
+  std::size_t length = 0;
+  mutable std::size_t largestRead = 0;
+};
+
+TEST_F(ClipboardHistoryTest, AHugeCopyIsReadOnlyAsFarAsTheHistoryKeepsIt) {
+  HugeTextPasteboard pasteboard;
+  pasteboard.length = 500 * ClipboardHistory::maxStoredBytes;
+  ClipboardHistory reader({pasteboard, DefaultsDomain(desktop.defaults(), "com.quillon.huge"),
+                           desktop.runLoop(), desktop.runLoop().backgroundQueue(),
+                           desktop.workspace(), desktop.userInterface(), desktop.eventTaps(),
+                           desktop.localization(), desktop.log()});
+  reader.start();
+  desktop.advance(ClipboardHistory::pollInterval);
+  ASSERT_EQ(reader.entries().size(), 0u) << "there at launch, so not a copy";
+  pasteboard.length = 600 * ClipboardHistory::maxStoredBytes;
+  ++pasteboard.changes;
+  desktop.advance(ClipboardHistory::pollInterval);
+  EXPECT_LE(pasteboard.largestRead, ClipboardHistory::maxStoredBytes + 1);
+  ASSERT_EQ(reader.entries().size(), 1u);
+  EXPECT_EQ(reader.entries().front().size(), ClipboardHistory::maxStoredBytes);
+  EXPECT_TRUE(
+      ClipboardHistory::popupItems(reader.entries(), desktop.localization())[0].title.ends_with(
+          "… (first 1 MB)"));
+  const auto lines = desktop.log().lines();
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "Quillon clipboard: keeping the first 1048576 of 629145600 bytes of a "
+                      "copied text"),
+            lines.end());
 }
 
 // Tasks run only when the test says so, as a busy disk would.

@@ -265,14 +265,17 @@ TEST_F(WebAppWithoutNamesTest, TheWindowIsTitledWithTheHost) {
   EXPECT_EQ(desktop.appWindows().mainMenu()[0].items.back().title, "Quit www.example.org");
 }
 
-// An identifier the defaults store refuses as a domain name, as web apps
-// with very long names were once given.
-class WebAppWithRefusedDomainTest : public WebAppDelegateTest {
+// Web apps with very long names were once given identifiers this long, and
+// keep them: their files and the system know them by it.
+PropertyDictionary longIdentifierInfo() {
+  return {{"QuillonWebAppURL", "https://mail.example.com/"},
+          {"CFBundleIdentifier", "com.quillon.webapp." + std::string(200, 'x')},
+          {"CFBundleName", "Mail"}};
+}
+
+class WebAppWithLongIdentifierTest : public WebAppDelegateTest {
 protected:
-  WebAppWithRefusedDomainTest()
-      : WebAppDelegateTest({{"QuillonWebAppURL", "https://mail.example.com/"},
-                            {"CFBundleIdentifier", "com.quillon.webapp." + std::string(200, 'x')},
-                            {"CFBundleName", "Mail"}}) {}
+  WebAppWithLongIdentifierTest() : WebAppDelegateTest(longIdentifierInfo()) {}
 };
 
 bool blockAdsChecked(const SimAppWindows& windows) {
@@ -286,20 +289,29 @@ bool blockAdsChecked(const SimAppWindows& windows) {
   return false;
 }
 
-TEST_F(WebAppWithRefusedDomainTest, TheBlockingToggleFollowsTheViewEvenWhenNothingIsStored) {
+TEST_F(WebAppWithLongIdentifierTest, KeepsItsZoomAndBlockingChoiceAcrossLaunches) {
   launch();
   ASSERT_EQ(view().ruleLists, std::vector<std::string>{"QuillonAdBlock-v1"});
   delegate->toggleAdBlock();
   EXPECT_TRUE(view().ruleLists.empty());
   EXPECT_FALSE(blockAdsChecked(desktop.appWindows()));
-  delegate->toggleAdBlock();
-  EXPECT_EQ(view().ruleLists, std::vector<std::string>{"QuillonAdBlock-v1"});
-  EXPECT_TRUE(blockAdsChecked(desktop.appWindows()));
-  EXPECT_TRUE(delegate->isAdBlockEnabled());
+  delegate->zoomIn();
   const auto lines = desktop.log().lines();
-  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
-    return line.starts_with("Quillon webapp: could not store QuillonWebAppBlockAds");
-  }));
+  EXPECT_TRUE(std::none_of(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.find("could not") != std::string::npos ||
+           line.find("refusing") != std::string::npos;
+  })) << lines.back();
+  delegate.reset();
+
+  // The next launch is a new process, reading the settings from disk.
+  SimDesktop relaunched(webAppAt(folder.path(), longIdentifierInfo()));
+  WebAppDelegate again(relaunched.platform());
+  again.applicationDidFinishLaunching();
+  relaunched.runUntilIdle();
+  EXPECT_FALSE(again.isAdBlockEnabled());
+  EXPECT_TRUE(relaunched.webViews().lastView()->ruleLists.empty());
+  EXPECT_DOUBLE_EQ(relaunched.webViews().lastView()->pageZoom, 1.1);
+  EXPECT_FALSE(blockAdsChecked(relaunched.appWindows()));
 }
 
 class WebAppWithoutAddressTest : public WebAppDelegateTest {

@@ -253,20 +253,52 @@ void LinuxPasteboard::ownershipLost(GtkClipboard*, gpointer) {
   // Another client's copy is counted when the server reports it.
 }
 
+namespace {
+
+// Waiting for the owner runs the main loop, whose timers and taps may read
+// again: such a read gets nothing rather than a second wait stacked inside
+// the first.
+template <typename Read> auto readingOnce(bool& isReading, Read read) -> decltype(read()) {
+  if (isReading) {
+    return {};
+  }
+  isReading = true;
+  const auto endReading =
+      std::unique_ptr<bool, void (*)(bool*)>(&isReading, [](bool* reading) { *reading = false; });
+  return read();
+}
+
+} // namespace
+
 std::vector<PasteboardItem> LinuxPasteboard::items() const {
   if (pendingClear_ != 0 || ownsClipboard()) {
     return written_;
   }
-  // Waiting for the owner runs the main loop, whose timers and taps may
-  // read again: such a read gets nothing rather than a second wait stacked
-  // inside the first.
-  if (isReading_) {
-    return {};
+  return readingOnce(isReading_, [this] { return readFromOwner(); });
+}
+
+// Only the text is asked for: the other formats an owner offers may be as
+// large, and a reader of the text's beginning has no use for them.
+std::optional<PasteboardTextStart> LinuxPasteboard::stringStart(std::size_t maxBytes) const {
+  if (pendingClear_ != 0 || ownsClipboard()) {
+    for (const PasteboardItem& item : written_) {
+      if (const auto text = item.representations.find(pasteboardtype::PlainText);
+          text != item.representations.end()) {
+        return PasteboardTextStart::of(text->second, maxBytes);
+      }
+    }
+    return std::nullopt;
   }
-  isReading_ = true;
-  const auto endReading =
-      std::unique_ptr<bool, void (*)(bool*)>(&isReading_, [](bool* reading) { *reading = false; });
-  return readFromOwner();
+  return readingOnce(isReading_, [this, maxBytes] { return textStartFromOwner(maxBytes); });
+}
+
+std::optional<PasteboardTextStart> LinuxPasteboard::textStartFromOwner(std::size_t maxBytes) const {
+  gchar* text = gtk_clipboard_wait_for_text(clipboard_);
+  if (text == nullptr) {
+    return std::nullopt;
+  }
+  const std::unique_ptr<gchar, void (*)(gpointer)> owned(text, g_free);
+  return PasteboardTextStart::of(std::string_view(text), maxBytes);
 }
 
 std::vector<PasteboardItem> LinuxPasteboard::textWithoutTargets() const {

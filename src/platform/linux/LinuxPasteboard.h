@@ -25,6 +25,7 @@ public:
 
   long changeCount() const override { return changeCount_; }
   std::vector<PasteboardItem> items() const override;
+  std::optional<PasteboardTextStart> stringStart(std::size_t maxBytes) const override;
   void clearContents() override;
   void writeItems(std::vector<PasteboardItem> items) override;
 
@@ -36,6 +37,7 @@ private:
   void cancelPendingClear();
   void publish();
   std::vector<PasteboardItem> readFromOwner() const;
+  std::optional<PasteboardTextStart> textStartFromOwner(std::size_t maxBytes) const;
   std::vector<PasteboardItem> textWithoutTargets() const;
 
   Log& log_;

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <system_error>
 #include <utility>
+#include <variant>
 #include <vector>
 
 namespace quillon {
@@ -144,7 +145,8 @@ std::optional<PropertyDictionary> dictionaryFrom(const FileRead& file) {
     return std::nullopt;
   }
   std::optional<PropertyValue> parsed = parsePropertyList(std::string_view(file.bytes));
-  if (!parsed || !parsed->is<PropertyDictionary>() || !encodePropertyListFile(*parsed)) {
+  if (!parsed || !parsed->is<PropertyDictionary>() ||
+      (propertyListWriteProblem(*parsed) && !encodePropertyListFile(*parsed))) {
     return std::nullopt;
   }
   return std::move(*parsed->get<PropertyDictionary>());
@@ -217,6 +219,28 @@ bool writeAll(DefaultsFileSystem& files, int fd, std::string_view bytes) {
     }
   }
   return true;
+}
+
+bool writeBody(DefaultsFileSystem& files, int fd, const DefaultsFileBody& body) {
+  if (const std::string* bytes = std::get_if<std::string>(&body)) {
+    return writeAll(files, fd, *bytes);
+  }
+  return writePropertyList(std::get<PropertyValue>(body), [&files, fd](std::string_view piece) {
+    return writeAll(files, fd, piece);
+  });
+}
+
+// A dictionary that XML can carry is written out as it is encoded, so a domain holding
+// megabytes of text is never held a second time as the file's text.
+std::optional<DefaultsFileBody> fileBodyFor(const PropertyDictionary& values) {
+  PropertyValue contents(values);
+  if (!propertyListWriteProblem(contents)) {
+    return DefaultsFileBody(std::move(contents));
+  }
+  if (std::optional<std::string> bytes = encodePropertyListFile(contents)) {
+    return DefaultsFileBody(std::move(*bytes));
+  }
+  return std::nullopt;
 }
 
 bool fsyncRetrying(DefaultsFileSystem& files, int fd) {
@@ -332,15 +356,43 @@ std::string unstorableReason(std::string_view key, const PropertyValue* value) {
          "; keeping it in memory only";
 }
 
+std::uint64_t fnv1a64(std::string_view text) {
+  std::uint64_t hash = 14695981039346656037ULL;
+  for (const char character : text) {
+    hash ^= static_cast<unsigned char>(character);
+    hash *= 1099511628211ULL;
+  }
+  return hash;
+}
+
 } // namespace
+
+std::string domainFileStem(std::string_view domain) {
+  if (domain.size() <= kMaxDefaultsDomainNameBytes) {
+    return std::string(domain);
+  }
+  constexpr std::size_t kHashDigits = 16;
+  constexpr std::string_view kDigits = "0123456789abcdef";
+  std::size_t kept = kMaxDefaultsDomainNameBytes - 1 - kHashDigits;
+  // Back to the first byte of the character that did not fit.
+  while (kept > 0 && (static_cast<unsigned char>(domain[kept]) & 0xC0U) == 0x80U) {
+    --kept;
+  }
+  std::string stem(domain.substr(0, kept));
+  stem += '-';
+  const std::uint64_t hash = fnv1a64(domain);
+  for (std::size_t digit = kHashDigits; digit-- > 0;) {
+    stem += kDigits[(hash >> (4U * digit)) & 0x0FU];
+  }
+  return stem;
+}
 
 bool isSafeDefaultsDomainName(std::string_view domain) {
   const bool hasControl = std::any_of(domain.begin(), domain.end(), [](char c) {
     const auto byte = static_cast<unsigned char>(c);
     return byte < 0x20 || byte == 0x7F;
   });
-  return !domain.empty() && domain.size() <= kMaxDefaultsDomainNameBytes && domain.front() != '.' &&
-         domain.find('/') == std::string_view::npos &&
+  return !domain.empty() && domain.front() != '.' && domain.find('/') == std::string_view::npos &&
          domain.find("..") == std::string_view::npos && !hasControl;
 }
 
@@ -399,9 +451,9 @@ bool PlistDefaults::change(std::string_view name, std::string_view key,
   }
   ++revision_;
   lock.unlock();
-  std::optional<std::string> bytes = encodePropertyListFile(fileValues);
+  std::optional<DefaultsFileBody> body = fileBodyFor(fileValues);
   lock.lock();
-  if (!bytes) {
+  if (!body) {
     // Everything else in the file was read from it or saved before, so the new value alone
     // is to blame: it stays readable, and the file keeps what it had for the key.
     loaded->heldBack.try_emplace(std::string(key), std::move(inFile));
@@ -414,7 +466,7 @@ bool PlistDefaults::change(std::string_view name, std::string_view key,
   if (const auto held = loaded->heldBack.find(key); held != loaded->heldBack.end()) {
     loaded->heldBack.erase(held);
   }
-  return persist(name, *loaded, *bytes, lock);
+  return persist(name, *loaded, *body, lock);
 }
 
 // Requires mutex_. What the file should hold: the values, except that keys whose new
@@ -480,7 +532,7 @@ PlistDefaults::Domain PlistDefaults::setAside(const std::string& name) const {
 
 // Called with saveMutex_ and `lock` on mutex_ held; the disk work runs with `lock` released
 // so that readers never wait for it.
-bool PlistDefaults::persist(std::string_view name, Domain& domain, const std::string& bytes,
+bool PlistDefaults::persist(std::string_view name, Domain& domain, const DefaultsFileBody& body,
                             std::unique_lock<std::mutex>& lock) {
   if (!domain.mayWrite) {
     if (!std::exchange(domain.reportedMemoryOnly, true)) {
@@ -491,7 +543,7 @@ bool PlistDefaults::persist(std::string_view name, Domain& domain, const std::st
   }
   domain.fileCurrent = false;
   lock.unlock();
-  const std::optional<std::string> problem = writeFile(name, bytes);
+  const std::optional<std::string> problem = writeFile(name, body);
   lock.lock();
   if (problem) {
     log_.write("Quillon: could not save defaults domain " + std::string(name) + ": " + *problem);
@@ -505,7 +557,7 @@ bool PlistDefaults::persist(std::string_view name, Domain& domain, const std::st
 // renames it into place and flushes the folder that records the rename: a crash or a full
 // disk leaves either the old file or the new one, never a mixture or an empty file.
 std::optional<std::string> PlistDefaults::writeFile(std::string_view name,
-                                                    const std::string& bytes) {
+                                                    const DefaultsFileBody& body) {
   if (std::optional<std::string> problem = createFolders(files_, root_)) {
     return problem;
   }
@@ -525,7 +577,7 @@ std::optional<std::string> PlistDefaults::writeFile(std::string_view name,
     temporary.keep(); // Not ours: O_EXCL refused to create it.
     return failure("could not create", temporary.path());
   }
-  if (!writeAll(files_, opened.fd(), bytes)) {
+  if (!writeBody(files_, opened.fd(), body)) {
     return failure("could not write", temporary.path());
   }
   if (!fsyncRetrying(files_, opened.fd())) {
@@ -568,7 +620,7 @@ void PlistDefaults::removeAbandonedTemporaryFiles() {
 }
 
 std::filesystem::path PlistDefaults::domainFile(std::string_view name) const {
-  return root_ / (std::string(name) + ".plist");
+  return root_ / (domainFileStem(name) + ".plist");
 }
 
 } // namespace quillon

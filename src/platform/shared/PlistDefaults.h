@@ -15,16 +15,26 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <variant>
 
 namespace quillon {
 
-// Domain names become file names (and longer temporary and set-aside names), so they are
-// kept short enough for every derived name to fit within the usual 255-byte limit.
+// Domain names become file names (and longer temporary and set-aside names); up to this
+// length every derived name fits within the usual 255-byte limit.
 inline constexpr std::size_t kMaxDefaultsDomainNameBytes = 200;
+
+// The domain's file name without ".plist": the name itself when it fits, else its beginning
+// and a hash of the whole name, so that a longer domain (a web app's identifier from before
+// identifiers were kept short) still has a file, and one of its own.
+std::string domainFileStem(std::string_view domain);
 
 // Whether `domain` can name a file inside the defaults folder without escaping it, hiding
 // it, or colliding with the temporary and set-aside files kept beside it.
 bool isSafeDefaultsDomainName(std::string_view domain);
+
+// What a save writes: a dictionary to be written as XML while it is encoded, or the
+// bytes of a file already encoded.
+using DefaultsFileBody = std::variant<PropertyValue, std::string>;
 
 // Defaults kept as one property-list file per domain, <root>/<domain>.plist, holding a
 // dictionary: XML, unless its values need a binary list. A domain is read from disk once, on
@@ -68,9 +78,9 @@ private:
   Domain* domainFor(std::string_view name) const;
   Domain loadDomain(const std::string& name) const;
   Domain setAside(const std::string& name) const;
-  bool persist(std::string_view name, Domain& domain, const std::string& bytes,
+  bool persist(std::string_view name, Domain& domain, const DefaultsFileBody& body,
                std::unique_lock<std::mutex>& lock);
-  std::optional<std::string> writeFile(std::string_view name, const std::string& bytes);
+  std::optional<std::string> writeFile(std::string_view name, const DefaultsFileBody& body);
   void removeAbandonedTemporaryFiles();
   std::filesystem::path domainFile(std::string_view name) const;
 

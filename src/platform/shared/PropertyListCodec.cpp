@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
@@ -645,12 +646,30 @@ PlistPtr dateNode(double secondsSinceReference) {
   return PlistPtr(node);
 }
 
-PlistPtr toNode(const PropertyValue& value, DatePrecision dates);
+// Long strings stand in the tree as a placeholder each, "\x01N\x01" for the N-th of them
+// in document order, and are copied into the text only as it is written. No string that
+// can be written holds a \x01, so no placeholder can be mistaken for one.
+constexpr std::size_t kStreamedStringBytes = 4096;
+constexpr char kPlaceholderMark = '\x01';
+using StreamedStrings = std::vector<const std::string*>;
 
-PlistPtr arrayNode(const PropertyArray& items, DatePrecision dates) {
+PlistPtr toNode(const PropertyValue& value, DatePrecision dates,
+                StreamedStrings* streamed = nullptr);
+
+PlistPtr stringNode(const std::string& text, StreamedStrings* streamed) {
+  if (streamed == nullptr || text.size() < kStreamedStringBytes) {
+    return PlistPtr(plist_new_string(text.c_str()));
+  }
+  const std::string placeholder =
+      kPlaceholderMark + std::to_string(streamed->size()) + kPlaceholderMark;
+  streamed->push_back(&text);
+  return PlistPtr(plist_new_string(placeholder.c_str()));
+}
+
+PlistPtr arrayNode(const PropertyArray& items, DatePrecision dates, StreamedStrings* streamed) {
   PlistPtr array(plist_new_array());
   for (const PropertyValue& item : items) {
-    PlistPtr child = toNode(item, dates);
+    PlistPtr child = toNode(item, dates, streamed);
     if (!array || !child) {
       return nullptr;
     }
@@ -659,10 +678,11 @@ PlistPtr arrayNode(const PropertyArray& items, DatePrecision dates) {
   return array;
 }
 
-PlistPtr dictionaryNode(const PropertyDictionary& entries, DatePrecision dates) {
+PlistPtr dictionaryNode(const PropertyDictionary& entries, DatePrecision dates,
+                        StreamedStrings* streamed) {
   PlistPtr dict(plist_new_dict());
   for (const auto& [key, item] : entries) {
-    PlistPtr child = toNode(item, dates);
+    PlistPtr child = toNode(item, dates, streamed);
     if (!dict || !child) {
       return nullptr;
     }
@@ -674,7 +694,7 @@ PlistPtr dictionaryNode(const PropertyDictionary& entries, DatePrecision dates) 
 template <class... Handlers> struct Overloaded : Handlers... { using Handlers::operator()...; };
 template <class... Handlers> Overloaded(Handlers...) -> Overloaded<Handlers...>;
 
-PlistPtr toNode(const PropertyValue& value, DatePrecision dates) {
+PlistPtr toNode(const PropertyValue& value, DatePrecision dates, StreamedStrings* streamed) {
   return std::visit(
       Overloaded{
           [](bool flag) { return PlistPtr(plist_new_bool(flag ? 1 : 0)); },
@@ -684,7 +704,7 @@ PlistPtr toNode(const PropertyValue& value, DatePrecision dates) {
             return PlistPtr(plist_new_uint(static_cast<std::uint64_t>(number)));
           },
           [](double number) { return PlistPtr(plist_new_real(number)); },
-          [](const std::string& text) { return PlistPtr(plist_new_string(text.c_str())); },
+          [streamed](const SharedString& text) { return stringNode(text.str(), streamed); },
           [](const PropertyData& bytes) {
             return PlistPtr(
                 plist_new_data(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
@@ -694,8 +714,12 @@ PlistPtr toNode(const PropertyValue& value, DatePrecision dates) {
                                 ? secondsSinceReference(time)
                                 : std::floor(secondsSinceReference(time)));
           },
-          [dates](const PropertyArray& items) { return arrayNode(items, dates); },
-          [dates](const PropertyDictionary& entries) { return dictionaryNode(entries, dates); },
+          [dates, streamed](const PropertyArray& items) {
+            return arrayNode(items, dates, streamed);
+          },
+          [dates, streamed](const PropertyDictionary& entries) {
+            return dictionaryNode(entries, dates, streamed);
+          },
       },
       value.storage());
 }
@@ -728,6 +752,35 @@ std::optional<std::string> binaryBytes(const PropertyValue& value) {
     return std::nullopt;
   }
   return std::string(bytes.get(), length);
+}
+
+// A long string as libplist writes one: only "&", "<" and ">" are escaped.
+bool writeEscaped(std::string_view text, const PropertyListSink& sink) {
+  constexpr std::size_t kPieceBytes = 64 * 1024;
+  std::string piece;
+  piece.reserve(kPieceBytes + 8);
+  for (const char c : text) {
+    switch (c) {
+    case '&':
+      piece += "&amp;";
+      break;
+    case '<':
+      piece += "&lt;";
+      break;
+    case '>':
+      piece += "&gt;";
+      break;
+    default:
+      piece += c;
+    }
+    if (piece.size() >= kPieceBytes) {
+      if (!sink(piece)) {
+        return false;
+      }
+      piece.clear();
+    }
+  }
+  return piece.empty() || sink(piece);
 }
 
 bool nestsWithinLimit(const PropertyValue& value, std::size_t depth) {
@@ -778,6 +831,37 @@ std::optional<std::string> serializePropertyList(const PropertyValue& value) {
     return std::nullopt;
   }
   return xmlText(value, DatePrecision::WholeSeconds);
+}
+
+bool writePropertyList(const PropertyValue& value, const PropertyListSink& sink) {
+  if (propertyListWriteProblem(value)) {
+    return false;
+  }
+  StreamedStrings streamed;
+  const PlistPtr root = toNode(value, DatePrecision::WholeSeconds, &streamed);
+  if (!root) {
+    return false;
+  }
+  char* raw = nullptr;
+  std::uint32_t length = 0;
+  plist_to_xml(root.get(), &raw, &length);
+  const XmlText owned(raw);
+  if (!owned) {
+    return false;
+  }
+  std::string_view rest(owned.get(), length);
+  for (const std::string* text : streamed) {
+    const std::size_t open = rest.find(kPlaceholderMark);
+    const std::size_t close = rest.find(kPlaceholderMark, open + 1);
+    if (close == std::string_view::npos) {
+      return false;
+    }
+    if (!sink(rest.substr(0, open)) || !writeEscaped(*text, sink)) {
+      return false;
+    }
+    rest.remove_prefix(close + 1);
+  }
+  return sink(rest);
 }
 
 std::optional<std::string> encodePropertyListFile(const PropertyValue& value) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -37,6 +38,15 @@ std::optional<std::string> propertyListWriteProblem(const PropertyValue& value);
 // problem. XML property lists carry dates to the whole second, so dates are written
 // rounded down to the second; every other value reads back equal.
 std::optional<std::string> serializePropertyList(const PropertyValue& value);
+
+// Takes the next piece of a text being written; answers false to stop the writing.
+using PropertyListSink = std::function<bool(std::string_view)>;
+
+// Hands what serializePropertyList(value) would answer to `sink` a piece at a time, never
+// holding all of it: a file of many megabytes of text costs a few kilobytes to write
+// beyond the value itself. Answers false, having handed over nothing or only part, when
+// serializePropertyList would answer nullopt or `sink` answers false.
+bool writePropertyList(const PropertyValue& value, const PropertyListSink& sink);
 
 // The bytes of a property-list file that reads back as `value`, for values that were
 // themselves read from a file: XML where it can carry them (as serializePropertyList()

@@ -112,6 +112,17 @@ void SimWorkspace::setFrontmost(int processIdentifier) {
   }
 }
 
+// Straight from the stored items: items() would copy every one of them.
+std::optional<PasteboardTextStart> SimPasteboard::stringStart(std::size_t maxBytes) const {
+  for (const PasteboardItem& item : items_) {
+    if (const auto text = item.representations.find(pasteboardtype::PlainText);
+        text != item.representations.end()) {
+      return PasteboardTextStart::of(text->second, maxBytes);
+    }
+  }
+  return std::nullopt;
+}
+
 void SimPasteboard::clearContents() {
   items_.clear();
   ++changeCount_;

@@ -109,6 +109,7 @@ class SimPasteboard final : public Pasteboard {
 public:
   long changeCount() const override { return changeCount_; }
   std::vector<PasteboardItem> items() const override { return items_; }
+  std::optional<PasteboardTextStart> stringStart(std::size_t maxBytes) const override;
   void clearContents() override;
   void writeItems(std::vector<PasteboardItem> items) override;
 

@@ -131,6 +131,18 @@ TEST_F(LinuxPasteboardTest, TextCrossesBetweenClientsAndEveryChangeIsCounted) {
   EXPECT_TRUE(log_.lines().empty());
 }
 
+TEST_F(LinuxPasteboardTest, TheStartOfATextComesWithItsWholeLengthFromEitherOwner) {
+  product_->setString("привет, world");
+  EXPECT_EQ(product_->stringStart(4), (PasteboardTextStart{"пр", 19}));
+  EXPECT_EQ(other_->stringStart(100), (PasteboardTextStart{"привет, world", 19}));
+  other_->setString("elsewhere");
+  EXPECT_TRUE(LiveSession::runUntil([&] {
+    return product_->stringStart(4) == PasteboardTextStart{"else", 9};
+  }));
+  other_->clearContents();
+  EXPECT_TRUE(LiveSession::runUntil([&] { return !product_->stringStart(4).has_value(); }));
+}
+
 TEST_F(LinuxPasteboardTest, OtherTypesAndFileUrlsCrossToo) {
   PasteboardItem first;
   first.representations.emplace(pasteboardtype::PlainText, bytes("two files"));

@@ -1,6 +1,7 @@
 #include "platform/shared/PlistDefaults.h"
 
 #include "platform/shared/PropertyListCodec.h"
+#include "text/Unicode.h"
 
 #include <gtest/gtest.h>
 
@@ -275,16 +276,9 @@ TEST_F(PlistDefaultsTest, LaterUnreadableFilesGetTheNextFreeName) {
 
 TEST_F(PlistDefaultsTest, RefusesUnsafeDomainNamesWithOneLogLineEach) {
   const std::vector<std::string> unsafe = {
-      "",
-      "../escape",
-      "sub/dir",
-      "..",
-      ".hidden",
-      "a..b",
-      "bell\a",
-      "new\nline",
-      std::string("nul\0x", 5),
-      std::string(kMaxDefaultsDomainNameBytes + 1, 'x'),
+      "",       "../escape", "sub/dir",
+      "..",     ".hidden",   "a..b",
+      "bell\a", "new\nline", std::string("nul\0x", 5),
   };
   PlistDefaults defaults(root(), log_);
   for (const std::string& name : unsafe) {
@@ -304,6 +298,55 @@ TEST_F(PlistDefaultsTest, RefusesUnsafeDomainNamesWithOneLogLineEach) {
   EXPECT_TRUE(defaults.set(longest, "Key", 1));
   EXPECT_TRUE(defaults.set("com.example.ünïcode domain", "Key", 1));
   EXPECT_EQ(log_.lines.size(), unsafe.size());
+}
+
+TEST_F(PlistDefaultsTest, ALargeDomainIsWrittenAsTheSameXmlAndSharesItsTexts) {
+  std::string longText;
+  while (longText.size() < 2 * 1024 * 1024) {
+    longText += "<копия> & ";
+  }
+  const PropertyValue history = PropertyArray{longText, "short"};
+  PlistDefaults defaults(root(), log_);
+  ASSERT_TRUE(defaults.set("app", "Enabled", true));
+  ASSERT_TRUE(defaults.set("app", "History", history));
+  EXPECT_EQ(readBytes(file("app")),
+            serializePropertyList(PropertyDictionary{{"Enabled", true}, {"History", history}}));
+  EXPECT_EQ(PlistDefaults(root(), log_).object("app", "History"), history);
+
+  // What the store hands out is the text it was given, not a copy of it.
+  const auto stored = defaults.object("app", "History");
+  ASSERT_TRUE(stored.has_value());
+  EXPECT_EQ(stored->get<PropertyArray>()->front().get<std::string>()->data(),
+            history.get<PropertyArray>()->front().get<std::string>()->data());
+  EXPECT_TRUE(log_.lines.empty());
+}
+
+TEST_F(PlistDefaultsTest, ALongDomainNameGetsAShortFileOfItsOwn) {
+  const std::string shared = "com.quillon.webapp." + std::string(250, 'x');
+  const std::string first = shared + "a";
+  const std::string second = shared + "b";
+  // A two-byte character straddles the place where the file name is cut.
+  const std::string cyrillic =
+      "com.quillon.webapp." + std::string(163, 'x') + "жжжжжжжжжжжжжжжжжжжж";
+  {
+    PlistDefaults defaults(root(), log_);
+    EXPECT_TRUE(defaults.set(first, "Zoom", 1.5));
+    EXPECT_TRUE(defaults.set(second, "Zoom", 2.0));
+    EXPECT_TRUE(defaults.set(cyrillic, "Zoom", 0.5));
+  }
+  const std::set<std::string> files = entries(root());
+  ASSERT_EQ(files.size(), 3U);
+  for (const std::string& name : files) {
+    EXPECT_LE(name.size(), kMaxDefaultsDomainNameBytes + std::string_view(".plist").size());
+    EXPECT_TRUE(decodeUtf8(name).has_value()) << name;
+  }
+  EXPECT_TRUE(files.contains(domainFileStem(first) + ".plist"));
+  PlistDefaults reopened(root(), log_);
+  EXPECT_EQ(reopened.object(first, "Zoom"), PropertyValue(1.5));
+  EXPECT_EQ(reopened.object(second, "Zoom"), PropertyValue(2.0));
+  EXPECT_EQ(reopened.object(cyrillic, "Zoom"), PropertyValue(0.5));
+  EXPECT_EQ(domainFileStem("com.quillon.webapp.mail"), "com.quillon.webapp.mail");
+  EXPECT_TRUE(log_.lines.empty());
 }
 
 TEST_F(PlistDefaultsTest, KeepsValuesInMemoryWhenTheFolderCannotBeCreated) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <plist/plist.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
@@ -396,6 +397,43 @@ TEST(PropertyListCodecTest, RefusesInputOverTheSizeLimit) {
   EXPECT_EQ(parsePropertyList(padded), PropertyValue(true));
   padded.insert(padded.find("<true/>"), 1, ' ');
   EXPECT_FALSE(parsePropertyList(padded).has_value());
+}
+
+TEST(PropertyListCodecTest, WritesInPiecesExactlyWhatItSerializes) {
+  std::string longText;
+  while (longText.size() < 300 * 1024) {
+    longText += "a<b>&c ]]> жук\t\r\n";
+  }
+  const PropertyValue value = PropertyDictionary{
+      {"History", PropertyArray{longText, "short & <sweet>", longText + "!"}},
+      {"Nested", PropertyDictionary{{"Deeper", PropertyArray{PropertyArray{longText}}}}},
+      {"Zoom", 1.1},
+      {"Count", -7},
+      {"On", true},
+      {"Blob", PropertyData{0, 1, 2, 250}},
+      {"When", utc(kReferenceDay, 90s)},
+      {"Empty", PropertyArray{}},
+  };
+  std::string written;
+  std::size_t largestPiece = 0;
+  ASSERT_TRUE(writePropertyList(value, [&](std::string_view piece) {
+    written += piece;
+    largestPiece = std::max(largestPiece, piece.size());
+    return true;
+  }));
+  EXPECT_EQ(written, serializePropertyList(value));
+  EXPECT_EQ(parsePropertyList(written), value);
+  EXPECT_LT(largestPiece, longText.size() / 2) << "a long text is not written in one piece";
+
+  int pieces = 0;
+  EXPECT_FALSE(writePropertyList(value, [&](std::string_view) { return ++pieces < 3; }));
+  EXPECT_EQ(pieces, 3) << "writing stops at the first refused piece";
+
+  // A placeholder's mark in a text the writer refuses anyway.
+  pieces = 0;
+  EXPECT_FALSE(writePropertyList(PropertyArray{longText + "\x01" + "0\x01"},
+                                 [&](std::string_view) { return ++pieces > 0; }));
+  EXPECT_EQ(pieces, 0);
 }
 
 } // namespace
