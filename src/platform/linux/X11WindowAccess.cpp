@@ -92,8 +92,104 @@ X11WindowAccess::X11WindowAccess(X11Connection& connection, const X11Screens& sc
   events_ = connection_.listen([this](XEvent& event) { onEvent(event); });
 }
 
+// Watched from the first read: the window for its size, its properties and
+// a new parent, the window manager's frame around it for moves.
+X11WindowAccess::WindowFacts& X11WindowAccess::factsOf(X11Window window) const {
+  const auto found = facts_.find(window);
+  if (found != facts_.end()) {
+    return found->second;
+  }
+  Display* display = connection_.display();
+  XWindowAttributes attributes;
+  if (XGetWindowAttributes(display, window, &attributes) != 0) {
+    XSelectInput(display, window,
+                 attributes.your_event_mask | StructureNotifyMask | PropertyChangeMask);
+  }
+  Window root = 0;
+  Window parent = 0;
+  Window* children = nullptr;
+  unsigned count = 0;
+  X11Window outermost = window;
+  while (XQueryTree(display, outermost, &root, &parent, &children, &count) != 0) {
+    XFree(children);
+    children = nullptr;
+    if (parent == 0 || parent == root) {
+      break;
+    }
+    outermost = parent;
+  }
+  if (outermost != window && XGetWindowAttributes(display, outermost, &attributes) != 0) {
+    XSelectInput(display, outermost, attributes.your_event_mask | StructureNotifyMask);
+    framesAround_[outermost] = window;
+  }
+  return facts_[window];
+}
+
+std::optional<X11PixelRect> X11WindowAccess::knownFrame(X11Window window) const {
+  WindowFacts& facts = factsOf(window);
+  if (!facts.frame) {
+    facts.frame = visibleFrame(window);
+  }
+  return facts.frame;
+}
+
+void X11WindowAccess::forgetFrame(X11Window window) {
+  const auto found = facts_.find(window);
+  if (found != facts_.end()) {
+    found->second.frame.reset();
+  }
+}
+
+void X11WindowAccess::forgetWindow(X11Window window) {
+  facts_.erase(window);
+  std::erase_if(framesAround_, [window](const auto& entry) { return entry.second == window; });
+}
+
+void X11WindowAccess::onWindowEvent(const XEvent& event) {
+  switch (event.type) {
+  case ConfigureNotify: {
+    const X11Window changed = event.xconfigure.window;
+    forgetFrame(changed);
+    if (const auto around = framesAround_.find(changed); around != framesAround_.end()) {
+      forgetFrame(around->second);
+    }
+    break;
+  }
+  case UnmapNotify:
+    forgetFrame(event.xunmap.window);
+    break;
+  case ReparentNotify:
+    // Framed anew: the frame to watch is another one.
+    forgetWindow(event.xreparent.window);
+    break;
+  case DestroyNotify:
+    forgetWindow(event.xdestroywindow.window);
+    framesAround_.erase(event.xdestroywindow.window);
+    break;
+  case PropertyNotify: {
+    const auto found = facts_.find(event.xproperty.window);
+    if (found == facts_.end()) {
+      break;
+    }
+    const X11Atom atom = event.xproperty.atom;
+    if (atom == connection_.atom("_NET_WM_PID")) {
+      found->second.process.reset();
+    } else if (atom == connection_.atom("_NET_WM_WINDOW_TYPE")) {
+      found->second.normal.reset();
+    } else if (atom == connection_.atom("_NET_FRAME_EXTENTS") ||
+               atom == connection_.atom("_GTK_FRAME_EXTENTS")) {
+      found->second.frame.reset();
+    }
+    break;
+  }
+  default:
+    break;
+  }
+}
+
 void X11WindowAccess::onEvent(XEvent& event) {
   if (event.type != PropertyNotify || event.xproperty.window != connection_.root()) {
+    onWindowEvent(event);
     return;
   }
   if (event.xproperty.atom == activeWindowAtom_) {
@@ -114,6 +210,16 @@ void X11WindowAccess::noticeNewWindows() {
     }
   }
   knownWindows_ = std::set<X11Window>(clients.begin(), clients.end());
+  // A window gone without its destruction seen leaves nothing behind.
+  std::vector<X11Window> gone;
+  for (const auto& [window, facts] : facts_) {
+    if (!knownWindows_.contains(window)) {
+      gone.push_back(window);
+    }
+  }
+  for (const X11Window window : gone) {
+    forgetWindow(window);
+  }
   if (watches_.empty()) {
     return;
   }
@@ -167,18 +273,25 @@ std::optional<X11Window> X11WindowAccess::activeWindow() const {
 }
 
 std::optional<int> X11WindowAccess::processOf(X11Window window) const {
-  const auto processes = properties_.cardinals(window, "_NET_WM_PID");
-  if (processes.empty() || processes.front() == 0) {
-    return std::nullopt;
+  WindowFacts& facts = factsOf(window);
+  if (!facts.process) {
+    const auto processes = properties_.cardinals(window, "_NET_WM_PID");
+    if (!processes.empty() && processes.front() != 0) {
+      facts.process = static_cast<int>(processes.front());
+    }
   }
-  return static_cast<int>(processes.front());
+  return facts.process;
 }
 
 // Docks, menus, tooltips and the desktop are windows too, but none is one
 // the user would snap or have remembered.
 bool X11WindowAccess::isNormalWindow(X11Window window) const {
-  const auto types = properties_.atoms(window, "_NET_WM_WINDOW_TYPE");
-  return types.empty() || types.front() == connection_.atom("_NET_WM_WINDOW_TYPE_NORMAL");
+  WindowFacts& facts = factsOf(window);
+  if (!facts.normal) {
+    const auto types = properties_.atoms(window, "_NET_WM_WINDOW_TYPE");
+    facts.normal = types.empty() || types.front() == connection_.atom("_NET_WM_WINDOW_TYPE_NORMAL");
+  }
+  return *facts.normal;
 }
 
 std::vector<X11Window> X11WindowAccess::windowsOf(const Element& application) const {
@@ -297,7 +410,7 @@ std::optional<AXValue> X11WindowAccess::windowAttribute(Element& window,
   if (!position && window.pairedRead) {
     frame = window.pairedRead;
   } else {
-    frame = visibleFrame(window.window);
+    frame = knownFrame(window.window);
   }
   window.pairedRead = position ? frame : std::nullopt;
   if (!frame) {
@@ -384,6 +497,8 @@ void X11WindowAccess::leaveMaximizedState(X11Window window) const {
 }
 
 void X11WindowAccess::writeFrame(Element& window) {
+  // Whatever the window manager makes of it is read afresh.
+  forgetFrame(window.window);
   const auto current = visibleFrame(window.window);
   if (!current) {
     if (!window.reportedGone) {

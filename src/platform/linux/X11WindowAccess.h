@@ -7,6 +7,7 @@
 #include "platform/linux/X11WindowProperties.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -60,6 +61,12 @@ public:
 private:
   class Element;
   struct Watch;
+  struct WindowFacts {
+    // Asked again while unnamed: a client may name its process after mapping.
+    std::optional<int> process;
+    std::optional<bool> normal;
+    std::optional<X11PixelRect> frame;
+  };
 
   AXElement windowElement(X11Window window);
   std::optional<X11Window> activeWindow() const;
@@ -74,6 +81,11 @@ private:
   long borderWidth(X11Window window) const;
   void leaveMaximizedState(X11Window window) const;
   bool supportsMoveResize() const;
+  WindowFacts& factsOf(X11Window window) const;
+  std::optional<X11PixelRect> knownFrame(X11Window window) const;
+  void forgetFrame(X11Window window);
+  void forgetWindow(X11Window window);
+  void onWindowEvent(const XEvent& event);
   void onEvent(XEvent& event);
   void noticeNewWindows();
 
@@ -88,6 +100,13 @@ private:
   // the position manager asks four times a second.
   mutable std::optional<std::optional<X11Window>> activeWindow_;
   mutable std::optional<bool> supportsMoveResize_;
+  // What is known of the windows read so far, kept until an event of the
+  // window, or of the window manager's frame around it, says it changed:
+  // each read is a round trip, and the position manager reads the focused
+  // window four times a second.
+  mutable std::map<X11Window, WindowFacts> facts_;
+  // The window manager's frame around each watched window, to the window.
+  mutable std::map<X11Window, X11Window> framesAround_;
   std::set<X11Window> knownWindows_;
   std::vector<std::shared_ptr<Watch>> watches_;
   Observation events_;

@@ -15,6 +15,7 @@
 #include "platform/sim/SimLog.h"
 #include "platform/xkb/KeyCodeTable.h"
 #include "windows/AlwaysOnTop.h"
+#include "windows/RectDescription.h"
 #include "windows/WindowSnapper.h"
 
 #include <gtest/gtest.h>
@@ -181,6 +182,43 @@ TEST_F(X11WindowsTest, AFrameIsTheWindowAsSeenAndSnapsExactlyWhateverItsOwnBorde
   const int edge = client_->border(window);
   const ClientRect inside = clientFor(window, {edge, edge, 640 - 2 * edge, 800 - 2 * edge});
   EXPECT_TRUE(client_->waitForClientRect(window, inside)) << client_->clientRect(window);
+}
+
+// Frames are kept between reads (the position manager reads four times a
+// second); a move or resize by anyone else must still be seen.
+TEST_F(X11WindowsTest, AFrameReadAgainAfterOthersMovedOrResizedTheWindowIsTheNewOne) {
+  const Window window = openWindow({.rect = {200, 150, 500, 300}});
+  focus(window);
+  const auto target = snapper_->focusedWindowAndScreen();
+  ASSERT_TRUE(target);
+  const auto before = snapper_->windowFrame(target->window);
+  ASSERT_TRUE(before);
+  const auto frameNow = [&] {
+    pump();
+    return snapper_->windowFrame(target->window);
+  };
+
+  // Moved as a user's drag ends: the window manager moves its frame.
+  client_->requestMove(window, {300, 200, 500, 300});
+  const auto extents = client_->frameExtents(window);
+  const int edge = client_->border(window);
+  ASSERT_TRUE(
+      client_->waitForClientRect(window, {300 + edge + static_cast<int>(extents[0]),
+                                          200 + edge + static_cast<int>(extents[2]), 500, 300}))
+      << client_->clientRect(window);
+  const auto moved = frameNow();
+  ASSERT_TRUE(moved);
+  EXPECT_EQ(moved->origin.x, 300);
+  EXPECT_EQ(moved->size, before->size);
+
+  // Resized by its own client.
+  XResizeWindow(client_->display(), window, 420, 260);
+  XSync(client_->display(), False);
+  ASSERT_TRUE(X11Session::waitUntil([&] {
+    const auto frame = frameNow();
+    return frame && frame->size.width == before->size.width - 80;
+  })) << describeRect(*frameNow());
+  EXPECT_EQ(frameNow()->size.height, before->size.height - 40);
 }
 
 TEST_F(X11WindowsTest, HalvesOfAnOddWidthMeetWithoutGapOrOverlap) {
