@@ -1,5 +1,7 @@
 #include "platform/linux/LinuxWorkspace.h"
 
+#include "platform/ObservationList.h"
+
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <algorithm>
@@ -50,17 +52,6 @@ std::optional<std::string> executableOf(int process) {
   }
   return path.string();
 }
-
-template <typename Callback> class ListToken final : public Observation::Token {
-public:
-  ListToken(std::vector<std::shared_ptr<Callback>>& list, std::shared_ptr<Callback> callback)
-      : list_(list), callback_(std::move(callback)) {}
-  void cancel() override { std::erase(list_, callback_); }
-
-private:
-  std::vector<std::shared_ptr<Callback>>& list_;
-  std::shared_ptr<Callback> callback_;
-};
 
 } // namespace
 
@@ -183,9 +174,7 @@ Observation
 LinuxWorkspace::observeLaunches(std::function<void(const RunningApplication&)> callback) {
   auto shared =
       std::make_shared<std::function<void(const RunningApplication&)>>(std::move(callback));
-  launchCallbacks_.push_back(shared);
-  return Observation(std::make_unique<ListToken<std::function<void(const RunningApplication&)>>>(
-      launchCallbacks_, std::move(shared)));
+  return observeAsListEntry(launchCallbacks_, std::move(shared));
 }
 
 // Sleep and wake are the session manager's business, which this desktop
@@ -203,9 +192,7 @@ std::optional<std::uint64_t> LinuxWorkspace::focusedWindow() const {
 
 Observation LinuxWorkspace::observeFocusedWindowChanges(std::function<void()> callback) {
   auto shared = std::make_shared<std::function<void()>>(std::move(callback));
-  focusCallbacks_.push_back(shared);
-  return Observation(
-      std::make_unique<ListToken<std::function<void()>>>(focusCallbacks_, std::move(shared)));
+  return observeAsListEntry(focusCallbacks_, std::move(shared));
 }
 
 // Every change of the active window, not only of its process: two windows
@@ -226,9 +213,7 @@ void LinuxWorkspace::noticeFocusMove() {
 
 Observation LinuxWorkspace::observeActivations(std::function<void()> callback) {
   auto shared = std::make_shared<std::function<void()>>(std::move(callback));
-  activationCallbacks_.push_back(shared);
-  return Observation(
-      std::make_unique<ListToken<std::function<void()>>>(activationCallbacks_, std::move(shared)));
+  return observeAsListEntry(activationCallbacks_, std::move(shared));
 }
 
 void LinuxWorkspace::onEvent(XEvent& event) {

@@ -1,5 +1,7 @@
 #include "platform/linux/LogindSleepWatch.h"
 
+#include "platform/ObservationList.h"
+
 #include <gio/gio.h>
 
 namespace quillon {
@@ -11,18 +13,6 @@ constexpr const char* LogindPath = "/org/freedesktop/login1";
 constexpr const char* LogindManager = "org.freedesktop.login1.Manager";
 // Asked of the bus itself, which answers at once or not at all.
 constexpr int BusCallTimeoutMilliseconds = 500;
-
-class CallbackToken final : public Observation::Token {
-public:
-  CallbackToken(std::vector<std::shared_ptr<std::function<void()>>>& list,
-                std::shared_ptr<std::function<void()>> callback)
-      : list_(list), callback_(std::move(callback)) {}
-  void cancel() override { std::erase(list_, callback_); }
-
-private:
-  std::vector<std::shared_ptr<std::function<void()>>>& list_;
-  std::shared_ptr<std::function<void()>> callback_;
-};
 
 bool nameHasOwner(GDBusConnection* bus, const char* name) {
   GVariant* reply = g_dbus_connection_call_sync(
@@ -90,8 +80,7 @@ Observation LogindSleepWatch::observeWake(std::function<void()> callback) {
     connect();
   }
   auto shared = std::make_shared<std::function<void()>>(std::move(callback));
-  callbacks_.push_back(shared);
-  return Observation(std::make_unique<CallbackToken>(callbacks_, std::move(shared)));
+  return observeAsListEntry(callbacks_, std::move(shared));
 }
 
 } // namespace quillon

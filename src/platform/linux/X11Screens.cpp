@@ -1,5 +1,7 @@
 #include "platform/linux/X11Screens.h"
 
+#include "platform/ObservationList.h"
+
 #include <X11/Xlib.h>
 #include <X11/extensions/Xrandr.h>
 #include <algorithm>
@@ -37,18 +39,6 @@ X11Strut strutFrom(const std::vector<unsigned long>& values, long rootWidth, lon
   strut.topEndX = strut.bottomEndX = rootWidth - 1;
   return strut;
 }
-
-class CallbackToken final : public Observation::Token {
-public:
-  CallbackToken(std::vector<std::shared_ptr<std::function<void()>>>& list,
-                std::shared_ptr<std::function<void()>> callback)
-      : list_(list), callback_(std::move(callback)) {}
-  void cancel() override { std::erase(list_, callback_); }
-
-private:
-  std::vector<std::shared_ptr<std::function<void()>>>& list_;
-  std::shared_ptr<std::function<void()>> callback_;
-};
 
 } // namespace
 
@@ -213,8 +203,7 @@ std::optional<ScreenInfo> X11Screens::mainScreen() const {
 
 Observation X11Screens::observeParametersChanged(std::function<void()> callback) {
   auto shared = std::make_shared<std::function<void()>>(std::move(callback));
-  callbacks_.push_back(shared);
-  return Observation(std::make_unique<CallbackToken>(callbacks_, std::move(shared)));
+  return observeAsListEntry(callbacks_, std::move(shared));
 }
 
 } // namespace quillon

@@ -1,5 +1,7 @@
 #include "platform/linux/X11WindowAccess.h"
 
+#include "platform/ObservationList.h"
+
 #include <X11/Xlib.h>
 #include <algorithm>
 #include <chrono>
@@ -64,17 +66,6 @@ Extents extentsFrom(const std::vector<unsigned long>& values) {
   return {static_cast<long>(values[0]), static_cast<long>(values[1]), static_cast<long>(values[2]),
           static_cast<long>(values[3])};
 }
-
-class WatchToken final : public Observation::Token {
-public:
-  template <typename Watch>
-  WatchToken(std::vector<std::shared_ptr<Watch>>& list, std::shared_ptr<Watch> watch)
-      : cancel_([&list, watch] { std::erase(list, watch); }) {}
-  void cancel() override { cancel_(); }
-
-private:
-  std::function<void()> cancel_;
-};
 
 } // namespace
 
@@ -563,8 +554,7 @@ Observation X11WindowAccess::observe(int processIdentifier, std::string_view not
     return Observation();
   }
   auto watch = std::make_shared<Watch>(Watch{processIdentifier, std::move(callback)});
-  watches_.push_back(watch);
-  return Observation(std::make_unique<WatchToken>(watches_, std::move(watch)));
+  return observeAsListEntry(watches_, std::move(watch));
 }
 
 } // namespace quillon
