@@ -1,6 +1,7 @@
 // Keep-awake, the lid and the power source against logind and UPower as
 // python3-dbusmock plays them on a bus of the test's own, which stands in for
 // the system bus: in this process, and in the product as a user runs it.
+#include "LiveBus.h"
 #include "X11DesktopFixture.h"
 #include "X11Session.h"
 #include "platform/KeyCodes.h"
@@ -44,7 +45,8 @@ public:
       return nullptr;
     }
     auto services = std::unique_ptr<MockSystemServices>(new MockSystemServices);
-    if (!services->startBus() || !services->startMock("logind", "org.freedesktop.login1") ||
+    services->bus_ = LiveBus::start();
+    if (!services->bus_ || !services->startMock("logind", "org.freedesktop.login1") ||
         !services->startMock("upower", "org.freedesktop.UPower")) {
       whyNot = "the mock system bus did not start";
       return nullptr;
@@ -55,18 +57,13 @@ public:
   MockSystemServices(const MockSystemServices&) = delete;
   MockSystemServices& operator=(const MockSystemServices&) = delete;
   ~MockSystemServices() {
-    if (bus_ != nullptr) {
-      g_dbus_connection_close_sync(bus_, nullptr, nullptr);
-      g_object_unref(bus_);
-    }
-    for (const GPid child : children_) {
-      kill(child, SIGTERM);
-      waitpid(child, nullptr, 0);
+    for (const GPid mock : mocks_) {
+      kill(mock, SIGTERM);
+      waitpid(mock, nullptr, 0);
     }
   }
 
-  const std::string& address() const { return address_; }
-  std::string environment() const { return "DBUS_SYSTEM_BUS_ADDRESS=" + address_; }
+  const std::string& address() const { return bus_->address(); }
 
   // Each lock logind holds, as "what|who|why|mode".
   std::vector<std::string> inhibitors() const {
@@ -113,31 +110,8 @@ public:
 private:
   MockSystemServices() = default;
 
-  bool startBus() {
-    const gchar* arguments[] = {"/usr/bin/dbus-daemon", "--session", "--nofork",
-                                "--print-address=1", nullptr};
-    gint output = -1;
-    GPid daemon = -1;
-    if (!g_spawn_async_with_pipes(nullptr, const_cast<gchar**>(arguments), nullptr, G_SPAWN_DEFAULT,
-                                  nullptr, nullptr, &daemon, nullptr, &output, nullptr, nullptr)) {
-      return false;
-    }
-    children_.push_back(daemon);
-    char byte = 0;
-    while (::read(output, &byte, 1) == 1 && byte != '\n') {
-      address_ += byte;
-    }
-    ::close(output);
-    bus_ = g_dbus_connection_new_for_address_sync(
-        address_.c_str(),
-        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, nullptr);
-    return bus_ != nullptr;
-  }
-
   bool startMock(const char* templateName, const char* busName) {
-    const std::string busVariable = environment();
+    const std::string busVariable = bus_->systemBusVariable();
     const gchar* arguments[] = {"/usr/bin/python3", "-m",         "dbusmock", "--system",
                                 "--template",       templateName, nullptr};
     std::vector<std::string> variables = {busVariable, "PATH=/usr/bin:/bin"};
@@ -153,29 +127,16 @@ private:
                        &mock, nullptr)) {
       return false;
     }
-    children_.push_back(mock);
-    return X11Session::waitUntil([&] { return hasOwner(busName); }, 15s);
-  }
-
-  bool hasOwner(const char* name) const {
-    GVariant* reply = g_dbus_connection_call_sync(
-        bus_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
-        "NameHasOwner", g_variant_new("(s)", name), G_VARIANT_TYPE("(b)"), G_DBUS_CALL_FLAGS_NONE,
-        2000, nullptr, nullptr);
-    if (reply == nullptr) {
-      return false;
-    }
-    gboolean owned = FALSE;
-    g_variant_get(reply, "(b)", &owned);
-    g_variant_unref(reply);
-    return owned == TRUE;
+    mocks_.push_back(mock);
+    return X11Session::waitUntil([&] { return bus_->hasOwner(busName); }, 15s);
   }
 
   GVariant* call(const char* path, const char* interface, const char* method, GVariant* parameters,
                  const char* replyType) const {
     const char* name =
         std::string_view(path) == upowerPath ? "org.freedesktop.UPower" : "org.freedesktop.login1";
-    return g_dbus_connection_call_sync(bus_, name, path, interface, method, parameters,
+    return g_dbus_connection_call_sync(bus_->connection(), name, path, interface, method,
+                                       parameters,
                                        replyType != nullptr ? G_VARIANT_TYPE(replyType) : nullptr,
                                        G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
   }
@@ -186,9 +147,8 @@ private:
     g_variant_unref(reply);
   }
 
-  std::string address_;
-  GDBusConnection* bus_ = nullptr;
-  std::vector<GPid> children_;
+  std::unique_ptr<LiveBus> bus_;
+  std::vector<GPid> mocks_;
 };
 
 bool lockedAs(const MockSystemServices& services, const std::vector<std::string>& locks) {
@@ -212,8 +172,8 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
   return count;
 }
 
-// The services in this process, each test with a system bus of its own.
-class LinuxPowerTest : public X11DesktopTest {
+// The X test desktop with logind and UPower mocked, afresh for each test.
+class MockedSystemTest : public X11DesktopTest {
 protected:
   void SetUp() override {
     X11DesktopTest::SetUp();
@@ -225,6 +185,19 @@ protected:
     if (!services_) {
       GTEST_SKIP() << whyNot;
     }
+  }
+
+  std::unique_ptr<MockSystemServices> services_;
+};
+
+// The services in this process.
+class LinuxPowerTest : public MockedSystemTest {
+protected:
+  void SetUp() override {
+    MockedSystemTest::SetUp();
+    if (IsSkipped()) {
+      return;
+    }
     ::setenv("DBUS_SYSTEM_BUS_ADDRESS", services_->address().c_str(), 1);
     std::string error;
     connection_ = X11Connection::open(session_->display(), error);
@@ -234,10 +207,9 @@ protected:
   }
   void TearDown() override {
     ::unsetenv("DBUS_SYSTEM_BUS_ADDRESS");
-    X11DesktopTest::TearDown();
+    MockedSystemTest::TearDown();
   }
 
-  std::unique_ptr<MockSystemServices> services_;
   SimLog log_;
   std::unique_ptr<X11Connection> connection_;
   std::unique_ptr<X11DisplayPower> displayPower_;
@@ -316,20 +288,8 @@ TEST_F(LinuxPowerTest, TheLidAndThePowerSourceFollowUPowersSignals) {
 }
 
 // The product as a user runs it, with logind and UPower mocked.
-class X11KeepAwakeTest : public X11DesktopTest {
+class X11KeepAwakeTest : public MockedSystemTest {
 protected:
-  void SetUp() override {
-    X11DesktopTest::SetUp();
-    if (IsSkipped()) {
-      return;
-    }
-    std::string whyNot;
-    services_ = MockSystemServices::start(whyNot);
-    if (!services_) {
-      GTEST_SKIP() << whyNot;
-    }
-  }
-
   void startWith(bool keepAwake, const std::string& systemBus) {
     session_->startProduct({{"sleepBlockerEnabled", keepAwake}},
                            {"DBUS_SYSTEM_BUS_ADDRESS=" + systemBus});
@@ -344,8 +304,6 @@ protected:
     return X11Session::waitUntil(
         [&] { return occurrences(session_->productLog(), line) == times; });
   }
-
-  std::unique_ptr<MockSystemServices> services_;
 };
 
 TEST_F(X11KeepAwakeTest, KeepAwakeIsTakenAgainAtLaunchAndEndsWithAKilledProduct) {
