@@ -38,7 +38,7 @@ AppDelegate::AppDelegate(Platform& platform)
       synthesizer_(platform.eventTaps, platform.clock), languageSwitcher_(platform.inputSources),
       hud_(platform.mainQueue, platform.userInterface, platform.screens),
       screenVideoOverlay_(synthesizer_, platform.log),
-      sleepBlocker_(SleepBlocker::Dependencies{platform.processes, platform.power,
+      sleepBlocker_(SleepBlocker::Dependencies{platform.lidSleepPrevention, platform.power,
                                                platform.mainQueue, platform.backgroundQueue,
                                                platform.log, settings_}),
       lidMonitor_(platform.power, platform.log),
@@ -199,6 +199,9 @@ void AppDelegate::wireActions() {
     sleepBlocker_.requestToggle(on, std::move(completion));
   };
   actions_.keepAwake().currentPowerSource = [this] { return sleepBlocker_.currentPowerSource(); };
+  actions_.keepAwake().sleepsOnBatteryRegardless = [this] {
+    return sleepBlocker_.sleepsOnBatteryRegardless();
+  };
   // The hotkey asks without waiting for the answer; the menu's toggle waits.
   actions_.wire(Action::toggleKeepAwake, [this] {
     actions_.keepAwake().request(!settings_.sleepBlockerEnabled(), nullptr);
@@ -322,7 +325,20 @@ void AppDelegate::applyAutoEnable() {
 
 // The system's switch wins over the stored one: it may have been changed
 // outside the product, and the menu must show what the machine will do.
+// Where keep-awake ends with the process, nothing outside could have kept
+// it: the stored choice is taken again, and stays only if that succeeds.
 void AppDelegate::reconcileKeepAwake() {
+  if (sleepBlocker_.endsWithProcess()) {
+    if (settings_.sleepBlockerEnabled()) {
+      sleepBlocker_.requestToggle(true, [this](bool succeeded) {
+        if (!succeeded) {
+          platform_.log.write("Quillon: keep-awake could not be taken again at launch; it is off");
+          settings_.set(false, Settings::Key::sleepBlockerEnabled);
+        }
+      });
+    }
+    return;
+  }
   const bool active = sleepBlocker_.isDisableSleepOnBatteryActive();
   if (active != settings_.sleepBlockerEnabled()) {
     settings_.set(active, Settings::Key::sleepBlockerEnabled);
@@ -339,7 +355,8 @@ void AppDelegate::lidClosed() {
   if (!settings_.sleepBlockerEnabled()) {
     return;
   }
-  if (sleepBlocker_.currentPowerSource() == SleepBlocker::BatteryPower) {
+  if (sleepBlocker_.sleepsOnBatteryRegardless() &&
+      sleepBlocker_.currentPowerSource() == SleepBlocker::BatteryPower) {
     platform_.log.write(
         "Quillon: lid closed on BATTERY — macOS will force sleep regardless of keep-awake");
   } else {

@@ -345,7 +345,9 @@ void StatusItemController::toggleSleepBlocker() {
 void StatusItemController::sleepBlockerToggleFinished(bool on, bool succeeded) {
   statusMenu_->item(MenuCommand::toggleSleepBlocker).enabled = true;
   publishMenu();
-  if (succeeded && on && services_.actions.keepAwake().powerSource() == batteryPowerSource) {
+  const KeepAwakeSwitch& keepAwake = services_.actions.keepAwake();
+  if (succeeded && on && keepAwake.batteryDefeatsIt() &&
+      keepAwake.powerSource() == batteryPowerSource) {
     services_.hud.show(services_.localization.localized(plugInMessage));
   }
 }

@@ -16,6 +16,9 @@ struct KeepAwakeSwitch {
   std::function<void(bool on, Completion completion)> requestToggle;
   // The providing power source's type, such as "Battery Power".
   std::function<std::optional<std::string>()> currentPowerSource;
+  // Whether the system sleeps on lid close on battery power regardless, so
+  // that turning keep-awake on there deserves a warning.
+  std::function<bool()> sleepsOnBatteryRegardless;
 
   // Without a keep-awake service nothing can change, so the request fails at
   // once: a waiting menu item comes back and the setting stays as it is.
@@ -30,6 +33,9 @@ struct KeepAwakeSwitch {
   }
   std::optional<std::string> powerSource() const {
     return currentPowerSource ? currentPowerSource() : std::nullopt;
+  }
+  bool batteryDefeatsIt() const {
+    return !sleepsOnBatteryRegardless || sleepsOnBatteryRegardless();
   }
 };
 

@@ -23,6 +23,7 @@ class ExtendedAttributes;
 class FileEvents;
 class Images;
 class InputSources;
+class LidSleepPrevention;
 class Localization;
 class LiveServices;
 class LoginItems;
@@ -62,6 +63,7 @@ struct Platform {
   UserInterface& userInterface;
   LoginItems& loginItems;
   Power& power;
+  LidSleepPrevention& lidSleepPrevention;
   Directories& directories;
   Images& images;
   AudioRecorders& audioRecorders;

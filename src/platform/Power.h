@@ -23,6 +23,9 @@ public:
     virtual ~Registration() = default;
   };
 
+  // The root domain's property that says whether the lid is closed.
+  static constexpr std::string_view ClamshellStateKey = "AppleClamshellState";
+
   enum class InterestFailure { RootDomainNotFound, NotificationPortFailed, RegistrationFailed };
 
   struct InterestResult {

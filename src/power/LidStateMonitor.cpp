@@ -44,7 +44,7 @@ void LidStateMonitor::start() {
 }
 
 std::optional<bool> LidStateMonitor::readClamshellClosed() const {
-  const std::optional<PropertyValue> state = power_.rootDomainProperty(ClamshellStateKey);
+  const std::optional<PropertyValue> state = power_.rootDomainProperty(Power::ClamshellStateKey);
   if (!state) {
     return std::nullopt;
   }

@@ -14,8 +14,6 @@ namespace quillon {
 // only a change into closed calls onLidClose.
 class LidStateMonitor {
 public:
-  static constexpr std::string_view ClamshellStateKey = "AppleClamshellState";
-
   LidStateMonitor(Power& power, Log& log) : power_(power), log_(log) {}
   LidStateMonitor(const LidStateMonitor&) = delete;
   LidStateMonitor& operator=(const LidStateMonitor&) = delete;

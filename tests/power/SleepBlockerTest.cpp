@@ -17,32 +17,34 @@ namespace {
 using Lines = std::vector<std::string>;
 
 TEST(PmsetOutputTest, FindsTheValueWhereverAndHoweverTheLineIsWritten) {
-  EXPECT_EQ(SleepBlocker::parseSleepDisabled(" SleepDisabled\t\t1\n"), 1);
-  EXPECT_EQ(SleepBlocker::parseSleepDisabled("\t sleepdisabled   0  \n"), 0);
-  EXPECT_EQ(SleepBlocker::parseSleepDisabled("DisableSleep 0"), 0);
-  EXPECT_EQ(SleepBlocker::parseSleepDisabled("SLEEPDISABLED 2 extra words"), 2);
+  EXPECT_EQ(PmsetLidSleepPrevention::parseSleepDisabled(" SleepDisabled\t\t1\n"), 1);
+  EXPECT_EQ(PmsetLidSleepPrevention::parseSleepDisabled("\t sleepdisabled   0  \n"), 0);
+  EXPECT_EQ(PmsetLidSleepPrevention::parseSleepDisabled("DisableSleep 0"), 0);
+  EXPECT_EQ(PmsetLidSleepPrevention::parseSleepDisabled("SLEEPDISABLED 2 extra words"), 2);
   // The first line with a value wins; lines without one are passed over.
-  EXPECT_EQ(SleepBlocker::parseSleepDisabled("System-wide power settings:\n SleepDisabled\n"
-                                             " SleepDisabled yes\n\n\n disablesleep 1\n"
-                                             " SleepDisabled 0\n"),
-            1);
-  EXPECT_EQ(SleepBlocker::parseSleepDisabled(" sleep 1\n displaysleep 10\n"), std::nullopt);
-  EXPECT_EQ(SleepBlocker::parseSleepDisabled(""), std::nullopt);
-  EXPECT_EQ(SleepBlocker::parseSleepDisabled(" SleepDisabled\n"), std::nullopt);
-  // Not decimal integers: a sign alone, hexadecimal, a fraction, an overflow.
-  EXPECT_EQ(SleepBlocker::parseSleepDisabled("SleepDisabled -"), std::nullopt);
-  EXPECT_EQ(SleepBlocker::parseSleepDisabled("SleepDisabled 0x1"), std::nullopt);
-  EXPECT_EQ(SleepBlocker::parseSleepDisabled("SleepDisabled 1.0"), std::nullopt);
-  EXPECT_EQ(SleepBlocker::parseSleepDisabled("SleepDisabled 99999999999999999999999"),
+  EXPECT_EQ(
+      PmsetLidSleepPrevention::parseSleepDisabled("System-wide power settings:\n SleepDisabled\n"
+                                                  " SleepDisabled yes\n\n\n disablesleep 1\n"
+                                                  " SleepDisabled 0\n"),
+      1);
+  EXPECT_EQ(PmsetLidSleepPrevention::parseSleepDisabled(" sleep 1\n displaysleep 10\n"),
             std::nullopt);
-  EXPECT_EQ(SleepBlocker::parseSleepDisabled("SleepDisabled +1"), 1);
-  EXPECT_EQ(SleepBlocker::parseSleepDisabled("SleepDisabled -1"), -1);
+  EXPECT_EQ(PmsetLidSleepPrevention::parseSleepDisabled(""), std::nullopt);
+  EXPECT_EQ(PmsetLidSleepPrevention::parseSleepDisabled(" SleepDisabled\n"), std::nullopt);
+  // Not decimal integers: a sign alone, hexadecimal, a fraction, an overflow.
+  EXPECT_EQ(PmsetLidSleepPrevention::parseSleepDisabled("SleepDisabled -"), std::nullopt);
+  EXPECT_EQ(PmsetLidSleepPrevention::parseSleepDisabled("SleepDisabled 0x1"), std::nullopt);
+  EXPECT_EQ(PmsetLidSleepPrevention::parseSleepDisabled("SleepDisabled 1.0"), std::nullopt);
+  EXPECT_EQ(PmsetLidSleepPrevention::parseSleepDisabled("SleepDisabled 99999999999999999999999"),
+            std::nullopt);
+  EXPECT_EQ(PmsetLidSleepPrevention::parseSleepDisabled("SleepDisabled +1"), 1);
+  EXPECT_EQ(PmsetLidSleepPrevention::parseSleepDisabled("SleepDisabled -1"), -1);
 }
 
 TEST(PmsetOutputTest, TheScriptAsksForTheAdministratorsConsent) {
-  EXPECT_EQ(SleepBlocker::disableSleepScript(true),
+  EXPECT_EQ(PmsetLidSleepPrevention::disableSleepScript(true),
             "do shell script \"/usr/bin/pmset -b disablesleep 1\" with administrator privileges");
-  EXPECT_EQ(SleepBlocker::disableSleepScript(false),
+  EXPECT_EQ(PmsetLidSleepPrevention::disableSleepScript(false),
             "do shell script \"/usr/bin/pmset -b disablesleep 0\" with administrator privileges");
 }
 
@@ -51,7 +53,7 @@ protected:
   SleepBlockerTest() { desktop.log().takeNewLines(); }
 
   void scriptPmset(std::string output) {
-    desktop.processes().scriptNextResult(std::string(SleepBlocker::Pmset),
+    desktop.processes().scriptNextResult(std::string(PmsetLidSleepPrevention::Pmset),
                                          {0, std::move(output), {}, nullptr});
   }
   // Toggles and lets the background and main queues finish.
@@ -65,7 +67,7 @@ protected:
   SimDesktop desktop;
   NotificationCenter notifications;
   Settings settings{DefaultsDomain(desktop.defaults(), "com.quillon.Quillon"), notifications};
-  SleepBlocker blocker{{desktop.processes(), desktop.power(), desktop.runLoop(),
+  SleepBlocker blocker{{desktop.platform().lidSleepPrevention, desktop.power(), desktop.runLoop(),
                         desktop.runLoop().backgroundQueue(), desktop.log(), settings}};
 };
 
@@ -182,9 +184,9 @@ TEST_F(SleepBlockerTest, DisplaySleepIsStartedAndNotAwaited) {
 }
 
 TEST_F(SleepBlockerTest, AnAnswerForABlockerThatIsGoneIsDropped) {
-  auto shortLived = std::make_unique<SleepBlocker>(
-      SleepBlocker::Dependencies{desktop.processes(), desktop.power(), desktop.runLoop(),
-                                 desktop.runLoop().backgroundQueue(), desktop.log(), settings});
+  auto shortLived = std::make_unique<SleepBlocker>(SleepBlocker::Dependencies{
+      desktop.platform().lidSleepPrevention, desktop.power(), desktop.runLoop(),
+      desktop.runLoop().backgroundQueue(), desktop.log(), settings});
   bool answered = false;
   shortLived->requestToggle(true, [&](bool) { answered = true; });
   shortLived.reset();

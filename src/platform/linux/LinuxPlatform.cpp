@@ -15,10 +15,12 @@
 #include "platform/linux/LinuxMainQueue.h"
 #include "platform/linux/LinuxPasteboard.h"
 #include "platform/linux/LinuxPermissions.h"
+#include "platform/linux/LinuxPower.h"
 #include "platform/linux/LinuxSound.h"
 #include "platform/linux/LinuxUserInterface.h"
 #include "platform/linux/LinuxWheelDirection.h"
 #include "platform/linux/LinuxWorkspace.h"
+#include "platform/linux/LogindLidSleepPrevention.h"
 #include "platform/linux/LogindSleepWatch.h"
 #include "platform/linux/MonotonicClock.h"
 #include "platform/linux/PosixProcesses.h"
@@ -28,6 +30,7 @@
 #include "platform/linux/ThreadBackgroundQueue.h"
 #include "platform/linux/UnsupportedServices.h"
 #include "platform/linux/X11Connection.h"
+#include "platform/linux/X11DisplayPower.h"
 #include "platform/linux/X11Screens.h"
 #include "platform/linux/X11WindowAccess.h"
 #include "platform/linux/X11WindowLevels.h"
@@ -105,7 +108,8 @@ struct LinuxPlatform::Services {
         pasteboard(log), sound(log), userInterface(log),
         loginItems(XdgBaseDirectories::fromEnvironment().autostartDirectory(), options.executable),
         screens(*connection), accessibility(*connection, screens, log), power(log),
-        audioRecorders(log), windowLevels(*connection), images(log),
+        displayPower(*connection, log), lidSleepPrevention(displayPower, log), audioRecorders(log),
+        windowLevels(*connection), images(log),
         application(log, LinuxApplication::Options{options.stallOnUserSignal}), fileEvents(log),
         http(log), appleScript(log), deviceAuthorization(log), appWindows(log), webViews(log),
         liveServices(whyNoWindowAccess(accessibility)), platform{clock,
@@ -128,6 +132,7 @@ struct LinuxPlatform::Services {
                                                                  userInterface,
                                                                  loginItems,
                                                                  power,
+                                                                 lidSleepPrevention,
                                                                  directories,
                                                                  images,
                                                                  audioRecorders,
@@ -172,7 +177,9 @@ struct LinuxPlatform::Services {
   X11Screens screens;
   HomeDirectories directories;
   X11WindowAccess accessibility;
-  UnsupportedPower power;
+  LinuxPower power;
+  X11DisplayPower displayPower;
+  LogindLidSleepPrevention lidSleepPrevention;
   UnsupportedAudioRecorders audioRecorders;
   X11WindowLevels windowLevels;
   UnsupportedImages images;

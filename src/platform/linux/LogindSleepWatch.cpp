@@ -47,6 +47,8 @@ void LogindSleepWatch::connect() {
     g_error_free(error);
     return;
   }
+  // A system bus that restarts must not end the product.
+  g_dbus_connection_set_exit_on_close(bus_, FALSE);
   // Subscribed even when logind is not there yet: it may start later.
   subscription_ = g_dbus_connection_signal_subscribe(
       bus_, LogindName, LogindManager, "PrepareForSleep", LogindPath, nullptr,

@@ -11,7 +11,8 @@ std::optional<std::string> LinuxLiveServices::whyNotLive(Capability capability) 
   case Capability::audioRecording:
     return "audio recording is not built for this desktop yet";
   case Capability::keepAwake:
-    return "keep-awake is not built for this desktop yet";
+    // A refusal comes when it is switched on, with its reason in the log.
+    return std::nullopt;
   case Capability::webViews:
     return "web apps need a web engine this desktop does not embed yet";
   case Capability::folderPeek:
@@ -66,26 +67,6 @@ void UnsupportedNotice::report() const {
   }
   reported_ = true;
   log_.write("Quillon: " + service_ + " is not supported on this desktop yet");
-}
-
-std::optional<std::uint32_t> UnsupportedPower::createAssertion(std::string_view, std::string_view) {
-  notice_.report();
-  return std::nullopt;
-}
-
-std::optional<std::string> UnsupportedPower::providingPowerSourceType() const {
-  notice_.report();
-  return std::nullopt;
-}
-
-std::optional<PropertyValue> UnsupportedPower::rootDomainProperty(std::string_view) const {
-  notice_.report();
-  return std::nullopt;
-}
-
-Power::InterestResult UnsupportedPower::observeRootDomainInterest(std::function<void()>) {
-  notice_.report();
-  return InterestResult{nullptr, InterestFailure::RootDomainNotFound, 0};
 }
 
 void UnsupportedAudioRecorders::requestMicrophoneAccess(std::function<void(bool granted)> answer) {

@@ -45,20 +45,6 @@ private:
   mutable bool reported_ = false;
 };
 
-class UnsupportedPower final : public Power {
-public:
-  explicit UnsupportedPower(Log& log) : notice_(log, "power management") {}
-
-  std::optional<std::uint32_t> createAssertion(std::string_view, std::string_view) override;
-  void releaseAssertion(std::uint32_t) override {}
-  std::optional<std::string> providingPowerSourceType() const override;
-  std::optional<PropertyValue> rootDomainProperty(std::string_view) const override;
-  InterestResult observeRootDomainInterest(std::function<void()>) override;
-
-private:
-  UnsupportedNotice notice_;
-};
-
 class UnsupportedAudioRecorders final : public AudioRecorders {
 public:
   explicit UnsupportedAudioRecorders(Log& log) : notice_(log, "audio recording") {}

@@ -33,6 +33,7 @@ SimDesktop::SimDesktop(Options options)
                 userInterface_,
                 loginItems_,
                 power_,
+                lidSleepPrevention_,
                 directories_,
                 images_,
                 audioRecorders_,

@@ -7,6 +7,7 @@
 #include "platform/shared/PosixExtendedAttributes.h"
 #include "platform/shared/TableLocalization.h"
 #include "platform/shared/TemporaryDirectory.h"
+#include "platform/sim/PmsetLidSleepPrevention.h"
 #include "platform/sim/SimAccessibility.h"
 #include "platform/sim/SimAlerts.h"
 #include "platform/sim/SimAppWindows.h"
@@ -163,6 +164,7 @@ private:
   SimUserInterface userInterface_{clock_, runLoop_, journal_};
   SimLoginItems loginItems_{journal_};
   SimPower power_{runLoop_};
+  PmsetLidSleepPrevention lidSleepPrevention_{processes_, log_};
   SimDirectories directories_;
   SimImages images_;
   SimAudioRecorders audioRecorders_{runLoop_.backgroundQueue()};

@@ -16,7 +16,6 @@ namespace quillon {
 // sleep-disabled switch that pmset reads and writes.
 class SimPower final : public Power {
 public:
-  static constexpr std::string_view ClamshellStateKey = "AppleClamshellState";
   static constexpr std::string_view AcPower = "AC Power";
   static constexpr std::string_view BatteryPower = "Battery Power";
 
