@@ -20,6 +20,19 @@ struct Resident {
   long proportional = -1;
 };
 
+// One field of this process's status in kilobytes, such as "VmRSS:" or
+// the peak "VmHWM:"; -1 when it cannot be read.
+inline long statusKilobytes(std::string_view field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.starts_with(field)) {
+      return std::stol(line.substr(field.size()));
+    }
+  }
+  return -1;
+}
+
 // process is a process id, or "self".
 inline Resident residentMemory(const std::string& process) {
   std::ifstream status("/proc/" + process + "/status");

@@ -4,6 +4,7 @@
 // and the history is written to the defaults on disk (target under 64 MB
 // above the process's memory before the first copy). The history is written
 // from a thread of its own, as in the running product.
+#include "ResidentMemory.h"
 #include "platform/sim/SimDesktop.h"
 #include "util/ClipboardHistory.h"
 
@@ -87,17 +88,6 @@ void copyHugeText(SimPasteboard& pasteboard, int seed) {
   pasteboard.writeItems(std::move(items));
 }
 
-long statusKilobytes(std::string_view field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.starts_with(field)) {
-      return std::stol(line.substr(field.size()));
-    }
-  }
-  return -1;
-}
-
 // Lets the peak resident size start again from the current one.
 void resetPeak() {
   std::ofstream("/proc/self/clear_refs") << "5";
@@ -140,7 +130,7 @@ void thirtyHugeCopies(benchmark::State& state) {
   for (auto _ : state) {
     World world;
     auto history = world.makeHistory();
-    const long before = statusKilobytes("VmRSS:");
+    const long before = bench::statusKilobytes("VmRSS:");
     resetPeak();
     for (int copy = 0; copy < 30; ++copy) {
       copyHugeText(world.desktop.pasteboard(), copy);
@@ -148,7 +138,7 @@ void thirtyHugeCopies(benchmark::State& state) {
     }
     // Whatever is still waiting is written before the history goes.
     history.reset();
-    const long peak = statusKilobytes("VmHWM:");
+    const long peak = bench::statusKilobytes("VmHWM:");
     state.counters["peak_above_start_MB"] = static_cast<double>(peak - before) / 1024.0;
   }
 }

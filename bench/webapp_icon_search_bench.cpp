@@ -3,6 +3,7 @@
 // oversized PNG, an SVG served as PNG and an ICO name holding a GIF. Target:
 // under 64 MB above the process's memory before the search.
 #include "../tests/support/HostileImages.h"
+#include "ResidentMemory.h"
 #include "platform/sim/LoopbackHttpServer.h"
 #include "platform/sim/SimDesktop.h"
 #include "webapp/WebAppIcon.h"
@@ -15,17 +16,6 @@
 
 namespace quillon {
 namespace {
-
-long statusKilobytes(std::string_view field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.starts_with(field)) {
-      return std::stol(line.substr(field.size()));
-    }
-  }
-  return -1;
-}
 
 void iconSearchOverHostileCandidates(benchmark::State& state) {
   using Reply = LoopbackHttpServer::Reply;
@@ -49,12 +39,13 @@ void iconSearchOverHostileCandidates(benchmark::State& state) {
   std::filesystem::create_directories(resources);
   double worst = 0;
   for (auto _ : state) {
-    const long before = statusKilobytes("VmRSS:");
+    const long before = bench::statusKilobytes("VmRSS:");
     std::ofstream("/proc/self/clear_refs") << "5";
     if (icon.downloadAndAttachIcon("https://hostile.example/", resources)) {
       throw std::runtime_error("a hostile candidate became the icon");
     }
-    worst = std::max(worst, static_cast<double>(statusKilobytes("VmHWM:") - before) / 1024.0);
+    worst =
+        std::max(worst, static_cast<double>(bench::statusKilobytes("VmHWM:") - before) / 1024.0);
   }
   state.counters["peak_above_start_MB"] = worst;
 }

@@ -7,7 +7,9 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <memory>
 #include <unistd.h>
+#include <vector>
 
 namespace quillon {
 namespace {
@@ -32,23 +34,48 @@ void activate(Display* display, Window window) {
   XFlush(display);
 }
 
-TEST(LinuxWorkspaceTest, TheFrontmostApplicationFollowsTheActiveWindowAndEachSwitchIsHeard) {
-  std::string whyNot;
-  LiveSession* session = LiveSession::shared(whyNot);
-  if (session == nullptr) {
-    GTEST_SKIP() << whyNot;
+// The workspace on the shared live display, and another client there whose
+// windows the test activates.
+class LinuxWorkspaceTest : public testing::Test {
+protected:
+  void SetUp() override {
+    std::string whyNot;
+    LiveSession* session = LiveSession::shared(whyNot);
+    if (session == nullptr) {
+      GTEST_SKIP() << whyNot;
+    }
+    std::string error;
+    connection_ = X11Connection::open(session->displayName(), error);
+    ASSERT_TRUE(connection_) << error;
+    connection_->attachToMainLoop();
+    other_ = XOpenDisplay(session->displayName().c_str());
+    ASSERT_NE(other_, nullptr);
   }
-  std::string error;
-  auto connection = X11Connection::open(session->displayName(), error);
-  ASSERT_TRUE(connection) << error;
-  connection->attachToMainLoop();
-  Display* other = XOpenDisplay(session->displayName().c_str());
-  ASSERT_NE(other, nullptr);
-  const Window editor = applicationWindow(other, "Editor", getpid());
-  const Window viewer = applicationWindow(other, "Viewer", getppid());
-  activate(other, editor);
+  void TearDown() override {
+    if (other_ != nullptr) {
+      for (const Window window : windows_) {
+        XDestroyWindow(other_, window);
+      }
+      XCloseDisplay(other_);
+    }
+  }
 
-  LinuxWorkspace workspace(*connection);
+  Window openWindow(const char* className, long process) {
+    windows_.push_back(applicationWindow(other_, className, process));
+    return windows_.back();
+  }
+
+  std::unique_ptr<X11Connection> connection_;
+  Display* other_ = nullptr;
+  std::vector<Window> windows_;
+};
+
+TEST_F(LinuxWorkspaceTest, TheFrontmostApplicationFollowsTheActiveWindowAndEachSwitchIsHeard) {
+  const Window editor = openWindow("Editor", getpid());
+  const Window viewer = openWindow("Viewer", getppid());
+  activate(other_, editor);
+
+  LinuxWorkspace workspace(*connection_);
   int activations = 0;
   const Observation observation = workspace.observeActivations([&] { ++activations; });
   const auto frontmostIs = [&](const char* name) {
@@ -60,53 +87,34 @@ TEST(LinuxWorkspaceTest, TheFrontmostApplicationFollowsTheActiveWindowAndEachSwi
   EXPECT_TRUE(frontmostIs("Editor"));
   EXPECT_EQ(workspace.frontmostApplication()->processIdentifier, getpid());
 
-  activate(other, viewer);
+  activate(other_, viewer);
   EXPECT_TRUE(frontmostIs("Viewer")) << "an earlier answer outlived the switch";
   EXPECT_EQ(workspace.frontmostApplication()->processIdentifier, getppid());
-  activate(other, editor);
+  activate(other_, editor);
   EXPECT_TRUE(frontmostIs("Editor"));
   EXPECT_EQ(activations, 2);
-
-  XDestroyWindow(other, editor);
-  XDestroyWindow(other, viewer);
-  XCloseDisplay(other);
 }
 
 // Two windows of one application are two places to type: a switch between
 // them is heard although the frontmost application stays the same.
-TEST(LinuxWorkspaceTest, TheFocusedWindowFollowsTheActiveWindowWithinOneApplication) {
-  std::string whyNot;
-  LiveSession* session = LiveSession::shared(whyNot);
-  if (session == nullptr) {
-    GTEST_SKIP() << whyNot;
-  }
-  std::string error;
-  auto connection = X11Connection::open(session->displayName(), error);
-  ASSERT_TRUE(connection) << error;
-  connection->attachToMainLoop();
-  Display* other = XOpenDisplay(session->displayName().c_str());
-  ASSERT_NE(other, nullptr);
-  const Window first = applicationWindow(other, "Editor", getpid());
-  const Window second = applicationWindow(other, "Editor", getpid());
-  activate(other, first);
+TEST_F(LinuxWorkspaceTest, TheFocusedWindowFollowsTheActiveWindowWithinOneApplication) {
+  const Window first = openWindow("Editor", getpid());
+  const Window second = openWindow("Editor", getpid());
+  activate(other_, first);
 
-  LinuxWorkspace workspace(*connection);
+  LinuxWorkspace workspace(*connection_);
   int moves = 0;
   const Observation observation = workspace.observeFocusedWindowChanges([&] { ++moves; });
   const auto focusedIs = [&](Window window) {
     return LiveSession::runUntil([&] { return workspace.focusedWindow() == window; });
   };
   EXPECT_TRUE(focusedIs(first));
-  activate(other, second);
+  activate(other_, second);
   EXPECT_TRUE(focusedIs(second)) << "an earlier answer outlived the switch";
-  activate(other, first);
+  activate(other_, first);
   EXPECT_TRUE(focusedIs(first));
   EXPECT_EQ(moves, 2);
   EXPECT_EQ(workspace.frontmostApplication()->bundleIdentifier, "Editor");
-
-  XDestroyWindow(other, first);
-  XDestroyWindow(other, second);
-  XCloseDisplay(other);
 }
 
 } // namespace

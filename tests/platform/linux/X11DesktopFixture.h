@@ -13,10 +13,9 @@
 
 namespace quillon {
 
-// The product on a real X server: a private Xvfb with openbox, a text window
-// of its own taking the keys, and a typist at a keyboard of their own. One
-// desktop serves every test of a suite.
-class X11DesktopTest : public testing::Test {
+// A private Xvfb with openbox that serves every test of a suite; a test is
+// skipped, with the reason, where the desktop cannot start.
+class X11SuiteTest : public testing::Test {
 protected:
   static void SetUpTestSuite() { session_ = X11Session::start(whyNot_).release(); }
   static void TearDownTestSuite() {
@@ -27,6 +26,21 @@ protected:
   void SetUp() override {
     if (session_ == nullptr) {
       GTEST_SKIP() << "no X test desktop: " << whyNot_;
+    }
+  }
+
+  static inline X11Session* session_ = nullptr;
+  static inline std::string whyNot_;
+};
+
+// The product on a real X server, a text window of its own taking the keys,
+// and a typist at a keyboard of their own.
+class X11DesktopTest : public X11SuiteTest {
+protected:
+  void SetUp() override {
+    X11SuiteTest::SetUp();
+    if (IsSkipped()) {
+      return;
     }
     session_->setLayouts("us,ru");
     typist_ = X11Typist::open(session_->display());
@@ -63,8 +77,6 @@ protected:
     return X11Session::waitUntil([&] { return window_->text() == text; }, limit);
   }
 
-  static inline X11Session* session_ = nullptr;
-  static inline std::string whyNot_;
   std::unique_ptr<X11Typist> typist_;
   std::unique_ptr<X11TextWindow> window_;
 };

@@ -2,6 +2,7 @@
 // serve here, the system's own settings, a second start on the same display,
 // and the wheels of a run killed outright.
 
+#include "X11DesktopFixture.h"
 #include "X11Session.h"
 #include "platform/KeyCodes.h"
 #include "platform/xkb/KeyCodeTable.h"
@@ -18,17 +19,12 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class X11LiveServicesTest : public testing::Test {
+class X11LiveServicesTest : public X11SuiteTest {
 protected:
-  static void SetUpTestSuite() { session_ = X11Session::start(whyNot_).release(); }
-  static void TearDownTestSuite() {
-    delete session_;
-    session_ = nullptr;
-  }
-
   void SetUp() override {
-    if (session_ == nullptr) {
-      GTEST_SKIP() << "no X test desktop: " << whyNot_;
+    X11SuiteTest::SetUp();
+    if (IsSkipped()) {
+      return;
     }
     typist_ = X11Typist::open(session_->display());
     window_ = X11TextWindow::open(session_->display());
@@ -60,14 +56,9 @@ protected:
 
   static std::string keycodeText(KeyCode key) { return std::to_string(*xkbKeycodeFor(key)) + " "; }
 
-  static X11Session* session_;
-  static std::string whyNot_;
   std::unique_ptr<X11Typist> typist_;
   std::unique_ptr<X11TextWindow> window_;
 };
-
-X11Session* X11LiveServicesTest::session_ = nullptr;
-std::string X11LiveServicesTest::whyNot_;
 
 TEST_F(X11LiveServicesTest, ChordsOfFeaturesNotServedHereReachTheWindowUnchanged) {
   startProduct();

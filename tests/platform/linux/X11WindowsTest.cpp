@@ -46,17 +46,12 @@ public:
   std::vector<std::string> played;
 };
 
-class X11WindowsTest : public testing::Test {
+class X11WindowsTest : public X11SuiteTest {
 protected:
-  static void SetUpTestSuite() { session_ = X11Session::start(whyNot_).release(); }
-  static void TearDownTestSuite() {
-    delete session_;
-    session_ = nullptr;
-  }
-
   void SetUp() override {
-    if (session_ == nullptr) {
-      GTEST_SKIP() << "no X test desktop: " << whyNot_;
+    X11SuiteTest::SetUp();
+    if (IsSkipped()) {
+      return;
     }
     std::string error;
     connection_ = X11Connection::open(session_->display(), error);
@@ -112,8 +107,6 @@ protected:
     snapper_->snapFocusedWindow(position);
   }
 
-  static inline X11Session* session_ = nullptr;
-  static inline std::string whyNot_;
   int nextProcess_ = 70000;
   SimLog log_;
   std::unique_ptr<X11Connection> connection_;
