@@ -6,7 +6,6 @@
 
 #include "platform/AppWindows.h"
 #include "platform/AppleScript.h"
-#include "platform/AudioRecorders.h"
 #include "platform/DeviceAuthorization.h"
 #include "platform/FileEvents.h"
 #include "platform/Images.h"
@@ -22,7 +21,8 @@ namespace quillon {
 
 // The capabilities served above by stand-ins are not live; the keyboard,
 // layouts, tray, HUD, clipboard, sounds, login item and wheel are. Windows
-// are, given a window manager that publishes them.
+// are, given a window manager that publishes them; screen capture is; sound
+// recording is, given ffmpeg to encode it.
 class LinuxLiveServices final : public LiveServices {
 public:
   explicit LinuxLiveServices(std::optional<std::string> whyNoWindowAccess = std::nullopt)
@@ -54,17 +54,6 @@ public:
   std::optional<std::string> providingPowerSourceType() const override;
   std::optional<PropertyValue> rootDomainProperty(std::string_view) const override;
   InterestResult observeRootDomainInterest(std::function<void()>) override;
-
-private:
-  UnsupportedNotice notice_;
-};
-
-class UnsupportedAudioRecorders final : public AudioRecorders {
-public:
-  explicit UnsupportedAudioRecorders(Log& log) : notice_(log, "audio recording") {}
-
-  void requestMicrophoneAccess(std::function<void(bool granted)> answer) override;
-  Result makeRecorder(const std::filesystem::path&, const AudioRecorderSettings&) override;
 
 private:
   UnsupportedNotice notice_;

@@ -36,6 +36,7 @@ SimDesktop::SimDesktop(Options options)
                 directories_,
                 images_,
                 audioRecorders_,
+                screenCapture_,
                 windowLevels_,
                 fileEvents_,
                 extendedAttributes_,
