@@ -11,10 +11,12 @@ void ScreenVideoOverlay::open() {
     services_.synthesizer.postKey(keycode::Digit5, flag::Shift | flag::Command);
     return;
   }
-  // Picking an area while a recording runs would only end in "already
-  // recording" after the user has taken the trouble.
+  // Without the system's overlay and its stop control, the same keys stop
+  // the recording they started: a tray whose click opens its menu offers no
+  // other.
   if (services_.screenVideo.isRunning()) {
-    log.write("Quillon video: start ignored — already recording");
+    log.write("Quillon video: stopping the recording");
+    services_.screenVideo.interrupt();
     return;
   }
   log.write("Quillon video: choose the area to record");

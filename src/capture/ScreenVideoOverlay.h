@@ -12,7 +12,7 @@ namespace quillon {
 // Recording a part of the screen. Where the system has its own recording
 // overlay, its shortcut, Shift+Command+5, is pressed on the user's behalf
 // and the system does the rest; elsewhere the user picks an area and the
-// screen video records it.
+// screen video records it, and the same keys stop it.
 class ScreenVideoOverlay {
 public:
   struct Dependencies {

@@ -88,19 +88,24 @@ TEST_F(ScreenVideoOverlayTest, ThePickedAreaIsRecordedUntilStopped) {
   EXPECT_EQ(capture.recordedFile.filename(), "Screen Recording 2027-01-01 at 00.00.00.mov");
   EXPECT_EQ(announced, 1);
 
-  // While it runs, the shortcut asks for no second area.
+  // While it runs, the shortcut asks for no second area: it stops this one.
   overlay.open();
   EXPECT_EQ(capture.picks, 1);
-
-  video.interrupt();
   desktop.runUntilIdle();
   EXPECT_FALSE(video.isRunning());
   EXPECT_EQ(announced, 2);
   EXPECT_EQ(desktop.log().takeNewLines(),
             (Lines{"Quillon video: choose the area to record",
                    "Quillon video: started " + capture.recordedFile.string(),
-                   "Quillon video: start ignored — already recording",
+                   "Quillon video: stopping the recording",
                    "Quillon video: no file written (cancelled)"}));
+
+  // A full-screen recording stops the same way.
+  video.start();
+  overlay.open();
+  desktop.runUntilIdle();
+  EXPECT_FALSE(video.isRunning());
+  EXPECT_EQ(capture.picks, 1);
 }
 
 TEST_F(ScreenVideoOverlayTest, ACancelledPickRecordsNothing) {

@@ -89,12 +89,14 @@ struct Probe {
   double duration = 0;
 };
 
-std::optional<Probe> probe(const std::filesystem::path& file) {
-  const std::string command =
-      "/usr/bin/ffprobe -v error -show_entries "
-      "stream=codec_type,codec_name,pix_fmt,sample_rate,channels:format=duration "
-      "-of default=noprint_wrappers=1 '" +
-      file.string() + "' 2>&1";
+std::optional<Probe> probe(const std::filesystem::path& file,
+                           const std::string& streamEntries = "") {
+  const std::string command = "/usr/bin/ffprobe -v error -show_entries "
+                              "stream=codec_type,codec_name,pix_fmt,sample_rate,channels" +
+                              streamEntries +
+                              ":format=duration "
+                              "-of default=noprint_wrappers=1 '" +
+                              file.string() + "' 2>&1";
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) {
     return std::nullopt;
@@ -393,6 +395,33 @@ TEST_F(X11CaptureTest, TheAudioHotkeyRecordsAacMonoThatDecodesEvenWhenStoppedAtO
     EXPECT_NE(read->streams.find("codec_type=audio"), std::string::npos);
     EXPECT_GT(read->duration, 0.0);
   }
+}
+
+TEST_F(X11CaptureTest, TheAreaHotkeyRecordsTheDraggedAreaUntilPressedAgain) {
+  SoundServer sound;
+  ASSERT_TRUE(sound.ready());
+  session_->startProduct({}, {"PULSE_SERVER=" + sound.address()});
+  ASSERT_TRUE(X11Session::waitUntil([this] { return typist_->keyboardGrabbed(); }));
+  ASSERT_TRUE(logHas("Quillon: event tap started"));
+  typist_->press(keycode::V, flag::Control | flag::Command);
+  ASSERT_TRUE(overlayUp()) << session_->productLog();
+  // 321 × 241 pixels, recorded at the even size below it.
+  drag(100, 100, 421, 341);
+  ASSERT_TRUE(logHas("Quillon video: started ")) << session_->productLog();
+  std::this_thread::sleep_for(2s);
+  typist_->press(keycode::V, flag::Control | flag::Command);
+  ASSERT_TRUE(logHas("Quillon video: saved ")) << session_->productLog();
+
+  const auto files = filesIn("screen");
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(files.front().extension(), ".mov");
+  const auto read = probe(files.front(), ",width,height");
+  ASSERT_TRUE(read) << files.front() << " does not decode";
+  EXPECT_NE(read->streams.find("codec_name=h264\ncodec_type=video\nwidth=320\nheight=240\n"
+                               "pix_fmt=yuv420p\n"),
+            std::string::npos)
+      << read->streams;
+  EXPECT_NE(read->streams.find("codec_type=audio"), std::string::npos) << read->streams;
 }
 
 TEST_F(X11CaptureTest, WithoutASoundServerTheMicrophoneIsDenied) {
