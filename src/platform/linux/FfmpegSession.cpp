@@ -19,8 +19,8 @@ namespace {
 
 // ffmpeg reports progress every half second; a stop still unanswered after
 // these is forced, so a hung encoder never keeps the recording look on.
-constexpr int interruptAfterMilliseconds = 5000;
-constexpr int killAfterMilliseconds = 10000;
+constexpr std::chrono::seconds interruptAfter{5};
+constexpr std::chrono::seconds killAfter{10};
 // Log lines carry at most this much of ffmpeg's own complaint.
 constexpr std::size_t longestReason = 200;
 
@@ -149,23 +149,27 @@ void FfmpegSession::handleProgress(std::string_view text) {
 void FfmpegSession::watch() {
   pollfd watched[2] = {{progress_, POLLIN, 0}, {errors_, POLLIN, 0}};
   int open = 2;
-  int waitedForStop = 0;
+  std::optional<std::chrono::steady_clock::time_point> stopAskedAt;
   bool interrupted = false;
   while (open > 0) {
     constexpr int tick = 250;
-    const int ready = ::poll(watched, 2, tick);
-    if (ready < 0 && errno != EINTR) {
+    if (::poll(watched, 2, tick) < 0 && errno != EINTR) {
       break;
     }
-    {
+    const bool asked = [this] {
       const std::lock_guard lock(mutex_);
-      waitedForStop = stopRequested_ ? waitedForStop + (ready == 0 ? tick : 0) : 0;
+      return stopRequested_;
+    }();
+    if (asked && !stopAskedAt) {
+      stopAskedAt = std::chrono::steady_clock::now();
     }
-    if (waitedForStop >= interruptAfterMilliseconds && !interrupted) {
+    const auto waited = stopAskedAt ? std::chrono::steady_clock::now() - *stopAskedAt
+                                    : std::chrono::steady_clock::duration::zero();
+    if (waited >= interruptAfter && !interrupted) {
       interrupted = true;
       ::kill(pid_, SIGINT);
     }
-    if (waitedForStop >= killAfterMilliseconds) {
+    if (waited >= killAfter) {
       ::kill(pid_, SIGKILL);
     }
     for (pollfd& entry : watched) {

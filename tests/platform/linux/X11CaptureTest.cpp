@@ -461,8 +461,8 @@ TEST_F(X11ScreenRecordingTest, RecordingsDecodeAsH264AndAacEvenWhenStoppedAtOnce
   FfmpegScreenRecorder recorder(microphone_, log_, session_->display());
   // The first second may go on opening the screen and the microphone on a
   // busy machine: a 3 s take holds at least 1.5 s.
-  const std::vector<std::pair<std::chrono::milliseconds, double>> lengths{{3000ms, 1.5},
-                                                                          {500ms, 0.0}};
+  const std::vector<std::pair<std::chrono::milliseconds, double>> lengths{
+      {3000ms, 1.5}, {500ms, 0.0}, {0ms, 0.0}};
   for (const auto& [length, shortest] : lengths) {
     const auto file = folder_.path() / ("take " + std::to_string(length.count()) + ".mov");
     Ending ending;
