@@ -26,6 +26,9 @@ packages=(
   # The Debian package: its library dependencies, its checks, and the icon's
   # sizes redrawn from its SVG (scripts/render-icons.sh).
   dpkg-dev file lintian librsvg2-bin
+  # Live capture: recordings encoded by ffmpeg, the microphone found through
+  # pactl; the tests' own sound server and ffprobe to read what was written.
+  ffmpeg pulseaudio-utils pulseaudio
 )
 
 missing=()

@@ -113,11 +113,11 @@ private:
   EventSynthesizer synthesizer_;
   LanguageSwitcher languageSwitcher_;
   HUDOverlay hud_;
-  ScreenVideoOverlay screenVideoOverlay_;
   SleepBlocker sleepBlocker_;
   LidStateMonitor lidMonitor_;
   ScreenshotCapture screenshot_;
   ScreenVideoCapture screenVideo_;
+  ScreenVideoOverlay screenVideoOverlay_;
   AudioRecorder audioRecorder_;
   ScreenCaptureLocationSetup captureLocation_;
   ScreenRecordingMonitor screenRecordingMonitor_;

@@ -3,6 +3,8 @@
 #include "capture/CaptureFiles.h"
 #include "core/RecordingStatus.h"
 
+#include <memory>
+
 namespace quillon {
 
 void AudioRecorder::toggle() {
@@ -57,6 +59,15 @@ void AudioRecorder::beginRecording() {
     log.write("Quillon audio: AVAudioRecorder.record() returned false");
     return;
   }
+  const std::uint64_t serial = ++recorderSerial_;
+  auto slot = std::make_shared<std::string>();
+  made.recording->onFailure(
+      [&mainQueue = services_.mainQueue, slot, fail = lifetime_.guard([this, serial, slot] {
+        recordingFailed(serial, *slot);
+      })](std::string reason) {
+        *slot = std::move(reason);
+        mainQueue.async(fail);
+      });
   recorder_ = std::move(made.recording);
   currentFile_ = file;
   log.write("Quillon audio: started " + file.string());
@@ -72,6 +83,19 @@ void AudioRecorder::stop() {
   if (currentFile_) {
     services_.log.write("Quillon audio: stopped, saved " + currentFile_->string());
   }
+  services_.sound.play(StartStopSound);
+  recorder_.reset();
+  currentFile_.reset();
+  services_.notifications.post(RecordingStatus::AudioRecorderStateNotification);
+}
+
+// What was recorded up to the failure stays in the file; the menu goes back
+// to offering a new recording.
+void AudioRecorder::recordingFailed(std::uint64_t serial, const std::string& reason) {
+  if (!recorder_ || serial != recorderSerial_) {
+    return;
+  }
+  services_.log.write("Quillon audio: recording failed: " + reason);
   services_.sound.play(StartStopSound);
   recorder_.reset();
   currentFile_.reset();

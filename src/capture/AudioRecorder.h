@@ -9,6 +9,7 @@
 #include "platform/MainQueue.h"
 #include "platform/Sound.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -49,10 +50,14 @@ public:
 
 private:
   void beginRecording();
+  void recordingFailed(std::uint64_t serial, const std::string& reason);
 
   Dependencies services_;
   std::unique_ptr<AudioRecording> recorder_;
   std::optional<std::filesystem::path> currentFile_;
+  // Which start the recorder came from, so a late failure of an older one
+  // never ends a newer one.
+  std::uint64_t recorderSerial_ = 0;
   Lifetime lifetime_;
 };
 

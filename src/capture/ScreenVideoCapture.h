@@ -6,7 +6,7 @@
 #include "platform/Lifetime.h"
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
-#include "platform/Processes.h"
+#include "platform/ScreenCapture.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -16,17 +16,14 @@
 
 namespace quillon {
 
-// Full-screen video of the main display with sound from the default input,
-// recorded by the system's capture tool into ~/Documents until the tool is
-// stopped. One recording at a time.
+// Video of the screen with sound from the default input, recorded into
+// ~/Documents until it is stopped. One recording at a time.
 class ScreenVideoCapture {
 public:
-  static constexpr std::string_view Tool = "/usr/sbin/screencapture";
-
   enum class Mode { FullScreen };
 
   struct Dependencies {
-    Processes& processes;
+    ScreenCapture& screenCapture;
     Directories& directories;
     MainQueue& mainQueue;
     Clock& clock;
@@ -41,15 +38,19 @@ public:
   ScreenVideoCapture& operator=(const ScreenVideoCapture&) = delete;
 
   void start(Mode mode = Mode::FullScreen);
+  // Only that part of the screen, as the user picked it.
+  void startArea(const ScreenArea& area);
   bool isRunning() const { return task_ && task_->isRunning(); }
-  // The tool then finishes the file and exits, as on Ctrl+C in a terminal.
+  // The recording then finishes the file and ends, as on Ctrl+C in a
+  // terminal.
   void interrupt();
 
 private:
+  void record(std::optional<ScreenArea> area);
   void recordingEnded(std::uint64_t serial);
 
   Dependencies services_;
-  std::unique_ptr<ChildProcess> task_;
+  std::unique_ptr<ScreenRecording> task_;
   // Which start the task came from, so the end of an older recording never
   // clears a newer one.
   std::uint64_t taskSerial_ = 0;

@@ -19,24 +19,26 @@ void ScreenshotCapture::captureSelectionToClipboard() {
   }
   const std::filesystem::path file = capturefiles::freshFile(
       *folder.path, "Screenshot ", services_.clock.wallNow(), "jpg", services_.timeZone);
-  // The tool's end is noticed off the main thread; the file and the
-  // pasteboard are handled back on it. Only platform services are held, so
-  // the capture may end after this object has gone.
+  // The end may be noticed off the main thread; the file and the pasteboard
+  // are handled back on it. Only platform services are held, so the capture
+  // may end after this object has gone.
   MainQueue& mainQueue = services_.mainQueue;
-  auto finish = [services = services_, file]() mutable {
-    ScreenshotCapture(std::move(services)).toolEnded(file);
+  auto ended = [&mainQueue, services = services_, file](CaptureEnd end) {
+    mainQueue.async([services, file, end = std::move(end)]() mutable {
+      ScreenshotCapture(std::move(services)).captureEnded(file, end);
+    });
   };
-  SpawnRequest request{std::string(Tool), {"-i", "-x", "-t", "jpg", file.string()}};
-  request.terminationHandler = [&mainQueue, finish](std::optional<int>) {
-    mainQueue.async(finish);
-  };
-  const SpawnResult started = services_.processes.spawn(request);
-  if (!started.process) {
-    log.write("Quillon screenshot: failed to launch screencapture: " + started.error);
+  if (const auto failure = services_.screenCapture.captureAreaToFile(file, std::move(ended))) {
+    log.write("Quillon screenshot: failed to launch screencapture: " + *failure);
   }
 }
 
-void ScreenshotCapture::toolEnded(const std::filesystem::path& file) {
+void ScreenshotCapture::captureEnded(const std::filesystem::path& file, const CaptureEnd& end) {
+  // A capture that broke off may still have left a file; whether it is a
+  // picture decides below, as for any other.
+  if (end.failure) {
+    services_.log.write("Quillon screenshot: capture failed: " + *end.failure);
+  }
   std::error_code error;
   if (!std::filesystem::exists(file, error)) {
     services_.log.write("Quillon screenshot: cancelled (no file written)");

@@ -6,7 +6,7 @@
 #include "platform/Log.h"
 #include "platform/MainQueue.h"
 #include "platform/Pasteboard.h"
-#include "platform/Processes.h"
+#include "platform/ScreenCapture.h"
 
 #include <filesystem>
 #include <optional>
@@ -14,15 +14,13 @@
 
 namespace quillon {
 
-// An area screenshot: the system's interactive capture writes a JPEG under
+// An area screenshot: the desktop's interactive capture writes a JPEG under
 // ~/Documents, and the same picture goes to the clipboard. Captures keep no
-// state; each owns only its file until the tool has ended.
+// state; each owns only its file until the capture has ended.
 class ScreenshotCapture {
 public:
-  static constexpr std::string_view Tool = "/usr/sbin/screencapture";
-
   struct Dependencies {
-    Processes& processes;
+    ScreenCapture& screenCapture;
     Directories& directories;
     Images& images;
     Pasteboard& pasteboard;
@@ -35,11 +33,11 @@ public:
 
   explicit ScreenshotCapture(Dependencies dependencies) : services_(std::move(dependencies)) {}
 
-  // Returns as soon as the tool has started.
+  // Returns as soon as the capture has started.
   void captureSelectionToClipboard();
 
 private:
-  void toolEnded(const std::filesystem::path& file);
+  void captureEnded(const std::filesystem::path& file, const CaptureEnd& end);
 
   Dependencies services_;
 };

@@ -27,6 +27,10 @@ public:
   virtual bool isRecording() const = 0;
   // Finalises the file.
   virtual void stop() = 0;
+  // Called, on any thread, when the recording breaks off by itself (a full
+  // disk, a vanished microphone), with the reason in words fit for the log.
+  // A recorder that cannot break off never calls it.
+  virtual void onFailure(std::function<void(std::string reason)> handler) { (void)handler; }
 };
 
 // The microphone: access to it and recorders writing from it.

@@ -33,6 +33,7 @@ class Pasteboard;
 class Permissions;
 class Power;
 class Processes;
+class ScreenCapture;
 class Screens;
 class Sound;
 class UserInterface;
@@ -67,6 +68,7 @@ struct Platform {
   Directories& directories;
   Images& images;
   AudioRecorders& audioRecorders;
+  ScreenCapture& screenCapture;
   WindowLevels& windowLevels;
   FileEvents& fileEvents;
   ExtendedAttributes& extendedAttributes;

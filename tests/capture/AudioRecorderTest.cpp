@@ -112,5 +112,33 @@ TEST_F(AudioRecorderTest, AnAnswerAfterTheRecorderHasGoneStartsNothing) {
   EXPECT_TRUE(desktop.audioRecorders().recordersMade().empty());
 }
 
+TEST_F(AudioRecorderTest, ARecordingThatBreaksOffGivesTheMenuBackAndKeepsItsFile) {
+  toggle();
+  ASSERT_TRUE(recorder.isRecording());
+  desktop.log().takeNewLines();
+  desktop.sound().takePlayed();
+  desktop.audioRecorders().breakOffRecording("No space left on device");
+  desktop.runUntilIdle();
+  EXPECT_FALSE(recorder.isRecording());
+  EXPECT_EQ(recorder.currentFile(), std::nullopt);
+  EXPECT_EQ(announced, 2);
+  EXPECT_EQ(desktop.log().takeNewLines(),
+            (Lines{"Quillon audio: recording failed: No space left on device"}));
+  EXPECT_EQ(desktop.sound().takePlayed(), (Lines{"Pop"}));
+  EXPECT_TRUE(std::filesystem::exists(file()));
+
+  // A failure reported late for a recording already stopped touches
+  // nothing of the next one.
+  desktop.advance(Duration(2));
+  toggle();
+  ASSERT_TRUE(recorder.isRecording());
+  toggle();
+  desktop.audioRecorders().breakOffRecording("late");
+  toggle();
+  desktop.runUntilIdle();
+  EXPECT_TRUE(recorder.isRecording());
+  EXPECT_EQ(announced, 5);
+}
+
 } // namespace
 } // namespace quillon

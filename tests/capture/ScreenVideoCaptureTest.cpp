@@ -21,7 +21,7 @@ protected:
 
   std::unique_ptr<ScreenVideoCapture> make() {
     return std::make_unique<ScreenVideoCapture>(ScreenVideoCapture::Dependencies{
-        desktop.processes(), desktop.directories(), desktop.runLoop(), desktop.clock(),
+        desktop.platform().screenCapture, desktop.directories(), desktop.runLoop(), desktop.clock(),
         desktop.log(), notifications, "UTC"});
   }
   std::string movie(std::string_view time = "00.00.00") {

@@ -30,9 +30,9 @@ protected:
 
   SimDesktop desktop;
   std::filesystem::path home = *desktop.directories().home();
-  ScreenshotCapture capture{{desktop.processes(), desktop.directories(), desktop.platform().images,
-                             desktop.pasteboard(), desktop.runLoop(), desktop.clock(),
-                             desktop.log(), "UTC"}};
+  ScreenshotCapture capture{{desktop.platform().screenCapture, desktop.directories(),
+                             desktop.platform().images, desktop.pasteboard(), desktop.runLoop(),
+                             desktop.clock(), desktop.log(), "UTC"}};
 };
 
 TEST_F(ScreenshotCaptureTest, TheSavedPictureGoesToTheClipboardToo) {

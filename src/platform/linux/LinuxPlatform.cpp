@@ -7,6 +7,7 @@
 #include "platform/Screens.h"
 #include "platform/Sound.h"
 #include "platform/UserInterface.h"
+#include "platform/linux/FfmpegAudioRecorders.h"
 #include "platform/linux/LinuxAlerts.h"
 #include "platform/linux/LinuxApplication.h"
 #include "platform/linux/LinuxEventTaps.h"
@@ -23,7 +24,9 @@
 #include "platform/linux/LogindLidSleepPrevention.h"
 #include "platform/linux/LogindSleepWatch.h"
 #include "platform/linux/MonotonicClock.h"
+#include "platform/linux/PixbufImages.h"
 #include "platform/linux/PosixProcesses.h"
+#include "platform/linux/PulseMicrophone.h"
 #include "platform/linux/SessionWorkspace.h"
 #include "platform/linux/SingleInstanceLock.h"
 #include "platform/linux/StreamLog.h"
@@ -31,10 +34,12 @@
 #include "platform/linux/UnsupportedServices.h"
 #include "platform/linux/X11Connection.h"
 #include "platform/linux/X11DisplayPower.h"
+#include "platform/linux/X11ScreenCapture.h"
 #include "platform/linux/X11Screens.h"
 #include "platform/linux/X11WindowAccess.h"
 #include "platform/linux/X11WindowLevels.h"
 #include "platform/linux/XdgBaseDirectories.h"
+#include "platform/linux/XdgUserDirectories.h"
 #include "platform/shared/CurlHttp.h"
 #include "platform/shared/FileBundle.h"
 #include "platform/shared/LocaleLanguages.h"
@@ -62,7 +67,16 @@ public:
     }
     return std::filesystem::path(home);
   }
-  std::optional<std::filesystem::path> documents() const override { return under("Documents"); }
+  // The user's own Documents folder where xdg-user-dirs names one, so
+  // captures land where a localized desktop shows "Documents".
+  std::optional<std::filesystem::path> documents() const override {
+    const auto base = home();
+    const char* configHome = std::getenv("XDG_CONFIG_HOME");
+    const auto configured =
+        base ? xdgUserDirectory(*base, configHome != nullptr ? configHome : "", "XDG_DOCUMENTS_DIR")
+             : std::nullopt;
+    return configured ? configured : under("Documents");
+  }
   std::optional<std::filesystem::path> desktop() const override { return under("Desktop"); }
 
 private:
@@ -108,8 +122,10 @@ struct LinuxPlatform::Services {
         pasteboard(log), sound(log), userInterface(log),
         loginItems(XdgBaseDirectories::fromEnvironment().autostartDirectory(), options.executable),
         screens(*connection), accessibility(*connection, screens, log), power(log),
-        displayPower(*connection, log), lidSleepPrevention(displayPower, log), audioRecorders(log),
-        windowLevels(*connection), images(log),
+        displayPower(*connection, log), lidSleepPrevention(displayPower, log),
+        microphone(processes), audioRecorders(microphone, backgroundQueue),
+        screenCapture(mainQueue, microphone, log, DisplayString(connection->display())),
+        windowLevels(*connection),
         application(log, LinuxApplication::Options{options.stallOnUserSignal}), fileEvents(log),
         http(log), appleScript(log), deviceAuthorization(log), appWindows(log), webViews(log),
         liveServices(whyNoWindowAccess(accessibility)), platform{clock,
@@ -136,6 +152,7 @@ struct LinuxPlatform::Services {
                                                                  directories,
                                                                  images,
                                                                  audioRecorders,
+                                                                 screenCapture,
                                                                  windowLevels,
                                                                  fileEvents,
                                                                  extendedAttributes,
@@ -180,9 +197,11 @@ struct LinuxPlatform::Services {
   LinuxPower power;
   X11DisplayPower displayPower;
   LogindLidSleepPrevention lidSleepPrevention;
-  UnsupportedAudioRecorders audioRecorders;
+  PulseMicrophone microphone;
+  FfmpegAudioRecorders audioRecorders;
+  X11ScreenCapture screenCapture;
   X11WindowLevels windowLevels;
-  UnsupportedImages images;
+  PixbufImages images;
   LinuxApplication application;
   UnsupportedFileEvents fileEvents;
   PosixExtendedAttributes extendedAttributes;

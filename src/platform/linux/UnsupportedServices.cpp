@@ -1,5 +1,9 @@
 #include "platform/linux/UnsupportedServices.h"
 
+#include "platform/linux/FfmpegSession.h"
+
+#include <filesystem>
+
 namespace quillon {
 
 std::optional<std::string> LinuxLiveServices::whyNotLive(Capability capability) const {
@@ -7,9 +11,12 @@ std::optional<std::string> LinuxLiveServices::whyNotLive(Capability capability) 
   case Capability::windowAccess:
     return whyNoWindowAccess_;
   case Capability::screenCapture:
-    return "screen capture is not built for X11 yet";
+    return std::nullopt;
   case Capability::audioRecording:
-    return "audio recording is not built for this desktop yet";
+    if (!std::filesystem::exists(FfmpegSession::Executable)) {
+      return std::string("ffmpeg (") + FfmpegSession::Executable + ") is not installed";
+    }
+    return std::nullopt;
   case Capability::keepAwake:
     // A refusal comes when it is switched on, with its reason in the log.
     return std::nullopt;
@@ -67,23 +74,6 @@ void UnsupportedNotice::report() const {
   }
   reported_ = true;
   log_.write("Quillon: " + service_ + " is not supported on this desktop yet");
-}
-
-void UnsupportedAudioRecorders::requestMicrophoneAccess(std::function<void(bool granted)> answer) {
-  notice_.report();
-  answer(false);
-}
-
-AudioRecorders::Result UnsupportedAudioRecorders::makeRecorder(const std::filesystem::path&,
-                                                               const AudioRecorderSettings&) {
-  notice_.report();
-  return Result{nullptr, "audio recording is not supported on this desktop yet"};
-}
-
-std::optional<PasteboardItem>
-UnsupportedImages::pasteboardItemForImageFile(const std::filesystem::path&) const {
-  notice_.report();
-  return std::nullopt;
 }
 
 std::unique_ptr<AppWindow> UnsupportedAppWindows::makeWindow(const WindowStyle&) {

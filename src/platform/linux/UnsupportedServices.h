@@ -6,13 +6,10 @@
 
 #include "platform/AppWindows.h"
 #include "platform/AppleScript.h"
-#include "platform/AudioRecorders.h"
 #include "platform/DeviceAuthorization.h"
 #include "platform/FileEvents.h"
-#include "platform/Images.h"
 #include "platform/LiveServices.h"
 #include "platform/Log.h"
-#include "platform/Power.h"
 #include "platform/WebViews.h"
 
 #include <string>
@@ -22,7 +19,8 @@ namespace quillon {
 
 // The capabilities served above by stand-ins are not live; the keyboard,
 // layouts, tray, HUD, clipboard, sounds, login item and wheel are. Windows
-// are, given a window manager that publishes them.
+// are, given a window manager that publishes them; screen capture is; sound
+// recording is, given ffmpeg to encode it.
 class LinuxLiveServices final : public LiveServices {
 public:
   explicit LinuxLiveServices(std::optional<std::string> whyNoWindowAccess = std::nullopt)
@@ -43,28 +41,6 @@ private:
   Log& log_;
   std::string service_;
   mutable bool reported_ = false;
-};
-
-class UnsupportedAudioRecorders final : public AudioRecorders {
-public:
-  explicit UnsupportedAudioRecorders(Log& log) : notice_(log, "audio recording") {}
-
-  void requestMicrophoneAccess(std::function<void(bool granted)> answer) override;
-  Result makeRecorder(const std::filesystem::path&, const AudioRecorderSettings&) override;
-
-private:
-  UnsupportedNotice notice_;
-};
-
-class UnsupportedImages final : public Images {
-public:
-  explicit UnsupportedImages(Log& log) : notice_(log, "image files") {}
-
-  std::optional<PasteboardItem>
-  pasteboardItemForImageFile(const std::filesystem::path&) const override;
-
-private:
-  UnsupportedNotice notice_;
 };
 
 // Folder watching (inotify) is not built yet: features that watch fall

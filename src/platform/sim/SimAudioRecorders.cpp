@@ -8,8 +8,10 @@ namespace {
 
 class SimRecording final : public AudioRecording {
 public:
-  SimRecording(std::filesystem::path file, bool refuseRecord)
-      : file_(std::move(file)), refuseRecord_(refuseRecord) {}
+  SimRecording(std::filesystem::path file, bool refuseRecord,
+               std::function<void(std::function<void(std::string)>)> keepFailureHandler)
+      : file_(std::move(file)), refuseRecord_(refuseRecord),
+        keepFailureHandler_(std::move(keepFailureHandler)) {}
   ~SimRecording() override { stop(); }
 
   bool prepareToRecord() override { return true; }
@@ -31,10 +33,14 @@ public:
     std::ofstream out(file_, std::ios::binary | std::ios::app);
     out << "moov";
   }
+  void onFailure(std::function<void(std::string reason)> handler) override {
+    keepFailureHandler_(std::move(handler));
+  }
 
 private:
   std::filesystem::path file_;
   bool refuseRecord_;
+  std::function<void(std::function<void(std::string)>)> keepFailureHandler_;
   bool recording_ = false;
 };
 
@@ -59,7 +65,17 @@ AudioRecorders::Result SimAudioRecorders::makeRecorder(const std::filesystem::pa
   made_.push_back({file, settings});
   const bool refuse = refuseNextRecord_;
   refuseNextRecord_ = false;
-  return {std::make_unique<SimRecording>(file, refuse), {}};
+  auto keep = [this](std::function<void(std::string)> handler) {
+    failureHandler_ = std::move(handler);
+  };
+  return {std::make_unique<SimRecording>(file, refuse, std::move(keep)), {}};
+}
+
+void SimAudioRecorders::breakOffRecording(std::string reason) {
+  if (!failureHandler_) {
+    return;
+  }
+  background_.async([handler = failureHandler_, reason = std::move(reason)] { handler(reason); });
 }
 
 } // namespace quillon

@@ -39,6 +39,8 @@ public:
   void failNextRecorder(std::string error) { nextMakeFailure_ = std::move(error); }
   void refuseNextRecord() { refuseNextRecord_ = true; }
   const std::vector<Made>& recordersMade() const { return made_; }
+  // The latest recorder breaks off by itself, as on a full disk.
+  void breakOffRecording(std::string reason);
 
 private:
   BackgroundQueue& background_;
@@ -48,6 +50,7 @@ private:
   std::optional<std::string> nextMakeFailure_;
   bool refuseNextRecord_ = false;
   std::vector<Made> made_;
+  std::function<void(std::string)> failureHandler_;
 };
 
 } // namespace quillon

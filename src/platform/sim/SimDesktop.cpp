@@ -37,6 +37,7 @@ SimDesktop::SimDesktop(Options options)
                 directories_,
                 images_,
                 audioRecorders_,
+                screenCapture_,
                 windowLevels_,
                 fileEvents_,
                 extendedAttributes_,

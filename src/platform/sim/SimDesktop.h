@@ -14,6 +14,7 @@
 #include "platform/sim/SimAppleScript.h"
 #include "platform/sim/SimApplications.h"
 #include "platform/sim/SimAudioRecorders.h"
+#include "platform/sim/SimScreenCapture.h"
 #include "platform/sim/SimDeviceAuthorization.h"
 #include "platform/sim/SimDirectories.h"
 #include "platform/sim/SimEventTaps.h"
@@ -168,6 +169,7 @@ private:
   SimDirectories directories_;
   SimImages images_;
   SimAudioRecorders audioRecorders_{runLoop_.backgroundQueue()};
+  SimScreenCapture screenCapture_{processes_};
   SimFileEvents fileEvents_{runLoop_};
   PosixExtendedAttributes extendedAttributes_;
   SimFileIcons fileIcons_{extendedAttributes_, directories_, log_};
