@@ -13,7 +13,7 @@ std::optional<std::string> LinuxLiveServices::whyNotLive(Capability capability) 
   case Capability::keepAwake:
     return "keep-awake is not built for this desktop yet";
   case Capability::webViews:
-    return "web apps need a web engine this desktop does not embed yet";
+    return whyNoWebViews_;
   case Capability::folderPeek:
     return "reading the file manager's windows is not built yet";
   case Capability::desktopFolderIcons:

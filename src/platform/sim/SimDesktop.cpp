@@ -46,6 +46,7 @@ SimDesktop::SimDesktop(Options options)
                 appWindows_,
                 webViews_,
                 deviceAuthorization_,
+                webAppPackaging_,
                 wheelDirection_,
                 liveServices_} {
   accessibility_.setTrusted(options.accessibilityTrusted);
