@@ -20,6 +20,9 @@ packages=(
   xvfb openbox x11-xkb-utils dbus
   # The live desktop's shell: tray icon and menu, HUD, clipboard, sounds, autostart entry.
   libgtk-3-dev libayatana-appindicator3-dev libcanberra-dev desktop-file-utils dbus-x11
+  # Web apps on the live desktop: the web engine their module links, and
+  # the launcher check their tests run.
+  libwebkit2gtk-4.1-dev desktop-file-utils
   # The Debian package: its library dependencies, its checks, and the icon's
   # sizes redrawn from its SVG (scripts/render-icons.sh).
   dpkg-dev file lintian librsvg2-bin
