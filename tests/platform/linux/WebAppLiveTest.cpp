@@ -4,6 +4,7 @@
 
 #include "LiveSession.h"
 #include "platform/PropertyValue.h"
+#include "platform/linux/LinuxWebAppPackaging.h"
 #include "platform/linux/WebEngineLoader.h"
 #include "platform/shared/PropertyListCodec.h"
 #include "platform/shared/TemporaryDirectory.h"
@@ -239,6 +240,34 @@ TEST_F(WebEngineLiveTest, EachWebAppKeepsItsOwnCookiesUntilTheyAreCleared) {
   // Clearing one web app leaves the other's logins alone.
   chatBrowser.view->reload();
   EXPECT_TRUE(chatBrowser.showsTitle("cookie:who=chat")) << chatBrowser.current.value_or("(none)");
+}
+
+TEST_F(WebEngineLiveTest, GtkFindsThePublishedIconInTheHicolorTheme) {
+  SimLog log;
+  const WebAppFolders folders(folder.path() / "share");
+  LinuxWebAppPackaging packaging(folders, log);
+  const fs::path bundle = folder.path() / "Applications" / "Icon.app";
+  const fs::path drawn = folder.path() / "drawn";
+  fs::create_directories(drawn);
+  for (const AppIconImage& image : packaging.iconImages()) {
+    std::ofstream(drawn / image.fileName) << "png";
+  }
+  ASSERT_TRUE(packaging.makeAppIcon(drawn, bundle / "Contents" / "Resources"));
+  ASSERT_EQ(packaging.publish({bundle, bundle / "Contents" / "MacOS" / "Icon",
+                               "com.quillon.webapp.icon", "Icon", true}),
+            std::nullopt);
+
+  GtkIconTheme* theme = gtk_icon_theme_new();
+  gtk_icon_theme_prepend_search_path(theme, (folders.dataHome() / "icons").c_str());
+  for (const int pixels : {16, 48, 256}) {
+    GtkIconInfo* found = gtk_icon_theme_lookup_icon(theme, "com.quillon.webapp.icon", pixels,
+                                                    static_cast<GtkIconLookupFlags>(0));
+    ASSERT_NE(found, nullptr) << pixels;
+    EXPECT_EQ(fs::path(gtk_icon_info_get_filename(found)),
+              folders.icon(pixels, "com.quillon.webapp.icon"));
+    g_object_unref(found);
+  }
+  g_object_unref(theme);
 }
 
 // A web app built by hand as the creator lays it out, run as its own
