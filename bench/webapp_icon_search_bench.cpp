@@ -33,8 +33,8 @@ void iconSearchOverHostileCandidates(benchmark::State& state) {
   });
   SimDesktop desktop;
   desktop.http().mapHost("hostile.example", server.origin());
-  WebAppIcon icon{{desktop.http(), desktop.platform().imageDecoder, desktop.processes(),
-                   desktop.directories(), desktop.log()}};
+  WebAppIcon icon{{desktop.http(), desktop.platform().imageDecoder,
+                   desktop.platform().webAppPackaging, desktop.directories(), desktop.log()}};
   const auto resources = desktop.directories().home().value() / "Resources";
   std::filesystem::create_directories(resources);
   double worst = 0;

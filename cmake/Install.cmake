@@ -25,6 +25,9 @@ add_custom_target(quillon_documents DEPENDS ${CMAKE_CURRENT_BINARY_DIR}/quillon.
 add_dependencies(quillon quillon_documents)
 
 install(TARGETS quillon RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET quillon_webkit)
+  install(TARGETS quillon_webkit LIBRARY DESTINATION ${QUILLON_MODULE_DIR})
+endif()
 install(FILES ${QUILLON_DATA}/quillon.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${QUILLON_DATA}/icons/quillon.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -65,4 +68,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # libcurl for web-app icons, xkb's registry for the layouts' languages, and
 # xkb-data holds the layouts themselves.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcurl4, libxkbregistry0, xkb-data")
+# The web engine's module is opened too, but dpkg-shlibdeps reads the
+# libraries it links (WebKitGTK) from the module itself.
 include(CPack)

@@ -23,6 +23,7 @@ expected=(
   /usr/share/doc/quillon/changelog.gz
   /usr/share/quillon/en_US.marisa
   /usr/share/quillon/ru_RU.marisa
+  /usr/lib/x86_64-linux-gnu/quillon/quillon-webkit.so
 )
 for size in 16 24 32 48 64 128 256; do
   expected+=("/usr/share/icons/hicolor/${size}x${size}/apps/quillon.png")
@@ -30,11 +31,13 @@ done
 for path in "${expected[@]}"; do
   grep -qxF "$path" <<<"$contents" || fail "missing $path"
 done
-unexpected=$(grep -v -e '/$' -e '^/usr/bin/quillon$' -e '^/usr/share/' <<<"$contents" || true)
-[ -z "$unexpected" ] || fail "files outside /usr/bin and /usr/share: $unexpected"
+unexpected=$(grep -v -e '/$' -e '^/usr/bin/quillon$' -e '^/usr/share/' \
+  -e '^/usr/lib/x86_64-linux-gnu/quillon/quillon-webkit\.so$' <<<"$contents" || true)
+[ -z "$unexpected" ] || fail "files outside /usr/bin, /usr/share and the web engine's module: $unexpected"
 
 depends=$(dpkg-deb -f "$package" Depends)
-for needed in libc6 libgtk-3-0 libx11-6 libxkbcommon0 libcurl4 libxkbregistry0 xkb-data libmarisa0; do
+for needed in libc6 libgtk-3-0 libx11-6 libxkbcommon0 libcurl4 libxkbregistry0 xkb-data libmarisa0 \
+  libwebkit2gtk-4.1-0; do
   grep -qE "(^|, )$needed( |,|$)" <<<"$depends" || fail "Depends lacks $needed: $depends"
 done
 

@@ -23,6 +23,9 @@ packages=(
   # Keep-awake, the lid and the power source: logind's locks, UPower, DPMS,
   # and logind and UPower played on a private bus in the tests.
   libxext-dev python3-dbusmock
+  # Web apps on the live desktop: the web engine their module links (their
+  # launchers are checked by desktop-file-utils, above).
+  libwebkit2gtk-4.1-dev
   # The Debian package: its library dependencies, its checks, and the icon's
   # sizes redrawn from its SVG (scripts/render-icons.sh).
   dpkg-dev file lintian librsvg2-bin

@@ -10,6 +10,7 @@
 #include "platform/linux/SingleInstanceLock.h"
 #include "platform/linux/XdgBaseDirectories.h"
 #include "platform/shared/FileBundle.h"
+#include "webapp/WebAppDelegate.h"
 #endif
 
 #include <cstdlib>
@@ -61,12 +62,17 @@ public:
 };
 
 // Web apps run this same executable, beside the menu-bar product.
-bool isMenuBarMode(const std::vector<std::string>& arguments,
-                   const std::filesystem::path& executable) {
+quillon::ProcessMode processModeOf(const std::vector<std::string>& arguments,
+                                   const std::filesystem::path& executable) {
   QuietLog log;
   const quillon::FileBundle bundle(executable, log);
-  return quillon::selectProcessMode(arguments, bundle.infoDictionary()) ==
-         quillon::ProcessMode::MenuBar;
+  return quillon::selectProcessMode(arguments, bundle.infoDictionary());
+}
+
+std::string webAppIdentifierOf(const std::filesystem::path& executable) {
+  QuietLog log;
+  const quillon::FileBundle bundle(executable, log);
+  return bundle.bundleIdentifier().value_or(std::string(quillon::WebAppDelegate::FallbackDomain));
 }
 
 std::filesystem::path lockFolder() {
@@ -84,11 +90,15 @@ int runLiveDesktop(const std::vector<std::string>& arguments,
     return kNoDesktop;
   }
 #ifdef QUILLON_HAVE_X11
-  const auto options = quillon::LinuxPlatform::optionsFromEnvironment(executable);
+  auto options = quillon::LinuxPlatform::optionsFromEnvironment(executable);
+  const quillon::ProcessMode mode = processModeOf(arguments, options.executable);
+  if (mode == quillon::ProcessMode::WebApp) {
+    options.webAppIdentifier = webAppIdentifierOf(options.executable);
+  }
   // Claimed before the platform opens: opening it already gives back what a
   // killed instance left changed, which must not undo a running one's work.
   std::unique_ptr<quillon::SingleInstanceLock> instance;
-  if (isMenuBarMode(arguments, options.executable)) {
+  if (mode == quillon::ProcessMode::MenuBar) {
     const char* display = std::getenv("DISPLAY");
     auto attempt = quillon::SingleInstanceLock::acquire(lockFolder(), display);
     if (attempt.heldByAnother) {

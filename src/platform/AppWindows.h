@@ -35,6 +35,8 @@ struct MainMenuItem {
   bool separator = false;
   // Shown only while its modifiers are held, in place of the item above.
   bool hiddenAlternate = false;
+  // Shows a check mark, set or not.
+  bool checkable = false;
   bool checked = false;
 
   static MainMenuItem makeSeparator() {

@@ -11,6 +11,7 @@ class DeviceAuthorization;
 class Http;
 class ImageDecoder;
 class WebViews;
+class WebAppPackaging;
 class Application;
 class AudioRecorders;
 class BackgroundQueue;
@@ -80,6 +81,7 @@ struct Platform {
   AppWindows& appWindows;
   WebViews& webViews;
   DeviceAuthorization& deviceAuthorization;
+  WebAppPackaging& webAppPackaging;
   WheelDirection& wheelDirection;
   // Which of the services above are real on this desktop.
   const LiveServices& liveServices;

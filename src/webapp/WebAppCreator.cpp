@@ -20,7 +20,6 @@ namespace quillon {
 
 namespace {
 
-constexpr std::string_view xattrTool = "/usr/bin/xattr";
 constexpr std::string_view alreadyCreating =
     "A web app is already being created. Please wait until it finishes.";
 constexpr std::string_view addressPlaceholder = "https://example.com";
@@ -56,9 +55,10 @@ void writeFile(const std::filesystem::path& file, const std::string& bytes) {
 } // namespace
 
 WebAppCreator::WebAppCreator(Platform& platform)
-    : platform_(platform), icon_({platform.http, platform.imageDecoder, platform.processes,
+    : platform_(platform), icon_({platform.http, platform.imageDecoder, platform.webAppPackaging,
                                   platform.directories, platform.log}),
-      installer_(platform.processes, platform.appleScript, platform.directories, platform.log) {}
+      installer_(platform.webAppPackaging, platform.appleScript, platform.directories,
+                 platform.log) {}
 
 void WebAppCreator::promptAndCreate() {
   platform_.appWindows.activateApplication();
@@ -96,7 +96,7 @@ void WebAppCreator::finish(const std::optional<std::filesystem::path>& installed
   }
   platform_.log.write("Quillon webapp: created " + installed->string());
   platform_.workspace.revealInFileManager(installed->string());
-  platform_.workspace.openUrl("file://" + installed->string());
+  platform_.webAppPackaging.launch(*installed);
 }
 
 std::optional<WebAppCreator::PromptResult> WebAppCreator::promptForURLAndName() {
@@ -161,10 +161,10 @@ std::filesystem::path WebAppCreator::createBundle(const std::string& url, const 
   copyLocalizations(resources);
 
   const bool iconAttached = icon_.downloadAndAttachIcon(url, resources);
+  const std::string identifier = bundleIdentifierFor(name, executableName);
   const PropertyDictionary info = makeWebAppInfoDictionary(
-      {name, executableName, url, bundleIdentifierFor(name, executableName)},
-      platform_.bundle.localizations(), prefersRussian(platform_.localization.preferredLanguages()),
-      iconAttached);
+      {name, executableName, url, identifier}, platform_.bundle.localizations(),
+      prefersRussian(platform_.localization.preferredLanguages()), iconAttached);
   const auto serialized = serializePropertyList(info);
   if (!serialized) {
     throw WebAppError(WebAppError::Kind::platform,
@@ -173,13 +173,11 @@ std::filesystem::path WebAppCreator::createBundle(const std::string& url, const 
   }
   writeFile(contents / "Info.plist", *serialized);
   installer_.adhocCodesign(bundle);
-  try {
-    runProcess(platform_.processes, std::string(xattrTool),
-               {"-dr", "com.apple.quarantine", bundle.string()});
-  } catch (const WebAppError&) {
-    // A bundle that keeps its quarantine flag still opens, after a question.
-  }
-  return installer_.installBundle(bundle, name);
+  platform_.webAppPackaging.clearQuarantine(bundle);
+  const std::filesystem::path installed = installer_.installBundle(bundle, name);
+  publish({installed, installed / "Contents" / "MacOS" / executableName, identifier, name,
+           iconAttached});
+  return installed;
 }
 
 // The identifier names the web app's settings, cookies and data: the one it
@@ -196,6 +194,14 @@ std::string WebAppCreator::bundleIdentifierFor(const std::string& name,
     }
   }
   return uniqueWebAppIdentifier(executableName, installedWebAppIdentifiers(folders, name));
+}
+
+// The app is installed and opens either way; without its launcher the user
+// only has to find it in the folder, so that is said, not raised.
+void WebAppCreator::publish(const InstalledWebApp& app) {
+  if (const auto problem = platform_.webAppPackaging.publish(app)) {
+    platform_.log.write("Quillon webapp: no launcher for the new web app: " + *problem);
+  }
 }
 
 void WebAppCreator::copyLocalizations(const std::filesystem::path& resources) {

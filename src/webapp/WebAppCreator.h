@@ -2,6 +2,7 @@
 
 #include "platform/Lifetime.h"
 #include "platform/Platform.h"
+#include "platform/WebAppPackaging.h"
 #include "webapp/WebAppIcon.h"
 #include "webapp/WebAppInstaller.h"
 
@@ -39,6 +40,7 @@ public:
 private:
   void finish(const std::optional<std::filesystem::path>& installed, const std::string& error);
   void copyLocalizations(const std::filesystem::path& resources);
+  void publish(const InstalledWebApp& app);
   std::string bundleIdentifierFor(const std::string& name, const std::string& executableName) const;
 
   Platform& platform_;

@@ -151,6 +151,7 @@ std::vector<MainMenu> WebAppDelegate::mainMenu() const {
   MainMenuItem zoomInAlternate = item(text.localized("Zoom In"), "zoomIn", "=", Delegate);
   zoomInAlternate.hiddenAlternate = true;
   MainMenuItem blockAds = item(text.localized("Block ads"), "toggleAdBlock", "", Delegate);
+  blockAds.checkable = true;
   blockAds.checked = isAdBlockEnabled();
   MainMenu view{text.localized("View"),
                 {

@@ -2,8 +2,6 @@
 
 #include "webapp/UrlSyntax.h"
 #include "webapp/WebAppAddress.h"
-#include "webapp/WebAppError.h"
-#include "webapp/WebAppInstaller.h"
 
 #include <cairo.h>
 #include <cstdio>
@@ -151,20 +149,12 @@ bool WebAppIcon::attachIcon(const DecodedImage& image, const std::filesystem::pa
     return false;
   }
   const FolderRemoval removal(iconset);
-  for (const IconSize& size : Sizes) {
+  for (const AppIconImage& size : d_.packaging.iconImages()) {
     if (!drawPng(image, size.pixels, iconset / size.fileName)) {
       return false;
     }
   }
-  const std::filesystem::path output = resources / IconFileName;
-  try {
-    const ProcessResult result =
-        runProcess(d_.processes, std::string(Iconutil),
-                   {"-c", "icns", iconset.string(), "-o", output.string()});
-    return result.status == 0 && std::filesystem::exists(output, error);
-  } catch (const WebAppError&) {
-    return false;
-  }
+  return d_.packaging.makeAppIcon(iconset, resources);
 }
 
 } // namespace quillon

@@ -1,6 +1,5 @@
 #include "webapp/WebAppInstaller.h"
 
-#include "text/Unicode.h"
 #include "webapp/WebAppError.h"
 
 #include <system_error>
@@ -8,10 +7,6 @@
 namespace quillon {
 
 namespace {
-
-std::string utf8OrEmpty(std::string text) {
-  return decodeUtf8(text) ? std::move(text) : std::string();
-}
 
 void replaceAll(std::string& text, std::string_view what, std::string_view with) {
   for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + with.size())) {
@@ -37,19 +32,6 @@ void moveItem(const std::filesystem::path& from, const std::filesystem::path& to
 }
 
 } // namespace
-
-ProcessResult runProcess(Processes& processes, const std::string& tool,
-                         const std::vector<std::string>& arguments) {
-  SpawnRequest request{tool, arguments, true, true, nullptr};
-  SpawnResult started = processes.spawn(request);
-  if (!started.process) {
-    throw WebAppError(WebAppError::Kind::platform,
-                      "The tool " + tool + " could not be started: " + started.error);
-  }
-  const auto status = started.process->waitForExit();
-  return {status.value_or(-1), utf8OrEmpty(started.process->capturedOutput()),
-          utf8OrEmpty(started.process->capturedError())};
-}
 
 std::string shellQuoted(std::string_view text) {
   std::string quoted(text);
@@ -80,21 +62,30 @@ std::string privilegedCopyScript(const std::filesystem::path& staged,
 }
 
 void WebAppInstaller::adhocCodesign(const std::filesystem::path& bundle) {
-  const ProcessResult result = runProcess(processes_, std::string(Codesign),
-                                          {"--deep", "--force", "--sign", "-", bundle.string()});
-  if (result.status != 0) {
-    throw WebAppError::codesignFailed(result.standardError);
+  const auto failure = packaging_.seal(bundle);
+  if (!failure) {
+    return;
   }
+  if (failure->kind == SealFailure::Kind::NotStarted) {
+    throw WebAppError(WebAppError::Kind::platform, failure->message);
+  }
+  throw WebAppError::codesignFailed(failure->message);
 }
 
 std::filesystem::path WebAppInstaller::installBundle(const std::filesystem::path& staged,
                                                      const std::string& name) {
-  const std::filesystem::path destination = directories_.systemApplications() / (name + ".app");
-  if (installViaAdmin(staged, destination, name)) {
-    return destination;
+  if (packaging_.offersSharedInstall()) {
+    const std::filesystem::path destination = directories_.systemApplications() / (name + ".app");
+    if (installViaAdmin(staged, destination, name)) {
+      return destination;
+    }
+    log_.write("Quillon webapp: /Applications install declined or failed — falling back to "
+               "~/Applications");
+  } else if (!toldNoSharedInstall_) {
+    toldNoSharedInstall_ = true;
+    log_.write("Quillon webapp: a copy for every user has no meaning on this desktop — "
+               "installing into ~/Applications");
   }
-  log_.write("Quillon webapp: /Applications install declined or failed — falling back to "
-             "~/Applications");
   const auto folder = directories_.userApplications();
   if (!folder) {
     throw WebAppError::noApplicationsDir();

@@ -3,7 +3,7 @@
 #include "platform/AppleScript.h"
 #include "platform/Directories.h"
 #include "platform/Log.h"
-#include "platform/Processes.h"
+#include "platform/WebAppPackaging.h"
 
 #include <filesystem>
 #include <string>
@@ -11,18 +11,6 @@
 #include <vector>
 
 namespace quillon {
-
-struct ProcessResult {
-  int status = 0;
-  // Empty when the stream was not UTF-8.
-  std::string standardOutput;
-  std::string standardError;
-};
-
-// Runs a tool by absolute path and waits for it; throws WebAppError when it
-// cannot be started.
-ProcessResult runProcess(Processes& processes, const std::string& tool,
-                         const std::vector<std::string>& arguments);
 
 // x with every "'" closed, escaped and reopened, for use between single
 // quotes in a shell command.
@@ -38,26 +26,26 @@ std::string privilegedCopyScript(const std::filesystem::path& staged,
 // Signs a built bundle and puts it where the user's applications live.
 class WebAppInstaller {
 public:
-  static constexpr std::string_view Codesign = "/usr/bin/codesign";
+  WebAppInstaller(WebAppPackaging& packaging, AppleScript& appleScript,
+                  const Directories& directories, Log& log)
+      : packaging_(packaging), appleScript_(appleScript), directories_(directories), log_(log) {}
 
-  WebAppInstaller(Processes& processes, AppleScript& appleScript, const Directories& directories,
-                  Log& log)
-      : processes_(processes), appleScript_(appleScript), directories_(directories), log_(log) {}
-
-  // An ad-hoc signature over the whole bundle; throws codesignFailed.
+  // An ad-hoc signature over the whole bundle; throws codesignFailed, or a
+  // platform error when the signing cannot start.
   void adhocCodesign(const std::filesystem::path& bundle);
   // The shared Applications folder with the administrator's consent, else
-  // the user's own; an older bundle of the same name is replaced. Answers
-  // where the bundle now lives; throws on failure.
+  // the user's own (the only one where the desktop has no shared copy); an older bundle of the same
+  // name is replaced. Answers where the bundle now lives; throws on failure.
   std::filesystem::path installBundle(const std::filesystem::path& staged, const std::string& name);
   bool installViaAdmin(const std::filesystem::path& staged,
                        const std::filesystem::path& destination, const std::string& name);
 
 private:
-  Processes& processes_;
+  WebAppPackaging& packaging_;
   AppleScript& appleScript_;
   const Directories& directories_;
   Log& log_;
+  bool toldNoSharedInstall_ = false;
 };
 
 } // namespace quillon

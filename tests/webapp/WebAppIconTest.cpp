@@ -88,8 +88,8 @@ protected:
   IconSite site;
   SimDesktop desktop;
   std::filesystem::path resources = desktop.directories().home().value() / "Resources";
-  WebAppIcon icon{{desktop.http(), desktop.platform().imageDecoder, desktop.processes(),
-                   desktop.directories(), desktop.log()}};
+  WebAppIcon icon{{desktop.http(), desktop.platform().imageDecoder,
+                   desktop.platform().webAppPackaging, desktop.directories(), desktop.log()}};
 };
 
 TEST_F(WebAppIconTest, TriesTheCandidatesInOrderUntilOneIsAnImage) {

@@ -19,6 +19,7 @@
 #include "platform/linux/LinuxPower.h"
 #include "platform/linux/LinuxSound.h"
 #include "platform/linux/LinuxUserInterface.h"
+#include "platform/linux/LinuxWebAppPackaging.h"
 #include "platform/linux/LinuxWheelDirection.h"
 #include "platform/linux/LinuxWorkspace.h"
 #include "platform/linux/LogindLidSleepPrevention.h"
@@ -32,6 +33,7 @@
 #include "platform/linux/StreamLog.h"
 #include "platform/linux/ThreadBackgroundQueue.h"
 #include "platform/linux/UnsupportedServices.h"
+#include "platform/linux/WebEngineLoader.h"
 #include "platform/linux/X11Connection.h"
 #include "platform/linux/X11DisplayPower.h"
 #include "platform/linux/X11ScreenCapture.h"
@@ -106,11 +108,39 @@ std::optional<std::filesystem::path> wheelStateFile(const LinuxPlatform::Options
   return *options.stateFolder / (displayFileStem(DisplayString(connection.display())) + ".wheels");
 }
 
+// Only a web app's own process opens the engine; the menu-bar process
+// needs no more than to know that web apps will find it.
+std::unique_ptr<LoadedWebEngine> openWebEngine(const LinuxPlatform::Options& options, Log& log,
+                                               Application& application, std::string& error) {
+  if (!options.webAppIdentifier) {
+    return nullptr;
+  }
+  const auto folders = WebAppFolders::fromEnvironment();
+  if (!folders || !isSafeWebAppIdentifier(*options.webAppIdentifier)) {
+    error = "no folder of its own for the web app's data";
+    return nullptr;
+  }
+  const WebEngineSettings settings{log, application,
+                                   folders->websiteData(*options.webAppIdentifier),
+                                   folders->websiteCache(*options.webAppIdentifier)};
+  std::error_code ignored;
+  std::filesystem::create_directories(settings.dataFolder, ignored);
+  std::filesystem::create_directories(settings.cacheFolder, ignored);
+  return LoadedWebEngine::open(settings, error);
+}
+
+std::optional<std::string> whyNoWebViews() {
+  if (LoadedWebEngine::locate()) {
+    return std::nullopt;
+  }
+  return "web apps need the web engine module, which is not installed";
+}
+
 } // namespace
 
 struct LinuxPlatform::Services {
   Services(const Options& options, std::ostream& logStream,
-           std::unique_ptr<X11Connection> openConnection)
+           std::unique_ptr<X11Connection> openConnection, std::string& webEngineError)
       : log(logStream), connection(std::move(openConnection)),
         inputSources(*connection, log, options.desktopRelocksGroup),
         eventTaps(*connection, inputSources, mainQueue, clock, log, options.executable),
@@ -128,43 +158,47 @@ struct LinuxPlatform::Services {
         windowLevels(*connection),
         application(log, LinuxApplication::Options{options.stallOnUserSignal}), fileEvents(log),
         http(log), appleScript(log), deviceAuthorization(log), appWindows(log), webViews(log),
-        liveServices(whyNoWindowAccess(accessibility)), platform{clock,
-                                                                 mainQueue,
-                                                                 backgroundQueue,
-                                                                 log,
-                                                                 bundle,
-                                                                 localization,
-                                                                 defaults,
-                                                                 eventTaps,
-                                                                 inputSources,
-                                                                 accessibility,
-                                                                 processes,
-                                                                 sessionWorkspace,
-                                                                 permissions,
-                                                                 pasteboard,
-                                                                 application,
-                                                                 sound,
-                                                                 screens,
-                                                                 userInterface,
-                                                                 loginItems,
-                                                                 power,
-                                                                 lidSleepPrevention,
-                                                                 directories,
-                                                                 images,
-                                                                 audioRecorders,
-                                                                 screenCapture,
-                                                                 windowLevels,
-                                                                 fileEvents,
-                                                                 extendedAttributes,
-                                                                 http,
-                                                                 imageDecoder,
-                                                                 appleScript,
-                                                                 alerts,
-                                                                 appWindows,
-                                                                 webViews,
-                                                                 deviceAuthorization,
-                                                                 wheelDirection,
-                                                                 liveServices} {
+        webEngine(openWebEngine(options, log, application, webEngineError)),
+        webAppPackaging(WebAppFolders::fromEnvironment(), log),
+        liveServices(whyNoWindowAccess(accessibility), whyNoWebViews()),
+        platform{clock,
+                 mainQueue,
+                 backgroundQueue,
+                 log,
+                 bundle,
+                 localization,
+                 defaults,
+                 eventTaps,
+                 inputSources,
+                 accessibility,
+                 processes,
+                 sessionWorkspace,
+                 permissions,
+                 pasteboard,
+                 application,
+                 sound,
+                 screens,
+                 userInterface,
+                 loginItems,
+                 power,
+                 lidSleepPrevention,
+                 directories,
+                 images,
+                 audioRecorders,
+                 screenCapture,
+                 windowLevels,
+                 fileEvents,
+                 extendedAttributes,
+                 http,
+                 imageDecoder,
+                 appleScript,
+                 alerts,
+                 webEngine ? webEngine->engine().appWindows() : appWindows,
+                 webEngine ? webEngine->engine().webViews() : webViews,
+                 deviceAuthorization,
+                 webAppPackaging,
+                 wheelDirection,
+                 liveServices} {
     localization.setPreferredLanguages(
         preferredLanguagesFromEnvironment([](const char* name) { return std::getenv(name); }));
   }
@@ -212,6 +246,8 @@ struct LinuxPlatform::Services {
   UnsupportedDeviceAuthorization deviceAuthorization;
   UnsupportedAppWindows appWindows;
   UnsupportedWebViews webViews;
+  std::unique_ptr<LoadedWebEngine> webEngine;
+  LinuxWebAppPackaging webAppPackaging;
   LinuxLiveServices liveServices;
   Platform platform;
 };
@@ -226,16 +262,33 @@ std::unique_ptr<LinuxPlatform> LinuxPlatform::open(const Options& options, std::
   // megabytes, on most machines) only to pick visuals; nothing here draws
   // with it. A user's own choice in the environment stands.
   g_setenv(gdkOpenGlVariable, "disable", FALSE);
+  // The desktop groups a web app's windows under its own launcher by this
+  // class, which GTK reads only as it starts.
+  if (options.webAppIdentifier) {
+    g_set_prgname(options.webAppIdentifier->c_str());
+  }
   if (gtk_init_check(nullptr, nullptr) == FALSE) {
     error = "cannot open the X display " + options.displayName;
     return nullptr;
+  }
+  // Starting, GTK puts a capitalised program name in its place: the
+  // launcher names the class exactly.
+  if (options.webAppIdentifier) {
+    gdk_set_program_class(options.webAppIdentifier->c_str());
   }
   auto connection = X11Connection::open(options.displayName, error);
   if (!connection) {
     return nullptr;
   }
   connection->reportLossOf(gdk_x11_display_get_xdisplay(gdk_display_get_default()));
-  auto services = std::make_unique<Services>(options, logStream, std::move(connection));
+  std::string webEngineError;
+  auto services =
+      std::make_unique<Services>(options, logStream, std::move(connection), webEngineError);
+  // A web app without its engine would run with no window at all.
+  if (options.webAppIdentifier && !services->webEngine) {
+    error = "cannot open the web engine: " + webEngineError;
+    return nullptr;
+  }
   Log& log = services->log;
   services->connection->setLostHandler(
       [&log] { log.write("Quillon: the X server went away; quitting"); });

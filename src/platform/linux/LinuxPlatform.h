@@ -26,6 +26,9 @@ public:
     std::optional<std::filesystem::path> stateFolder;
     bool desktopRelocksGroup = false;
     bool stallOnUserSignal = false;
+    // Set when the process runs as the web app of that identifier: its
+    // windows carry it as their class, and the web engine is loaded.
+    std::optional<std::string> webAppIdentifier;
   };
 
   // Settings under $XDG_CONFIG_HOME/quillon; the desktop named by

@@ -21,7 +21,7 @@ std::optional<std::string> LinuxLiveServices::whyNotLive(Capability capability) 
     // A refusal comes when it is switched on, with its reason in the log.
     return std::nullopt;
   case Capability::webViews:
-    return "web apps need a web engine this desktop does not embed yet";
+    return whyNoWebViews_;
   case Capability::folderPeek:
     return "reading the file manager's windows is not built yet";
   case Capability::desktopFolderIcons:

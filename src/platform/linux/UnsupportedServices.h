@@ -23,12 +23,16 @@ namespace quillon {
 // recording is, given ffmpeg to encode it.
 class LinuxLiveServices final : public LiveServices {
 public:
-  explicit LinuxLiveServices(std::optional<std::string> whyNoWindowAccess = std::nullopt)
-      : whyNoWindowAccess_(std::move(whyNoWindowAccess)) {}
+  explicit LinuxLiveServices(std::optional<std::string> whyNoWindowAccess = std::nullopt,
+                             std::optional<std::string> whyNoWebViews =
+                                 "web apps need a web engine this desktop does not embed yet")
+      : whyNoWindowAccess_(std::move(whyNoWindowAccess)), whyNoWebViews_(std::move(whyNoWebViews)) {
+  }
   std::optional<std::string> whyNotLive(Capability capability) const override;
 
 private:
   std::optional<std::string> whyNoWindowAccess_;
+  std::optional<std::string> whyNoWebViews_;
 };
 
 // One log line the first time a service is used.

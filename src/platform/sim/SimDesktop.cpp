@@ -48,6 +48,7 @@ SimDesktop::SimDesktop(Options options)
                 appWindows_,
                 webViews_,
                 deviceAuthorization_,
+                webAppPackaging_,
                 wheelDirection_,
                 liveServices_} {
   accessibility_.setTrusted(options.accessibilityTrusted);

@@ -175,6 +175,7 @@ private:
   SimFileIcons fileIcons_{extendedAttributes_, directories_, log_};
   std::unique_ptr<SimSystemTools> systemTools_;
   SimWebAppTools webAppTools_{processes_};
+  SimWebAppPackaging webAppPackaging_{processes_, workspace_};
   SimHttp http_{log_};
   PixbufImageDecoder imageDecoder_;
   SimAppleScript appleScript_{journal_, {*directories_.home(), directories_.systemRoot()}};

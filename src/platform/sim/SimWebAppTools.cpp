@@ -1,6 +1,7 @@
 #include "platform/sim/SimWebAppTools.h"
 
 #include "platform/shared/IcnsFile.h"
+#include "text/Unicode.h"
 
 #include <fstream>
 #include <iterator>
@@ -74,6 +75,57 @@ SimProcesses::ToolResult SimWebAppTools::codesign(const std::vector<std::string>
     return failure(bundle.string() + ": cannot write the signature");
   }
   return {};
+}
+
+std::vector<AppIconImage> SimWebAppPackaging::iconImages() const {
+  return {{16, "icon_16x16.png"},       {32, "icon_16x16@2x.png"},    {32, "icon_32x32.png"},
+          {64, "icon_32x32@2x.png"},    {128, "icon_128x128.png"},    {256, "icon_128x128@2x.png"},
+          {256, "icon_256x256.png"},    {512, "icon_256x256@2x.png"}, {512, "icon_512x512.png"},
+          {1024, "icon_512x512@2x.png"}};
+}
+
+SimWebAppPackaging::Outcome SimWebAppPackaging::run(std::string_view tool,
+                                                    std::vector<std::string> arguments) {
+  SpawnResult started =
+      processes_.spawn({std::string(tool), std::move(arguments), true, true, nullptr});
+  if (!started.process) {
+    return {false, -1, started.error};
+  }
+  const auto status = started.process->waitForExit();
+  std::string error = started.process->capturedError();
+  if (!decodeUtf8(error)) {
+    error.clear();
+  }
+  return {true, status.value_or(-1), std::move(error)};
+}
+
+bool SimWebAppPackaging::makeAppIcon(const std::filesystem::path& images,
+                                     const std::filesystem::path& resources) {
+  const std::filesystem::path output = resources / IconFileName;
+  const Outcome outcome =
+      run(SimWebAppTools::Iconutil, {"-c", "icns", images.string(), "-o", output.string()});
+  std::error_code error;
+  return outcome.started && outcome.status == 0 && std::filesystem::exists(output, error);
+}
+
+std::optional<SealFailure> SimWebAppPackaging::seal(const std::filesystem::path& bundle) {
+  const Outcome outcome =
+      run(SimWebAppTools::Codesign, {"--deep", "--force", "--sign", "-", bundle.string()});
+  if (!outcome.started) {
+    return SealFailure{SealFailure::Kind::NotStarted,
+                       "The tool " + std::string(SimWebAppTools::Codesign) +
+                           " could not be started: " + outcome.standardError};
+  }
+  if (outcome.status != 0) {
+    return SealFailure{SealFailure::Kind::Refused, outcome.standardError};
+  }
+  return std::nullopt;
+}
+
+// A bundle that keeps its quarantine flag still opens, after a question, so
+// neither a tool that cannot start nor its status matters.
+void SimWebAppPackaging::clearQuarantine(const std::filesystem::path& bundle) {
+  run(SimWebAppTools::Xattr, {"-dr", "com.apple.quarantine", bundle.string()});
 }
 
 } // namespace quillon

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/WebAppPackaging.h"
+#include "platform/Workspace.h"
 #include "platform/sim/SimProcesses.h"
 
 #include <filesystem>
@@ -28,6 +30,42 @@ public:
 private:
   static SimProcesses::ToolResult iconutil(const std::vector<std::string>& arguments);
   static SimProcesses::ToolResult codesign(const std::vector<std::string>& arguments);
+};
+
+// Packaging as the Mac does it: iconutil turns the ten drawn sizes into
+// AppIcon.icns, codesign seals the bundle ad hoc and xattr clears the
+// quarantine flag, each with the exact command line the tools expect. A
+// bundle in an Applications folder needs no launcher.
+class SimWebAppPackaging final : public WebAppPackaging {
+public:
+  static constexpr std::string_view IconFileName = "AppIcon.icns";
+
+  SimWebAppPackaging(Processes& processes, Workspace& workspace)
+      : processes_(processes), workspace_(workspace) {}
+
+  std::vector<AppIconImage> iconImages() const override;
+  bool makeAppIcon(const std::filesystem::path& images,
+                   const std::filesystem::path& resources) override;
+  std::optional<SealFailure> seal(const std::filesystem::path& bundle) override;
+  void clearQuarantine(const std::filesystem::path& bundle) override;
+  bool offersSharedInstall() const override { return true; }
+  std::optional<std::string> publish(const InstalledWebApp&) override { return std::nullopt; }
+  void withdraw(const std::string&) override {}
+  // Opening a bundle is launching it.
+  bool launch(const std::filesystem::path& bundle) override {
+    return workspace_.openUrl("file://" + bundle.string());
+  }
+
+private:
+  struct Outcome {
+    bool started = false;
+    int status = -1;
+    std::string standardError;
+  };
+  Outcome run(std::string_view tool, std::vector<std::string> arguments);
+
+  Processes& processes_;
+  Workspace& workspace_;
 };
 
 } // namespace quillon
