@@ -20,6 +20,9 @@ packages=(
   xvfb openbox x11-xkb-utils dbus
   # The live desktop's shell: tray icon and menu, HUD, clipboard, sounds, autostart entry.
   libgtk-3-dev libayatana-appindicator3-dev libcanberra-dev desktop-file-utils dbus-x11
+  # Clipboard history tests: the GTK entry, terminal and clipboard-owner
+  # clients the tests run beside the product.
+  python3 python3-gi gir1.2-gtk-3.0
   # The Debian package: its library dependencies, its checks, and the icon's
   # sizes redrawn from its SVG (scripts/render-icons.sh).
   dpkg-dev file lintian librsvg2-bin

@@ -28,6 +28,7 @@
 #include "platform/linux/ThreadBackgroundQueue.h"
 #include "platform/linux/UnsupportedServices.h"
 #include "platform/linux/X11Connection.h"
+#include "platform/linux/X11PasteTargets.h"
 #include "platform/linux/X11Screens.h"
 #include "platform/linux/X11WindowAccess.h"
 #include "platform/linux/X11WindowLevels.h"
@@ -108,6 +109,7 @@ struct LinuxPlatform::Services {
         audioRecorders(log), windowLevels(*connection), images(log),
         application(log, LinuxApplication::Options{options.stallOnUserSignal}), fileEvents(log),
         http(log), appleScript(log), deviceAuthorization(log), appWindows(log), webViews(log),
+        pasteTargets(*connection), dictation(log),
         liveServices(whyNoWindowAccess(accessibility)), platform{clock,
                                                                  mainQueue,
                                                                  backgroundQueue,
@@ -142,6 +144,8 @@ struct LinuxPlatform::Services {
                                                                  webViews,
                                                                  deviceAuthorization,
                                                                  wheelDirection,
+                                                                 pasteTargets,
+                                                                 dictation,
                                                                  liveServices} {
     localization.setPreferredLanguages(
         preferredLanguagesFromEnvironment([](const char* name) { return std::getenv(name); }));
@@ -186,6 +190,8 @@ struct LinuxPlatform::Services {
   UnsupportedDeviceAuthorization deviceAuthorization;
   UnsupportedAppWindows appWindows;
   UnsupportedWebViews webViews;
+  X11PasteTargets pasteTargets;
+  UnsupportedDictation dictation;
   LinuxLiveServices liveServices;
   Platform platform;
 };

@@ -47,6 +47,8 @@ SimDesktop::SimDesktop(Options options)
                 webViews_,
                 deviceAuthorization_,
                 wheelDirection_,
+                pasteTargets_,
+                dictation_,
                 liveServices_} {
   accessibility_.setTrusted(options.accessibilityTrusted);
   systemTools_ =

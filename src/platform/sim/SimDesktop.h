@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/PasteTargets.h"
 #include "platform/Platform.h"
 #include "platform/shared/FileBundle.h"
 #include "platform/shared/PixbufImageDecoder.h"
@@ -14,6 +15,7 @@
 #include "platform/sim/SimApplications.h"
 #include "platform/sim/SimAudioRecorders.h"
 #include "platform/sim/SimDeviceAuthorization.h"
+#include "platform/sim/SimDictation.h"
 #include "platform/sim/SimDirectories.h"
 #include "platform/sim/SimEventTaps.h"
 #include "platform/sim/SimFileEvents.h"
@@ -131,6 +133,7 @@ public:
   SimDeviceAuthorization& deviceAuthorization() { return deviceAuthorization_; }
   SimWheelDirection& wheelDirection() { return wheelDirection_; }
   SimLiveServices& liveServices() { return liveServices_; }
+  SimDictation& dictation() { return dictation_; }
 
 private:
   std::unique_ptr<TemporaryDirectory> privateFolder_;
@@ -179,6 +182,10 @@ private:
   SimWebViews webViews_{runLoop_, runLoop_.backgroundQueue(), journal_};
   SimDeviceAuthorization deviceAuthorization_;
   SimWheelDirection wheelDirection_;
+  // Applications, not windows, are what the product pastes into here.
+  NoPasteTargets pasteTargets_;
+  SimDictation dictation_{
+      {*defaults_, accessibility_, workspace_, eventTaps_, processes_, clock_, log_}};
   SimLiveServices liveServices_;
   Platform platform_;
   // The text of each window but the focused one, whose text is the field's.
