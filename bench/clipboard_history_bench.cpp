@@ -97,13 +97,14 @@ struct World {
   std::unique_ptr<ClipboardHistory> makeHistory() {
     auto history = std::make_unique<ClipboardHistory>(ClipboardHistory::Dependencies{
         desktop.pasteboard(), DefaultsDomain(desktop.defaults(), "com.quillon.Quillon"),
-        desktop.runLoop(), disk, desktop.workspace(), desktop.userInterface(), desktop.eventTaps(),
-        desktop.localization(), desktop.log()});
+        desktop.runLoop(), disk, desktop.workspace(), pasteTargets, desktop.userInterface(),
+        desktop.eventTaps(), desktop.localization(), desktop.log()});
     history->start();
     return history;
   }
 
   SimDesktop desktop;
+  NoPasteTargets pasteTargets;
   ThreadQueue disk;
 };
 

@@ -26,6 +26,9 @@ packages=(
   # Web apps on the live desktop: the web engine their module links (their
   # launchers are checked by desktop-file-utils, above).
   libwebkit2gtk-4.1-dev
+  # Clipboard history tests: the GTK entry, terminal and clipboard-owner
+  # clients the tests run beside the product.
+  python3 python3-gi gir1.2-gtk-3.0
   # The Debian package: its library dependencies, its checks, and the icon's
   # sizes redrawn from its SVG (scripts/render-icons.sh).
   dpkg-dev file lintian librsvg2-bin

@@ -8,6 +8,7 @@
 #include "platform/Processes.h"
 
 #include <array>
+#include <cstdlib>
 
 namespace quillon {
 
@@ -23,6 +24,12 @@ constexpr std::array<Settings::Key, 6> autoEnabledKeys{
 
 std::string applicationDomain(const Bundle& bundle) {
   return bundle.bundleIdentifier().value_or(std::string(AppDelegate::FallbackBundleIdentifier));
+}
+
+// Where a dictation command named without its folder is looked for.
+std::string searchPath() {
+  const char* path = std::getenv("PATH");
+  return path != nullptr ? path : "";
 }
 
 const char* text(bool value) {
@@ -65,6 +72,7 @@ AppDelegate::AppDelegate(Platform& platform)
           .hud = hud_,
           .loginItems = loginItems_,
           .liveServices = platform.liveServices,
+          .whyNoDictation = [this] { return dictationLauncher_.whyUnavailable(); },
           .ownBundleIdentifier = applicationDomain(platform.bundle),
       }),
       windowSnapper_(platform.accessibility, platform.workspace, platform.screens, platform.log),
@@ -89,21 +97,21 @@ AppDelegate::AppDelegate(Platform& platform)
           .mainQueue = platform.mainQueue,
           .backgroundQueue = platform.backgroundQueue,
           .workspace = platform.workspace,
+          .pasteTargets = platform.pasteTargets,
           .userInterface = platform.userInterface,
           .eventTaps = platform.eventTaps,
           .localization = platform.localization,
           .log = platform.log,
       }),
       dictationLauncher_(DictationLauncher::Dependencies{
-          .defaults = platform.defaults,
-          .accessibility = platform.accessibility,
-          .workspace = platform.workspace,
-          .eventTaps = platform.eventTaps,
-          .synthesizer = synthesizer_,
-          .clock = platform.clock,
+          .dictation = platform.dictation,
+          .processes = platform.processes,
+          .mainQueue = platform.mainQueue,
+          .settings = settings_,
+          .liveServices = platform.liveServices,
           .log = platform.log,
+          .searchPath = searchPath(),
       }),
-      dictationSetup_(platform.defaults, platform.processes, platform.log),
       finderWindowWatcher_(platform.workspace, platform.accessibility, platform.mainQueue,
                            platform.log),
       folderPeek_(FolderPeek::Dependencies{
@@ -135,6 +143,11 @@ AppDelegate::AppDelegate(Platform& platform)
   wireUtilityActions();
   wireFinderActions();
   withholdActionsNotLive(actions_, platform.liveServices);
+  // Settled at launch, like every other capability: the chords of a
+  // dictation nothing can start stay the desktop's.
+  if (dictationLauncher_.whyUnavailable()) {
+    actions_.withhold(Action::triggerDictation);
+  }
 }
 
 void AppDelegate::wireFinderActions() {
@@ -279,9 +292,7 @@ void AppDelegate::applicationDidFinishLaunching() {
   if (isLive(Capability::screenCapture)) {
     screenRecordingMonitor_.start();
   }
-  if (isLive(Capability::dictation) && isLive(Capability::systemSettings)) {
-    dictationSetup_.ensureShortcut();
-  }
+  dictationLauncher_.prepare();
   if (isLive(Capability::screenCapture) && isLive(Capability::systemSettings)) {
     captureLocation_.ensureLocation();
   }
@@ -297,7 +308,11 @@ void AppDelegate::applicationDidFinishLaunching() {
 
 void AppDelegate::reportServicesNotLive() {
   for (const Capability capability : AllCapabilities) {
-    if (const auto reason = platform_.liveServices.whyNotLive(capability)) {
+    // The user's own command can stand in for the desktop's dictation.
+    const auto reason = capability == Capability::dictation
+                            ? dictationLauncher_.whyUnavailable()
+                            : platform_.liveServices.whyNotLive(capability);
+    if (reason) {
       platform_.log.write("Quillon: " + std::string(capabilityName(capability)) +
                           " stays off: " + *reason);
     }

@@ -29,7 +29,6 @@
 #include "power/SleepBlocker.h"
 #include "util/ClipboardHistory.h"
 #include "util/DictationLauncher.h"
-#include "util/DictationSetup.h"
 #include "webapp/WebAppCreator.h"
 #include "windows/AlwaysOnTop.h"
 #include "windows/WindowPositionManager.h"
@@ -128,7 +127,6 @@ private:
   WindowPositionManager windowPositions_;
   ClipboardHistory clipboardHistory_;
   DictationLauncher dictationLauncher_;
-  DictationSetup dictationSetup_;
   FinderWindowWatcher finderWindowWatcher_;
   FolderPeek folderPeek_;
   DesktopFolderIcons desktopFolderIcons_;

@@ -9,12 +9,13 @@ namespace {
 
 // An action appears once per capability it needs. Stopping a service is
 // never listed: stopping what never started is harmless.
-constexpr std::array<std::pair<Action, Capability>, 23> actionNeeds{{
+// Dictation is not listed: the user's own command starts it on a desktop
+// without one, so the dictation launcher decides.
+constexpr std::array<std::pair<Action, Capability>, 22> actionNeeds{{
     {Action::toggleKeepAwake, Capability::keepAwake},
     {Action::toggleAudioRecording, Capability::audioRecording},
     {Action::openScreenVideoOverlay, Capability::screenCapture},
     {Action::togglePinFocusedWindow, Capability::windowAccess},
-    {Action::triggerDictation, Capability::dictation},
     {Action::snapLeftHalf, Capability::windowAccess},
     {Action::snapRightHalf, Capability::windowAccess},
     {Action::snapMaximize, Capability::windowAccess},

@@ -81,6 +81,12 @@ void StatusItemController::greyItemsNotLive() {
     item.title += std::string(notLiveSeparator) +
                   services_.localization.localized(std::string(notLivePrefix) + *reason);
   }
+  if (const auto reason = services_.whyNoDictation ? services_.whyNoDictation() : std::nullopt) {
+    statusMenu_->noteDictationUnavailable(
+        services_.localization,
+        std::string(notLiveSeparator) +
+            services_.localization.localized(std::string(notLivePrefix) + *reason));
+  }
 }
 
 bool StatusItemController::isLive(MenuCommand command) const {

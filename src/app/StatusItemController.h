@@ -39,6 +39,8 @@ public:
     HUDOverlay& hud;
     LoginItemManager& loginItems;
     const LiveServices& liveServices;
+    // Why nothing can start dictation here, asked when the menu is built.
+    std::function<std::optional<std::string>()> whyNoDictation;
     // This application's own bundle identifier, to recognise it when it is
     // frontmost.
     std::string ownBundleIdentifier;

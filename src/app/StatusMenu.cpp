@@ -1,5 +1,6 @@
 #include "app/StatusMenu.h"
 
+#include <algorithm>
 #include <cassert>
 #include <initializer_list>
 
@@ -29,6 +30,12 @@ constexpr std::array<std::string_view, 10> oneCExplanation{
     "(важно когда в конфиге стоит СтандартнаяОбработка = Ложь).",
     "Pop-звук = патч сработал. Одиночный клик не трогаем.",
     "Bundle id: com.1c.v8.apps.1cv8 и .1cv8c.",
+};
+
+constexpr std::array<std::string_view, 3> dictationReminders{
+    "⌃⌘H — start system dictation",
+    "Fn + Control — start system dictation",
+    "⌥⇧H — start system dictation (alt)",
 };
 
 constexpr std::array<std::string_view, 13> hotkeyReminders{
@@ -202,6 +209,20 @@ MenuItem& StatusMenu::item(MenuCommand command) {
   MenuItem* found = findCommand(items_, menuCommandTag(command));
   assert(found != nullptr && "every command has an item in the status menu");
   return *found;
+}
+
+void StatusMenu::noteDictationUnavailable(const Localization& localization, std::string_view note) {
+  std::vector<std::string> titles;
+  for (const std::string_view reminder : dictationReminders) {
+    titles.push_back(localization.localized(reminder));
+  }
+  for (MenuItem& item : items_) {
+    for (MenuItem& line : item.submenu) {
+      if (std::find(titles.begin(), titles.end(), line.title) != titles.end()) {
+        line.title += note;
+      }
+    }
+  }
 }
 
 const MenuItem& StatusMenu::item(MenuCommand command) const {

@@ -69,6 +69,9 @@ public:
   // The (first) item that runs the command; every command has one.
   MenuItem& item(MenuCommand command);
   const MenuItem& item(MenuCommand command) const;
+  // Appends the note to each hotkey reminder that starts dictation, for a
+  // desktop where nothing can start it.
+  void noteDictationUnavailable(const Localization& localization, std::string_view note);
 
 private:
   std::vector<MenuItem> items_;

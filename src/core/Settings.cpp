@@ -121,6 +121,20 @@ void Settings::setList(const std::vector<std::string>& values, ListKey key) {
   notifications_.post(ChangedNotification);
 }
 
+std::optional<std::string> Settings::dictationCommand() const {
+  const auto stored = defaults_.object(DictationCommandKey);
+  auto command = stored ? stored->asString() : std::nullopt;
+  if (!command || command->find_first_not_of(" \t\n") == std::string::npos) {
+    return std::nullopt;
+  }
+  return command;
+}
+
+void Settings::setDictationCommand(const std::string& command) {
+  defaults_.set(DictationCommandKey, command);
+  notifications_.post(ChangedNotification);
+}
+
 void Settings::set(bool value, Key key) {
   defaults_.set(name(key), value);
   notifications_.post(ChangedNotification);

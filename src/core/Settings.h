@@ -44,6 +44,9 @@ public:
   };
 
   static constexpr std::string_view ChangedNotification = "quillonSettingsChanged";
+  // The user's own command that starts dictation where the desktop has none
+  // (an installed speech-to-text tool): a program and its arguments.
+  static constexpr std::string_view DictationCommandKey = "dictationCommand";
 
   Settings(DefaultsDomain defaults, NotificationCenter& notifications)
       : defaults_(std::move(defaults)), notifications_(notifications) {}
@@ -79,6 +82,10 @@ public:
   std::vector<std::string> list(ListKey key) const;
   // Stores, then announces the change synchronously, exactly once.
   void setList(const std::vector<std::string>& values, ListKey key);
+
+  // Absent when none is set, or only blanks or something other than a text.
+  std::optional<std::string> dictationCommand() const;
+  void setDictationCommand(const std::string& command);
 
   DefaultsDomain& defaults() { return defaults_; }
   NotificationCenter& notifications() { return notifications_; }

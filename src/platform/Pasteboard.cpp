@@ -30,6 +30,18 @@ std::optional<PasteboardTextStart> Pasteboard::stringStart(std::size_t maxBytes)
   return std::nullopt;
 }
 
+bool Pasteboard::itemsConcealed(const std::vector<PasteboardItem>& items) {
+  for (const PasteboardItem& item : items) {
+    const auto hint = item.representations.find(pasteboardtype::PasswordManagerHint);
+    if (hint != item.representations.end() &&
+        std::string_view(reinterpret_cast<const char*>(hint->second.data()), hint->second.size()) ==
+            pasteboardtype::PasswordManagerSecret) {
+      return true;
+    }
+  }
+  return false;
+}
+
 void Pasteboard::setString(std::string_view text) {
   PasteboardItem item;
   item.representations.emplace(std::string(pasteboardtype::PlainText),

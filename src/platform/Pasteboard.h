@@ -1,9 +1,11 @@
 // Platform boundary: this header stays free of OS and toolkit headers.
 #pragma once
 
+#include "platform/Observation.h"
 #include "platform/PropertyValue.h"
 
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -17,6 +19,10 @@ namespace pasteboardtype {
 inline constexpr std::string_view PlainText = "public.utf8-plain-text";
 inline constexpr std::string_view Png = "public.png";
 inline constexpr std::string_view FileUrl = "public.file-url";
+// Offered beside a password manager's copy, holding "secret": clipboard
+// histories are asked not to keep it.
+inline constexpr std::string_view PasswordManagerHint = "x-kde-passwordManagerHint";
+inline constexpr std::string_view PasswordManagerSecret = "secret";
 } // namespace pasteboardtype
 
 // One pasteboard item: the same content in every type it can be read as.
@@ -82,12 +88,27 @@ public:
   void setString(std::string_view text);
   // A text put there by the product itself, which no history records.
   void setOwnString(std::string_view text);
+  // Whether the owner asked that no history keep what it offers (a password
+  // manager's copy). A desktop that knows no such request answers false.
+  virtual bool isConcealed() const { return false; }
+  // Hears, on the main thread, that another application changed the
+  // contents. Inactive where the desktop tells no one: a reader then looks
+  // at the change count from time to time.
+  virtual Observation observeChanges(std::function<void()> changed) {
+    (void)changed;
+    return {};
+  }
 
   OwnUse holdForOwnUse() { return OwnUse(*this); }
   bool isInOwnUse() const { return ownUses_ > 0; }
   // The change count when the product last gave the pasteboard back: still
   // current means the contents are the product's doing.
   std::optional<long> lastOwnChangeCount() const { return lastOwnChangeCount_; }
+
+protected:
+  // Whether these items carry the password manager's request, read without
+  // copying what they hold.
+  static bool itemsConcealed(const std::vector<PasteboardItem>& items);
 
 private:
   int ownUses_ = 0;

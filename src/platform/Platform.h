@@ -8,6 +8,7 @@ class Alerts;
 class AppWindows;
 class AppleScript;
 class DeviceAuthorization;
+class Dictation;
 class Http;
 class ImageDecoder;
 class WebViews;
@@ -31,6 +32,7 @@ class LoginItems;
 class Log;
 class MainQueue;
 class Pasteboard;
+class PasteTargets;
 class Permissions;
 class Power;
 class Processes;
@@ -83,6 +85,9 @@ struct Platform {
   DeviceAuthorization& deviceAuthorization;
   WebAppPackaging& webAppPackaging;
   WheelDirection& wheelDirection;
+  // Clipboard history: where a picked entry is pasted.
+  PasteTargets& pasteTargets;
+  Dictation& dictation;
   // Which of the services above are real on this desktop.
   const LiveServices& liveServices;
 };

@@ -143,6 +143,13 @@ void ClipboardHistory::start() {
   load();
   // Whatever is on the pasteboard at launch was copied before we watched.
   lastChangeCount_ = services_.pasteboard.changeCount();
+  // Read from the main queue, not inside the pasteboard's report: reading
+  // may wait for the new owner, and the report may come from deep in a call.
+  changes_ = services_.pasteboard.observeChanges(
+      [this] { services_.mainQueue.async(lifetime_.guard([this] { poll(); })); });
+  if (changes_.isActive()) {
+    return;
+  }
   pollTimer_ =
       services_.mainQueue.scheduleRepeating(pollInterval, lifetime_.guard([this] { poll(); }));
 }
@@ -181,6 +188,10 @@ void ClipboardHistory::poll() {
   }
   lastChangeCount_ = changeCount;
   if (pasteboard.lastOwnChangeCount() == changeCount) {
+    return;
+  }
+  if (pasteboard.isConcealed()) {
+    services_.log.write("Quillon clipboard: a copy marked secret by its owner is not recorded");
     return;
   }
   // One byte past the kept length tells whether the cut falls inside a
@@ -313,6 +324,9 @@ std::vector<MenuItem> ClipboardHistory::popupItems(const std::vector<std::string
 
 void ClipboardHistory::showPopupAtCursor(std::optional<RunningApplication> targetApp) {
   prevApp_ = targetApp ? std::move(targetApp) : services_.workspace.frontmostApplication();
+  // Read before the menu appears, while the user's window still has the
+  // keyboard.
+  pasteTarget_ = services_.pasteTargets.focusedWindow();
   // Each item's action holds its full, unshortened entry, as the menu shows
   // a snapshot of the history.
   const std::size_t shown = std::min(popupEntries, entries_.size());
@@ -346,23 +360,49 @@ void ClipboardHistory::itemPicked(const std::string& text) {
   // Our own write: the next poll must not move the entry to the front.
   lastChangeCount_ = pasteboard.changeCount();
   services_.mainQueue.asyncAfter(activationDelay, lifetime_.guard([this] {
-    if (prevApp_ && !services_.workspace.isTerminated(*prevApp_)) {
-      services_.workspace.activate(*prevApp_, ActivationOptions::AllWindows);
+    // The paste would land in whatever is in front instead: the text stays
+    // on the pasteboard for the user to paste where they mean to.
+    if (!returnToTarget()) {
+      services_.log.write(
+          "Quillon clipboard: the window to paste into has closed; the entry is on the "
+          "clipboard, nothing pasted");
+      return;
     }
     services_.mainQueue.asyncAfter(pasteDelay,
                                    lifetime_.guard([this] { pasteIntoPreviousApplication(); }));
   }));
 }
 
+bool ClipboardHistory::returnToTarget() {
+  if (pasteTarget_) {
+    return pasteTarget_->reactivate();
+  }
+  if (!prevApp_) {
+    return true;
+  }
+  if (services_.workspace.isTerminated(*prevApp_)) {
+    return false;
+  }
+  services_.workspace.activate(*prevApp_, ActivationOptions::AllWindows);
+  return true;
+}
+
 // A fresh source without the product's marker, so the event tap treats the
 // paste like the user's own keystroke.
 void ClipboardHistory::pasteIntoPreviousApplication() {
+  if (pasteTarget_ && !pasteTarget_->isOpen()) {
+    services_.log.write("Quillon clipboard: the window to paste into closed before the paste; "
+                        "the entry is on the clipboard, nothing pasted");
+    return;
+  }
   EventTaps& eventTaps = services_.eventTaps;
+  const EventFlags modifiers =
+      pasteTarget_ ? pasteTarget_->pasteModifiers() : eventTaps.standardShortcutModifier();
   const std::optional<EventSource> source =
       eventTaps.createSource(EventSourceState::CombinedSession);
   for (const bool keyDown : {true, false}) {
     Event event = makeKeyboardEvent(source ? &*source : nullptr, keycode::V, keyDown);
-    event.setFlags(eventTaps.standardShortcutModifier());
+    event.setFlags(modifiers);
     eventTaps.post(event, TapLocation::Hid);
   }
 }

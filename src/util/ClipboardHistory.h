@@ -4,6 +4,8 @@
 #include "platform/Defaults.h"
 #include "platform/Lifetime.h"
 #include "platform/MainQueue.h"
+#include "platform/Observation.h"
+#include "platform/PasteTargets.h"
 #include "platform/UserInterface.h"
 #include "platform/Workspace.h"
 
@@ -51,6 +53,8 @@ public:
     // Where the history is written, so a copy never waits for the disk.
     BackgroundQueue& backgroundQueue;
     Workspace& workspace;
+    // The window a picked entry is pasted into, where the desktop names it.
+    PasteTargets& pasteTargets;
     UserInterface& userInterface;
     EventTaps& eventTaps;
     Localization& localization;
@@ -91,6 +95,8 @@ private:
   // text is the copied text's beginning, copiedBytes its whole length.
   void record(std::string text, std::size_t copiedBytes);
   void store();
+  // Brings back where the user was; false when that has gone since.
+  bool returnToTarget();
   void pasteIntoPreviousApplication();
 
   Dependencies services_;
@@ -99,12 +105,17 @@ private:
   // current, the pasteboard still holds that text whole.
   long frontChangeCount_ = -1;
   ScheduledTask pollTimer_;
+  // Where the pasteboard tells of each change, instead of the timer.
+  Observation changes_;
   // Shared with the writer, so a snapshot of the list costs no copy of the
   // texts.
   std::vector<Entry> entries_;
   std::shared_ptr<Writer> writer_;
   // A weak reference: the application may quit before the paste.
   std::optional<RunningApplication> prevApp_;
+  // The very window the user was in, where the desktop names it: a paste
+  // goes there, never to another window of the same application.
+  std::unique_ptr<PasteTarget> pasteTarget_;
   // Set when an unreadable stored value could not be kept aside.
   bool storeDisabled_ = false;
   Lifetime lifetime_;

@@ -1,54 +1,60 @@
 #pragma once
 
-#include "platform/Accessibility.h"
-#include "platform/Clock.h"
-
+#include <functional>
+#include <map>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace quillon {
 
-class Defaults;
-class EventSynthesizer;
-class EventTaps;
+class Dictation;
+class LiveServices;
 class Log;
-class Workspace;
+class MainQueue;
+class Processes;
+class Settings;
 
-// Starts the system's own dictation for the user: by its configured
-// shortcut, else through the front application's menu item, else with the
-// dictation key combination as a last try.
+// Starts dictation for the user: with the command the user set, which wins
+// on any desktop, else with the desktop's own dictation where it has one.
 class DictationLauncher {
 public:
-  // Below the menu bar: the menus, their items and submenus nested this deep.
-  static constexpr int maximumMenuDepth = 4;
-  // Between the events of the last-resort key combination, so the system
-  // sees the Fn key held.
-  static constexpr Duration fallbackPause{0.015};
-
   struct Dependencies {
-    Defaults& defaults;
-    Accessibility& accessibility;
-    Workspace& workspace;
-    EventTaps& eventTaps;
-    EventSynthesizer& synthesizer;
-    Clock& clock;
+    Dictation& dictation;
+    Processes& processes;
+    MainQueue& mainQueue;
+    const Settings& settings;
+    const LiveServices& liveServices;
     Log& log;
+    // Where a command named without a path is looked for, as PATH lists it.
+    std::string searchPath;
   };
 
-  explicit DictationLauncher(Dependencies dependencies) : services_(dependencies) {}
+  explicit DictationLauncher(Dependencies dependencies) : services_(std::move(dependencies)) {}
 
+  // Absent when the trigger can start dictation; otherwise why not, fit to
+  // show the user.
+  std::optional<std::string> whyUnavailable() const;
   void trigger();
-  bool pressSystemHotkey();
-  bool invokeMenuItem();
-  std::optional<AXElement> findDictationItem(const AXElement& element, int depth);
-  // Whether a lower-cased menu title names starting dictation.
-  static bool isDictationTitle(std::string_view lowercasedTitle);
+  // Once at launch, where the desktop's own dictation is what the trigger
+  // starts.
+  void prepare();
+
+  // The program and its arguments as a shell splits a line (blanks, quotes
+  // and backslashes), with no expansion of any kind; absent when a quote is
+  // left open or there are no words.
+  static std::optional<std::vector<std::string>> commandWords(std::string_view command);
 
 private:
-  void pressFnF5();
-  void postFallbackEvent(EventType type, KeyCode keyCode, EventFlags flags);
+  void runCommand(const std::string& command);
+  // The absolute path of a program; looked up on the search path the first
+  // time a name is asked for and remembered, found or not.
+  std::optional<std::string> resolve(const std::string& program);
 
   Dependencies services_;
+  std::map<std::string, std::optional<std::string>, std::less<>> resolved_;
 };
 
 } // namespace quillon

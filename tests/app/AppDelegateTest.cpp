@@ -42,7 +42,7 @@ TEST_F(AppDelegateTest, LaunchRunsItsStepsInOrder) {
   EXPECT_EQ(desktop.log().lines(), expectedLaunchLog(desktop, true));
   std::vector<std::string> expected(6, "settings changed");
   expected.push_back("spawn /usr/bin/pmset");
-  expected.push_back("spawn " + std::string(DictationSetup::settingsTool));
+  expected.push_back("spawn " + std::string(SimDictationShortcut::settingsTool));
   expected.push_back("create status item");
   expected.push_back("create event tap");
   expected.push_back("spawn /usr/bin/killall");

@@ -93,7 +93,7 @@ TEST_F(LiveFeaturesTest, ServicesNotLiveRunNoLaunchStepAndWriteNoOtherSystemsDom
   launch();
   const auto& journal = desktop.journal().entries();
   EXPECT_THAT(journal, Not(Contains("spawn /usr/bin/killall")));
-  EXPECT_THAT(journal, Not(Contains("spawn " + std::string(DictationSetup::settingsTool))));
+  EXPECT_THAT(journal, Not(Contains("spawn " + std::string(SimDictationShortcut::settingsTool))));
   EXPECT_THAT(foreignDomainFiles(), ::testing::IsEmpty());
   // Keep-awake is live here and still reconciles with the system.
   EXPECT_THAT(journal, Contains("spawn /usr/bin/pmset"));

@@ -34,12 +34,14 @@ protected:
   }
 
   SimDesktop desktop;
+  NoPasteTargets pasteTargets;
   ClipboardHistory history{{
       .pasteboard = desktop.pasteboard(),
       .defaults = DefaultsDomain(desktop.defaults(), std::string(domain)),
       .mainQueue = desktop.runLoop(),
       .backgroundQueue = desktop.runLoop().backgroundQueue(),
       .workspace = desktop.workspace(),
+      .pasteTargets = pasteTargets,
       .userInterface = desktop.userInterface(),
       .eventTaps = desktop.eventTaps(),
       .localization = desktop.localization(),
@@ -88,7 +90,7 @@ TEST_F(ClipboardHistoryTest, AStoredHistoryComesBackAndAnUnreadableOneIsKeptAsid
   other.defaults().set(domain, ClipboardHistory::storeKey, corrupt);
   ClipboardHistory reader{
       {other.pasteboard(), DefaultsDomain(other.defaults(), std::string(domain)), other.runLoop(),
-       other.runLoop().backgroundQueue(), other.workspace(), other.userInterface(),
+       other.runLoop().backgroundQueue(), other.workspace(), pasteTargets, other.userInterface(),
        other.eventTaps(), other.localization(), other.log()}};
   reader.start();
   EXPECT_TRUE(reader.entries().empty());
@@ -252,7 +254,7 @@ TEST_F(ClipboardHistoryTest, ATextTheStoreCannotHoldIsLeftOutAndTheRestIsStillSt
 
   ClipboardHistory relaunched{
       {desktop.pasteboard(), DefaultsDomain(desktop.defaults(), std::string(domain)),
-       desktop.runLoop(), desktop.runLoop().backgroundQueue(), desktop.workspace(),
+       desktop.runLoop(), desktop.runLoop().backgroundQueue(), desktop.workspace(), pasteTargets,
        desktop.userInterface(), desktop.eventTaps(), desktop.localization(), desktop.log()}};
   relaunched.start();
   EXPECT_EQ(relaunched.entries(), (std::vector<std::string>{"after", "before"}));
@@ -347,8 +349,8 @@ TEST_F(ClipboardHistoryTest, AHugeCopyIsReadOnlyAsFarAsTheHistoryKeepsIt) {
   pasteboard.length = 500 * ClipboardHistory::maxStoredBytes;
   ClipboardHistory reader({pasteboard, DefaultsDomain(desktop.defaults(), "com.quillon.huge"),
                            desktop.runLoop(), desktop.runLoop().backgroundQueue(),
-                           desktop.workspace(), desktop.userInterface(), desktop.eventTaps(),
-                           desktop.localization(), desktop.log()});
+                           desktop.workspace(), pasteTargets, desktop.userInterface(),
+                           desktop.eventTaps(), desktop.localization(), desktop.log()});
   reader.start();
   desktop.advance(ClipboardHistory::pollInterval);
   ASSERT_EQ(reader.entries().size(), 0u) << "there at launch, so not a copy";
@@ -386,8 +388,8 @@ TEST_F(ClipboardHistoryTest, WritesHappenOffTheCopyAreCoalescedAndAreNotLostAtEx
   HeldBackgroundQueue disk;
   auto writer = std::make_unique<ClipboardHistory>(ClipboardHistory::Dependencies{
       desktop.pasteboard(), DefaultsDomain(desktop.defaults(), std::string(domain)),
-      desktop.runLoop(), disk, desktop.workspace(), desktop.userInterface(), desktop.eventTaps(),
-      desktop.localization(), desktop.log()});
+      desktop.runLoop(), disk, desktop.workspace(), pasteTargets, desktop.userInterface(),
+      desktop.eventTaps(), desktop.localization(), desktop.log()});
   writer->start();
   copy("one");
   EXPECT_FALSE(stored().has_value()) << "the copy does not wait for the store";
@@ -404,6 +406,213 @@ TEST_F(ClipboardHistoryTest, WritesHappenOffTheCopyAreCoalescedAndAreNotLostAtEx
   EXPECT_EQ(stored(), PropertyValue(array({"five"})));
   disk.runAll();
   EXPECT_EQ(stored(), PropertyValue(array({"five"}))) << "a late task writes nothing older";
+}
+
+} // namespace
+} // namespace quillon
+
+namespace quillon {
+namespace {
+
+// A window the desktop names, which the test can close.
+struct FakeWindow {
+  bool open = true;
+  EventFlags pasteModifiers = flag::Control;
+  int reactivations = 0;
+};
+
+class FakePasteTarget final : public PasteTarget {
+public:
+  explicit FakePasteTarget(std::shared_ptr<FakeWindow> window) : window_(std::move(window)) {}
+  bool isOpen() const override { return window_->open; }
+  bool reactivate() override {
+    ++window_->reactivations;
+    return window_->open;
+  }
+  EventFlags pasteModifiers() const override { return window_->pasteModifiers; }
+
+private:
+  std::shared_ptr<FakeWindow> window_;
+};
+
+class FakePasteTargets final : public PasteTargets {
+public:
+  std::unique_ptr<PasteTarget> focusedWindow() override {
+    return focused ? std::make_unique<FakePasteTarget>(focused) : nullptr;
+  }
+  std::shared_ptr<FakeWindow> focused = std::make_shared<FakeWindow>();
+};
+
+// A pasteboard that tells of every change, as a desktop with change reports
+// does; its count moves only through copies.
+class ReportingPasteboard final : public Pasteboard {
+public:
+  long changeCount() const override { return changeCount_; }
+  std::vector<PasteboardItem> items() const override { return items_; }
+  bool isConcealed() const override { return itemsConcealed(items_); }
+  void clearContents() override {
+    items_.clear();
+    ++changeCount_;
+  }
+  void writeItems(std::vector<PasteboardItem> items) override {
+    items_ = std::move(items);
+    ++changeCount_;
+  }
+  Observation observeChanges(std::function<void()> changed) override {
+    changed_ = std::move(changed);
+    return Observation(std::make_unique<Token>(changed_));
+  }
+  // Another application's copy, reported as the desktop reports it.
+  void copyElsewhere(std::vector<PasteboardItem> items) {
+    writeItems(std::move(items));
+    if (changed_) {
+      changed_();
+    }
+  }
+
+private:
+  struct Token final : Observation::Token {
+    explicit Token(std::function<void()>& changed) : changed_(changed) {}
+    void cancel() override { changed_ = nullptr; }
+    std::function<void()>& changed_;
+  };
+  long changeCount_ = 0;
+  std::vector<PasteboardItem> items_;
+  std::function<void()> changed_;
+};
+
+PasteboardItem textItem(std::string_view text) {
+  PasteboardItem item;
+  item.representations.emplace(std::string(pasteboardtype::PlainText),
+                               PropertyData(text.begin(), text.end()));
+  return item;
+}
+
+PasteboardItem secretItem(std::string_view text) {
+  PasteboardItem item = textItem(text);
+  const std::string_view secret = pasteboardtype::PasswordManagerSecret;
+  item.representations.emplace(std::string(pasteboardtype::PasswordManagerHint),
+                               PropertyData(secret.begin(), secret.end()));
+  return item;
+}
+
+class ClipboardPasteTargetTest : public ::testing::Test {
+protected:
+  ClipboardHistory::Dependencies services(Pasteboard& pasteboard) {
+    return {.pasteboard = pasteboard,
+            .defaults = DefaultsDomain(desktop.defaults(), std::string(domain)),
+            .mainQueue = desktop.runLoop(),
+            .backgroundQueue = desktop.runLoop().backgroundQueue(),
+            .workspace = desktop.workspace(),
+            .pasteTargets = targets,
+            .userInterface = desktop.userInterface(),
+            .eventTaps = desktop.eventTaps(),
+            .localization = desktop.localization(),
+            .log = desktop.log()};
+  }
+  // Picks the first entry and lets every delay pass; the keys that arrived.
+  std::vector<DeliveredEvent> pickFirstAndWait(ClipboardHistory& history) {
+    history.showPopupAtCursor(std::nullopt);
+    EXPECT_EQ(desktop.userInterface().choosePopUpMenuItem(1), MenuChoice::Chosen);
+    desktop.textField().takeDeliveredEvents();
+    desktop.advance(ClipboardHistory::activationDelay);
+    desktop.advance(ClipboardHistory::pasteDelay);
+    return desktop.textField().takeDeliveredEvents();
+  }
+
+  SimDesktop desktop;
+  FakePasteTargets targets;
+};
+
+TEST_F(ClipboardPasteTargetTest, APickGoesBackToTheWindowAndPastesWithItsOwnChord) {
+  ClipboardHistory history(services(desktop.pasteboard()));
+  history.start();
+  desktop.pasteboard().setString("ls -la");
+  desktop.advance(ClipboardHistory::pollInterval);
+  // A terminal: Control+Shift+V, as Control+V belongs to its programs.
+  targets.focused->pasteModifiers = flag::Control | flag::Shift;
+  const auto events = pickFirstAndWait(history);
+  EXPECT_EQ(targets.focused->reactivations, 1);
+  ASSERT_EQ(events.size(), 2u);
+  for (const DeliveredEvent& event : events) {
+    EXPECT_EQ(event.keyCode, keycode::V);
+    EXPECT_EQ(event.flags, flag::Control | flag::Shift);
+  }
+}
+
+TEST_F(ClipboardPasteTargetTest, AWindowThatClosedGetsNothingAndNoOtherWindowDoes) {
+  ClipboardHistory history(services(desktop.pasteboard()));
+  history.start();
+  desktop.pasteboard().setString("private note");
+  desktop.advance(ClipboardHistory::pollInterval);
+
+  // Closed while the menu was open.
+  history.showPopupAtCursor(std::nullopt);
+  targets.focused->open = false;
+  ASSERT_EQ(desktop.userInterface().choosePopUpMenuItem(1), MenuChoice::Chosen);
+  desktop.textField().takeDeliveredEvents();
+  desktop.advance(ClipboardHistory::activationDelay + ClipboardHistory::pasteDelay);
+  EXPECT_TRUE(desktop.textField().takeDeliveredEvents().empty());
+  EXPECT_EQ(desktop.pasteboard().string(), "private note") << "the pick still sets the clipboard";
+
+  // Closed between its return to the front and the paste.
+  targets.focused = std::make_shared<FakeWindow>();
+  history.showPopupAtCursor(std::nullopt);
+  ASSERT_EQ(desktop.userInterface().choosePopUpMenuItem(1), MenuChoice::Chosen);
+  desktop.advance(ClipboardHistory::activationDelay);
+  targets.focused->open = false;
+  desktop.textField().takeDeliveredEvents();
+  desktop.advance(ClipboardHistory::pasteDelay);
+  EXPECT_TRUE(desktop.textField().takeDeliveredEvents().empty());
+
+  const auto lines = desktop.log().takeNewLines();
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                          [](const std::string& line) {
+                            return line.find("nothing pasted") != std::string::npos;
+                          }),
+            2);
+  for (const std::string& line : lines) {
+    EXPECT_EQ(line.find("private note"), std::string::npos) << line;
+  }
+}
+
+TEST_F(ClipboardPasteTargetTest, AnApplicationThatQuitGetsNothingWhereNoWindowIsNamed) {
+  targets.focused = nullptr;
+  ClipboardHistory history(services(desktop.pasteboard()));
+  history.start();
+  desktop.pasteboard().setString("text");
+  desktop.advance(ClipboardHistory::pollInterval);
+  const int editor = desktop.bringToFront("com.example.editor");
+  history.showPopupAtCursor(RunningApplication{.processIdentifier = editor});
+  desktop.workspace().quit(editor);
+  desktop.bringToFront("com.example.other");
+  ASSERT_EQ(desktop.userInterface().choosePopUpMenuItem(1), MenuChoice::Chosen);
+  desktop.textField().takeDeliveredEvents();
+  desktop.advance(ClipboardHistory::activationDelay + ClipboardHistory::pasteDelay);
+  EXPECT_TRUE(desktop.textField().takeDeliveredEvents().empty());
+}
+
+TEST_F(ClipboardPasteTargetTest, ReportedChangesAreReadWithoutPollingAndSecretsAreNotKept) {
+  ReportingPasteboard pasteboard;
+  ClipboardHistory history(services(pasteboard));
+  history.start();
+  pasteboard.copyElsewhere({textItem("first")});
+  desktop.runUntilIdle();
+  EXPECT_EQ(history.entries(), std::vector<std::string>{"first"});
+
+  pasteboard.copyElsewhere({secretItem("hunter2")});
+  desktop.runUntilIdle();
+  // An unreported change is not seen however long one waits: nobody polls.
+  pasteboard.writeItems({textItem("unreported")});
+  desktop.advance(Duration(5));
+  EXPECT_EQ(history.entries(), std::vector<std::string>{"first"});
+  const auto lines = desktop.log().takeNewLines();
+  EXPECT_EQ(lines, std::vector<std::string>{
+                       "Quillon clipboard: a copy marked secret by its owner is not recorded"});
+
+  pasteboard.copyElsewhere({textItem("second")});
+  desktop.runUntilIdle();
+  EXPECT_EQ(history.entries(), (std::vector<std::string>{"second", "first"}));
 }
 
 } // namespace

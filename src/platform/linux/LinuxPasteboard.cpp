@@ -131,6 +131,28 @@ void LinuxPasteboard::ownerChanged(GtkClipboard*, GdkEventOwnerChange* event, gp
     return;
   }
   ++pasteboard.changeCount_;
+  // A copy: an observer may stop observing, or start, while hearing it.
+  const auto observers = pasteboard.changeObservers_;
+  for (const auto& observer : observers) {
+    (*observer)();
+  }
+}
+
+class LinuxPasteboard::ChangeObserver final : public Observation::Token {
+public:
+  ChangeObserver(LinuxPasteboard& pasteboard, std::shared_ptr<std::function<void()>> callback)
+      : pasteboard_(pasteboard), callback_(std::move(callback)) {}
+  void cancel() override { std::erase(pasteboard_.changeObservers_, callback_); }
+
+private:
+  LinuxPasteboard& pasteboard_;
+  std::shared_ptr<std::function<void()>> callback_;
+};
+
+Observation LinuxPasteboard::observeChanges(std::function<void()> changed) {
+  auto callback = std::make_shared<std::function<void()>>(std::move(changed));
+  changeObservers_.push_back(callback);
+  return Observation(std::make_unique<ChangeObserver>(*this, std::move(callback)));
 }
 
 // A clear is nearly always followed at once by a write: the two reach other
@@ -269,6 +291,36 @@ template <typename Read> auto readingOnce(bool& isReading, Read read) -> decltyp
 }
 
 } // namespace
+
+bool LinuxPasteboard::isConcealed() const {
+  if (pendingClear_ != 0 || ownsClipboard()) {
+    return itemsConcealed(written_);
+  }
+  return readingOnce(isReading_, [this] {
+    GdkAtom* targets = nullptr;
+    gint count = 0;
+    if (gtk_clipboard_wait_for_targets(clipboard_, &targets, &count) == FALSE) {
+      return false;
+    }
+    const GdkAtom hintTarget =
+        gdk_atom_intern(std::string(pasteboardtype::PasswordManagerHint).c_str(), FALSE);
+    const bool hinted = std::find(targets, targets + count, hintTarget) != targets + count;
+    g_free(targets);
+    if (!hinted) {
+      return false;
+    }
+    const auto hint = contentsOf(clipboard_, hintTarget);
+    if (!hint) {
+      return false;
+    }
+    std::string_view value(reinterpret_cast<const char*>(hint->data()), hint->size());
+    // Some owners end the value with a line break or a NUL.
+    while (!value.empty() && (value.back() == '\n' || value.back() == '\0')) {
+      value.remove_suffix(1);
+    }
+    return value == pasteboardtype::PasswordManagerSecret;
+  });
+}
 
 std::vector<PasteboardItem> LinuxPasteboard::items() const {
   if (pendingClear_ != 0 || ownsClipboard()) {

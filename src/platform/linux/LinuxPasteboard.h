@@ -4,7 +4,9 @@
 #include "platform/Pasteboard.h"
 #include "platform/linux/GtkMenus.h"
 
+#include <functional>
 #include <gtk/gtk.h>
+#include <memory>
 #include <vector>
 
 namespace quillon {
@@ -28,8 +30,14 @@ public:
   std::optional<PasteboardTextStart> stringStart(std::size_t maxBytes) const override;
   void clearContents() override;
   void writeItems(std::vector<PasteboardItem> items) override;
+  // Asks the owner for its list of targets and, when the hint is among
+  // them, for the hint alone.
+  bool isConcealed() const override;
+  // From the X server's report of each new owner (XFixes), so nobody polls.
+  Observation observeChanges(std::function<void()> changed) override;
 
 private:
+  class ChangeObserver;
   static void ownerChanged(GtkClipboard*, GdkEventOwnerChange* event, gpointer self);
   static void serve(GtkClipboard*, GtkSelectionData* data, guint info, gpointer self);
   static void ownershipLost(GtkClipboard*, gpointer self);
@@ -55,6 +63,7 @@ private:
   std::vector<PasteboardItem> written_;
   // Targets in the order they were offered, each with its representation.
   std::vector<std::pair<std::string, PropertyData>> served_;
+  std::vector<std::shared_ptr<std::function<void()>>> changeObservers_;
 };
 
 } // namespace quillon

@@ -36,6 +36,7 @@
 #include "platform/linux/WebEngineLoader.h"
 #include "platform/linux/X11Connection.h"
 #include "platform/linux/X11DisplayPower.h"
+#include "platform/linux/X11PasteTargets.h"
 #include "platform/linux/X11ScreenCapture.h"
 #include "platform/linux/X11Screens.h"
 #include "platform/linux/X11WindowAccess.h"
@@ -158,6 +159,7 @@ struct LinuxPlatform::Services {
         windowLevels(*connection),
         application(log, LinuxApplication::Options{options.stallOnUserSignal}), fileEvents(log),
         http(log), appleScript(log), deviceAuthorization(log), appWindows(log), webViews(log),
+        pasteTargets(*connection), dictation(log),
         webEngine(openWebEngine(options, log, application, webEngineError)),
         webAppPackaging(WebAppFolders::fromEnvironment(), log),
         liveServices(whyNoWindowAccess(accessibility), whyNoWebViews()),
@@ -198,6 +200,8 @@ struct LinuxPlatform::Services {
                  deviceAuthorization,
                  webAppPackaging,
                  wheelDirection,
+                 pasteTargets,
+                 dictation,
                  liveServices} {
     localization.setPreferredLanguages(
         preferredLanguagesFromEnvironment([](const char* name) { return std::getenv(name); }));
@@ -246,6 +250,8 @@ struct LinuxPlatform::Services {
   UnsupportedDeviceAuthorization deviceAuthorization;
   UnsupportedAppWindows appWindows;
   UnsupportedWebViews webViews;
+  X11PasteTargets pasteTargets;
+  UnsupportedDictation dictation;
   std::unique_ptr<LoadedWebEngine> webEngine;
   LinuxWebAppPackaging webAppPackaging;
   LinuxLiveServices liveServices;

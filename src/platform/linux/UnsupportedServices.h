@@ -7,6 +7,7 @@
 #include "platform/AppWindows.h"
 #include "platform/AppleScript.h"
 #include "platform/DeviceAuthorization.h"
+#include "platform/Dictation.h"
 #include "platform/FileEvents.h"
 #include "platform/LiveServices.h"
 #include "platform/Log.h"
@@ -57,6 +58,19 @@ public:
     notice_.report();
     return {};
   }
+
+private:
+  UnsupportedNotice notice_;
+};
+
+// No dictation of the desktop's own: the product runs the user's command
+// instead, or greys dictation with the reason, and never asks this.
+class UnsupportedDictation final : public Dictation {
+public:
+  explicit UnsupportedDictation(Log& log) : notice_(log, "system dictation") {}
+
+  void prepare() override { notice_.report(); }
+  void start() override { notice_.report(); }
 
 private:
   UnsupportedNotice notice_;

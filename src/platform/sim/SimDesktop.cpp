@@ -50,6 +50,8 @@ SimDesktop::SimDesktop(Options options)
                 deviceAuthorization_,
                 webAppPackaging_,
                 wheelDirection_,
+                pasteTargets_,
+                dictation_,
                 liveServices_} {
   accessibility_.setTrusted(options.accessibilityTrusted);
   systemTools_ =

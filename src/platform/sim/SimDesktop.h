@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/PasteTargets.h"
 #include "platform/Platform.h"
 #include "platform/shared/FileBundle.h"
 #include "platform/shared/PixbufImageDecoder.h"
@@ -16,6 +17,7 @@
 #include "platform/sim/SimAudioRecorders.h"
 #include "platform/sim/SimScreenCapture.h"
 #include "platform/sim/SimDeviceAuthorization.h"
+#include "platform/sim/SimDictation.h"
 #include "platform/sim/SimDirectories.h"
 #include "platform/sim/SimEventTaps.h"
 #include "platform/sim/SimFileEvents.h"
@@ -133,6 +135,7 @@ public:
   SimDeviceAuthorization& deviceAuthorization() { return deviceAuthorization_; }
   SimWheelDirection& wheelDirection() { return wheelDirection_; }
   SimLiveServices& liveServices() { return liveServices_; }
+  SimDictation& dictation() { return dictation_; }
 
 private:
   std::unique_ptr<TemporaryDirectory> privateFolder_;
@@ -184,6 +187,10 @@ private:
   SimWebViews webViews_{runLoop_, runLoop_.backgroundQueue(), journal_};
   SimDeviceAuthorization deviceAuthorization_;
   SimWheelDirection wheelDirection_;
+  // Applications, not windows, are what the product pastes into here.
+  NoPasteTargets pasteTargets_;
+  SimDictation dictation_{
+      {*defaults_, accessibility_, workspace_, eventTaps_, processes_, clock_, log_}};
   SimLiveServices liveServices_;
   Platform platform_;
   // The text of each window but the focused one, whose text is the field's.

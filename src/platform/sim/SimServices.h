@@ -110,6 +110,7 @@ public:
   long changeCount() const override { return changeCount_; }
   std::vector<PasteboardItem> items() const override { return items_; }
   std::optional<PasteboardTextStart> stringStart(std::size_t maxBytes) const override;
+  bool isConcealed() const override { return itemsConcealed(items_); }
   void clearContents() override;
   void writeItems(std::vector<PasteboardItem> items) override;
 

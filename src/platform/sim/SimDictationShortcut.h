@@ -31,7 +31,7 @@ std::optional<Shortcut> configured(const PropertyValue& hotkeys);
 
 // Makes sure at launch that the system has a dictation shortcut the trigger
 // can press, installing ⌃⌥⌘D when there is none.
-class DictationSetup {
+class SimDictationShortcut {
 public:
   // Character "d", the D key, Control + Option + Command.
   static constexpr std::int64_t defaultCharacter = 100;
@@ -42,7 +42,7 @@ public:
       "/System/Library/PrivateFrameworks/SystemAdministration.framework/Resources/"
       "activateSettings";
 
-  DictationSetup(Defaults& defaults, Processes& processes, Log& log)
+  SimDictationShortcut(Defaults& defaults, Processes& processes, Log& log)
       : defaults_(defaults), processes_(processes), log_(log) {}
 
   void ensureShortcut();

@@ -1,4 +1,4 @@
-#include "util/DictationSetup.h"
+#include "platform/sim/SimDictationShortcut.h"
 
 #include "platform/Defaults.h"
 #include "platform/Log.h"
@@ -72,7 +72,7 @@ std::optional<Shortcut> configured(const PropertyValue& hotkeys) {
 
 } // namespace dictationshortcut
 
-void DictationSetup::ensureShortcut() {
+void SimDictationShortcut::ensureShortcut() {
   namespace shortcut = dictationshortcut;
   const auto stored = defaults_.object(shortcut::domain, shortcut::key);
   PropertyDictionary hotkeys;
@@ -110,7 +110,7 @@ void DictationSetup::ensureShortcut() {
 
 // Started and left to run: nothing waits for the system to reread its
 // shortcuts.
-void DictationSetup::activateSettings() {
+void SimDictationShortcut::activateSettings() {
   const SpawnResult result = processes_.spawn({std::string(settingsTool), {"-u"}});
   if (!result.process) {
     log_.write("Quillon dictation: activateSettings -u failed: " + result.error);

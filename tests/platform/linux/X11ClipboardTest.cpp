@@ -1,0 +1,317 @@
+// The clipboard history and the dictation trigger of the product running on
+// a real X server with openbox, against GTK clients of the tests' own
+// (tests/platform/linux/clipboard_client.py).
+
+#include "X11DesktopFixture.h"
+#include "X11Session.h"
+#include "platform/KeyCodes.h"
+#include "platform/linux/X11PasteTargets.h"
+#include "platform/shared/PlistDefaults.h"
+#include "platform/shared/TemporaryDirectory.h"
+#include "platform/sim/SimLog.h"
+#include "platform/xkb/KeyCodeTable.h"
+#include "util/ClipboardHistory.h"
+
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <algorithm>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <set>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace quillon {
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr const char* python = "/usr/bin/python3";
+constexpr const char* productDomain = "com.quillon.Quillon";
+
+std::string readFile(const std::filesystem::path& path) {
+  std::ifstream stream(path);
+  return std::string(std::istreambuf_iterator<char>(stream), {});
+}
+
+// One run of the tests' GTK client, ended when this goes.
+class ClientProcess {
+public:
+  ClientProcess(const std::string& display, const std::vector<std::string>& arguments) {
+    std::vector<std::string> words{python, std::string(QUILLON_SOURCE_DIR) +
+                                               "/tests/platform/linux/clipboard_client.py"};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> variables{"DISPLAY=" + display, "NO_AT_BRIDGE=1", "GDK_BACKEND=x11"};
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+      const std::string entry(*variable);
+      if (!entry.starts_with("DISPLAY=") && !entry.starts_with("WAYLAND_DISPLAY=")) {
+        variables.push_back(entry);
+      }
+    }
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+      argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (std::string& variable : variables) {
+      envp.push_back(variable.data());
+    }
+    envp.push_back(nullptr);
+    if (posix_spawn(&pid_, python, nullptr, nullptr, argv.data(), envp.data()) != 0) {
+      pid_ = -1;
+    }
+  }
+  ClientProcess(const ClientProcess&) = delete;
+  ClientProcess& operator=(const ClientProcess&) = delete;
+  ~ClientProcess() { end(); }
+
+  void end() {
+    if (pid_ <= 0) {
+      return;
+    }
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+  }
+
+private:
+  pid_t pid_ = -1;
+};
+
+// The product's menu windows as the X server has them: mapped,
+// override-redirect and bigger than the one-pixel anchor.
+struct ShownMenu {
+  Window window = 0;
+  int x = 0;
+  int y = 0;
+  int width = 0;
+  int height = 0;
+};
+
+class X11ClipboardTest : public X11DesktopTest {
+protected:
+  void SetUp() override {
+    X11DesktopTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) {
+      return;
+    }
+    display_ = XOpenDisplay(session_->display().c_str());
+    ASSERT_NE(display_, nullptr);
+  }
+  void TearDown() override {
+    clients_.clear();
+    if (display_ != nullptr) {
+      XCloseDisplay(display_);
+    }
+    X11DesktopTest::TearDown();
+  }
+
+  // Another application copies text; answers once the product kept it.
+  bool copyAndWaitForHistory(const std::string& text, const std::vector<std::string>& expected) {
+    offer(text, false);
+    return X11Session::waitUntil([&] { return storedHistory() == expected; }, 10s);
+  }
+  void offer(const std::string& text, bool secret) {
+    const auto ready = folder_.path() / ("offer" + std::to_string(clients_.size()));
+    std::vector<std::string> arguments{"offer", text, ready.string()};
+    if (secret) {
+      arguments.push_back("--secret");
+    }
+    // The previous owner stays until the new one took the clipboard.
+    clients_.push_back(std::make_unique<ClientProcess>(session_->display(), arguments));
+    ASSERT_TRUE(X11Session::waitUntil([&] { return readFile(ready) == "owner"; }, 10s));
+  }
+
+  std::vector<std::string> storedHistory() const {
+    SimLog log;
+    PlistDefaults stored(session_->productConfigFolder(), log);
+    const auto value = stored.object(productDomain, ClipboardHistory::storeKey);
+    std::vector<std::string> texts;
+    if (const PropertyArray* array = value ? value->get<PropertyArray>() : nullptr) {
+      for (const PropertyValue& element : *array) {
+        texts.push_back(element.asString().value_or("?"));
+      }
+    }
+    return texts;
+  }
+
+  // An entry window of the given class, active; its text file.
+  std::filesystem::path openEntry(const std::string& wmClass, bool terminal) {
+    const auto out = folder_.path() / ("entry" + std::to_string(clients_.size()));
+    std::vector<std::string> arguments{"entry", out.string(), wmClass};
+    if (terminal) {
+      arguments.push_back("--terminal");
+    }
+    clients_.push_back(std::make_unique<ClientProcess>(session_->display(), arguments));
+    const auto ready = out.string() + ".ready";
+    EXPECT_TRUE(X11Session::waitUntil([&] { return !readFile(ready).empty(); }, 10s));
+    entryWindow_ = std::stoul(readFile(ready).empty() ? "0" : readFile(ready));
+    EXPECT_TRUE(session_->activateWindow(entryWindow_));
+    return out;
+  }
+
+  std::optional<ShownMenu> shownMenu() const {
+    Window rootReturn = 0;
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    std::optional<ShownMenu> found;
+    if (XQueryTree(display_, DefaultRootWindow(display_), &rootReturn, &parent, &children,
+                   &count) == 0) {
+      return found;
+    }
+    for (unsigned index = 0; index < count; ++index) {
+      XWindowAttributes attributes{};
+      if (XGetWindowAttributes(display_, children[index], &attributes) == 0 ||
+          attributes.map_state != IsViewable || attributes.override_redirect == False ||
+          attributes.width < 8 || attributes.height < 8) {
+        continue;
+      }
+      found = ShownMenu{children[index], attributes.x, attributes.y, attributes.width,
+                        attributes.height};
+    }
+    XFree(children);
+    return found;
+  }
+
+  void movePointer(int x, int y) {
+    XWarpPointer(display_, 0, DefaultRootWindow(display_), 0, 0, 0, 0, x, y);
+    XSync(display_, False);
+  }
+
+  // The history pop-up opened with its hotkey; how long it took to show.
+  std::optional<std::chrono::milliseconds> openPopUp() {
+    const auto start = std::chrono::steady_clock::now();
+    typist_->press(keycode::V, flag::Option | flag::Shift);
+    if (!X11Session::waitUntil([&] { return shownMenu().has_value(); }, 10s)) {
+      return std::nullopt;
+    }
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start);
+  }
+
+  bool windowGotH() const {
+    return (" " + window_->keycodeLog())
+               .find(" " + std::to_string(*xkbKeycodeFor(keycode::H)) + " ") != std::string::npos;
+  }
+
+  void pickItem(int position) {
+    for (int step = 0; step < position; ++step) {
+      typist_->press(keycode::DownArrow, 0);
+    }
+    typist_->press(keycode::Return, 0);
+  }
+
+  Display* display_ = nullptr;
+  TemporaryDirectory folder_{"quillon-clipboard-test"};
+  std::vector<std::unique_ptr<ClientProcess>> clients_;
+  Window entryWindow_ = 0;
+};
+
+TEST_F(X11ClipboardTest, ThePopUpOpensAtThePointerAndAPickPastesIntoTheGtkEntry) {
+  startProduct();
+  ASSERT_TRUE(copyAndWaitForHistory("first entry", {"first entry"})) << session_->productLog();
+  ASSERT_TRUE(copyAndWaitForHistory("second entry", {"second entry", "first entry"}));
+  const auto text = openEntry("QuillonEntry", false);
+
+  movePointer(500, 400);
+  const auto shownAfter = openPopUp();
+  ASSERT_TRUE(shownAfter) << session_->productLog();
+  std::cout << "hotkey to pop-up shown: " << shownAfter->count() << " ms\n";
+  const ShownMenu menu = *shownMenu();
+  EXPECT_NEAR(menu.x, 500, 12);
+  EXPECT_NEAR(menu.y, 400, 12);
+  // Something is drawn there: the entries' titles on the menu's background.
+  XImage* image = XGetImage(display_, DefaultRootWindow(display_), menu.x, menu.y,
+                            static_cast<unsigned>(menu.width), static_cast<unsigned>(menu.height),
+                            AllPlanes, ZPixmap);
+  ASSERT_NE(image, nullptr);
+  std::set<unsigned long> colours;
+  for (int y = 0; y < menu.height; y += 2) {
+    for (int x = 0; x < menu.width; x += 2) {
+      colours.insert(XGetPixel(image, x, y));
+    }
+  }
+  XDestroyImage(image);
+  EXPECT_GT(colours.size(), 3u);
+
+  // The second line is the older text.
+  pickItem(2);
+  EXPECT_TRUE(X11Session::waitUntil([&] { return readFile(text) == "first entry"; }, 10s))
+      << readFile(text) << "\n"
+      << session_->productLog();
+  EXPECT_EQ(readFile(text.string() + ".keys"), "ctrl+v\n");
+  EXPECT_EQ(session_->clipboardText(), "first entry");
+  EXPECT_FALSE(shownMenu());
+  EXPECT_EQ(storedHistory(), (std::vector<std::string>{"second entry", "first entry"}))
+      << "picking does not reorder";
+}
+
+TEST_F(X11ClipboardTest, ATerminalWindowIsPastedIntoWithControlShiftV) {
+  EXPECT_TRUE(X11PasteTargets::isTerminalClass("XTerm"));
+  EXPECT_TRUE(X11PasteTargets::isTerminalClass("gnome-terminal-server"));
+  EXPECT_FALSE(X11PasteTargets::isTerminalClass("Gedit"));
+  EXPECT_FALSE(X11PasteTargets::isTerminalClass(""));
+
+  startProduct();
+  ASSERT_TRUE(copyAndWaitForHistory("ls -la", {"ls -la"})) << session_->productLog();
+  const auto text = openEntry("XTerm", true);
+  movePointer(400, 300);
+  ASSERT_TRUE(openPopUp()) << session_->productLog();
+  pickItem(1);
+  EXPECT_TRUE(X11Session::waitUntil([&] { return readFile(text) == "ls -la"; }, 10s))
+      << session_->productLog();
+  EXPECT_EQ(readFile(text.string() + ".keys"), "ctrl+shift+v\n");
+}
+
+TEST_F(X11ClipboardTest, AWindowClosedWhileTheMenuIsOpenGetsNothingAndNoOtherWindowDoes) {
+  startProduct();
+  ASSERT_TRUE(copyAndWaitForHistory("not for anyone else", {"not for anyone else"}));
+  openEntry("QuillonEntry", false);
+  movePointer(400, 300);
+  ASSERT_TRUE(openPopUp()) << session_->productLog();
+  clients_.back()->end();
+  pickItem(1);
+  EXPECT_TRUE(X11Session::waitUntil(
+      [] { return session_->productLog().find("nothing pasted") != std::string::npos; }, 10s))
+      << session_->productLog();
+  std::this_thread::sleep_for(300ms);
+  EXPECT_EQ(window_->text(), "") << "the test's own text window got the paste";
+  EXPECT_EQ(session_->productLog().find("not for anyone else"), std::string::npos);
+}
+
+TEST_F(X11ClipboardTest, APasswordManagersSecretIsNotRecorded) {
+  startProduct();
+  offer("hunter2", true);
+  EXPECT_TRUE(X11Session::waitUntil(
+      [] { return session_->productLog().find("marked secret") != std::string::npos; }, 10s))
+      << session_->productLog();
+  ASSERT_TRUE(copyAndWaitForHistory("visible", {"visible"})) << session_->productLog();
+  EXPECT_EQ(session_->productLog().find("hunter2"), std::string::npos);
+}
+
+TEST_F(X11ClipboardTest, WithNoDictationCommandDictationSaysWhyAndLeavesTheKeys) {
+  startProduct();
+  EXPECT_NE(session_->productLog().find(
+                "Quillon: dictation stays off: this desktop has no system dictation; set "
+                "dictationCommand to a speech-to-text command"),
+            std::string::npos)
+      << session_->productLog();
+  typist_->press(keycode::H, flag::Option | flag::Shift);
+  EXPECT_TRUE(X11Session::waitUntil([this] { return windowGotH(); })) << window_->keycodeLog();
+}
+
+} // namespace
+} // namespace quillon
