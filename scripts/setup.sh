@@ -20,6 +20,9 @@ packages=(
   xvfb openbox x11-xkb-utils dbus
   # The live desktop's shell: tray icon and menu, HUD, clipboard, sounds, autostart entry.
   libgtk-3-dev libayatana-appindicator3-dev libcanberra-dev desktop-file-utils dbus-x11
+  # Desktop folder icons (GIO metadata, the gio tool the tests read it with)
+  # and folder peek (file managers' items through the accessibility bus).
+  gvfs gvfs-daemons libglib2.0-bin libatspi2.0-dev at-spi2-core
   # The Debian package: its library dependencies, its checks, and the icon's
   # sizes redrawn from its SVG (scripts/render-icons.sh).
   dpkg-dev file lintian librsvg2-bin

@@ -8,7 +8,6 @@
 #include "platform/AppleScript.h"
 #include "platform/AudioRecorders.h"
 #include "platform/DeviceAuthorization.h"
-#include "platform/FileEvents.h"
 #include "platform/Images.h"
 #include "platform/LiveServices.h"
 #include "platform/Log.h"
@@ -31,6 +30,10 @@ public:
 
 private:
   std::optional<std::string> whyNoWindowAccess_;
+  // Asked once: whether the session keeps GIO metadata does not change.
+  std::optional<std::string> whyNoFolderIcons_ = whyNoFolderIcons();
+
+  static std::optional<std::string> whyNoFolderIcons();
 };
 
 // One log line the first time a service is used.
@@ -76,21 +79,6 @@ public:
 
   std::optional<PasteboardItem>
   pasteboardItemForImageFile(const std::filesystem::path&) const override;
-
-private:
-  UnsupportedNotice notice_;
-};
-
-// Folder watching (inotify) is not built yet: features that watch fall
-// back on their periodic passes.
-class UnsupportedFileEvents final : public FileEvents {
-public:
-  explicit UnsupportedFileEvents(Log& log) : notice_(log, "folder change events") {}
-
-  Observation watch(const std::filesystem::path&, Duration, Callback) override {
-    notice_.report();
-    return {};
-  }
 
 private:
   UnsupportedNotice notice_;
