@@ -132,8 +132,9 @@ std::pair<Ref<AtspiAccessible>, std::string> itemCell(Ref<AtspiAccessible> curre
   return {Ref<AtspiAccessible>(), std::string()};
 }
 
-VariantRef callSessionBus(const char* destination, const char* path, const char* interface,
-                          const char* method, GVariant* parameters, const char* replyType) {
+VariantRef callBus(const char* destination, const char* path, const char* interface,
+                   const char* method, GVariant* parameters, const char* replyType,
+                   GDBusCallFlags flags, int timeout) {
   Ref<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
   if (!bus) {
     if (parameters != nullptr) {
@@ -142,12 +143,25 @@ VariantRef callSessionBus(const char* destination, const char* path, const char*
     return nullptr;
   }
   GError* error = nullptr;
-  VariantRef reply(
-      g_dbus_connection_call_sync(bus.get(), destination, path, interface, method, parameters,
-                                  G_VARIANT_TYPE(replyType), G_DBUS_CALL_FLAGS_NO_AUTO_START,
-                                  AtspiFileManagerItems::CallTimeoutMilliseconds, nullptr, &error));
+  VariantRef reply(g_dbus_connection_call_sync(bus.get(), destination, path, interface, method,
+                                               parameters, G_VARIANT_TYPE(replyType), flags,
+                                               timeout, nullptr, &error));
   ErrorRef owned(error);
   return reply;
+}
+
+// File managers are never started to be asked.
+VariantRef callSessionBus(const char* destination, const char* path, const char* interface,
+                          const char* method, GVariant* parameters, const char* replyType) {
+  return callBus(destination, path, interface, method, parameters, replyType,
+                 G_DBUS_CALL_FLAGS_NO_AUTO_START, AtspiFileManagerItems::CallTimeoutMilliseconds);
+}
+
+// The accessibility bus is started on demand, as toolkits start it.
+VariantRef callSessionBusStarting(const char* destination, const char* path, const char* interface,
+                                  const char* method, GVariant* parameters, const char* replyType) {
+  return callBus(destination, path, interface, method, parameters, replyType,
+                 G_DBUS_CALL_FLAGS_NONE, AtspiFileManagerItems::BusStartMilliseconds);
 }
 
 // A list's row is as wide as its column, far wider than an icon: the item
@@ -301,6 +315,51 @@ AtspiFileManagerItems::windowFolder(unsigned long window) const {
   return std::filesystem::path(takeText(path));
 }
 
+// libatspi ends the whole process when it cannot reach the accessibility
+// bus, so the bus is looked for the way libatspi looks, and tried, first.
+std::optional<std::string> AtspiFileManagerItems::accessibilityBusAddress() const {
+  if (const char* given = g_getenv("AT_SPI_BUS_ADDRESS"); given != nullptr && *given != '\0') {
+    return std::string(given);
+  }
+  if (auto published = textProperty(DefaultRootWindow(display_), "AT_SPI_BUS")) {
+    return published;
+  }
+  const VariantRef reply = callSessionBusStarting("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus",
+                                                  "GetAddress", nullptr, "(s)");
+  if (!reply) {
+    return std::nullopt;
+  }
+  const gchar* address = nullptr;
+  g_variant_get(reply.get(), "(&s)", &address);
+  return std::string(address);
+}
+
+bool AtspiFileManagerItems::connect() {
+  if (state_ != Connection::untried) {
+    return state_ == Connection::connected;
+  }
+  state_ = Connection::unavailable;
+  const auto address = accessibilityBusAddress();
+  Ref<GDBusConnection> bus;
+  if (address) {
+    bus.reset(g_dbus_connection_new_for_address_sync(
+        address->c_str(),
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, nullptr));
+  }
+  if (!bus) {
+    log_.write("Quillon FolderPeek: no accessibility bus (at-spi2-core); file managers' items "
+               "cannot be read");
+    return false;
+  }
+  g_dbus_connection_close_sync(bus.get(), nullptr, nullptr);
+  atspi_init();
+  atspi_set_timeout(CallTimeoutMilliseconds, CallTimeoutMilliseconds);
+  state_ = Connection::connected;
+  return true;
+}
+
 void AtspiFileManagerItems::reportUnsupported(const std::string& application) {
   if (reported_.insert(application).second) {
     log_.write("Quillon FolderPeek: " + application +
@@ -318,10 +377,8 @@ std::optional<FileManagerItem> AtspiFileManagerItems::itemAt(int x, int y) {
   if (!folder || !process) {
     return std::nullopt;
   }
-  if (!initialized_) {
-    atspi_init();
-    atspi_set_timeout(CallTimeoutMilliseconds, CallTimeoutMilliseconds);
-    initialized_ = true;
+  if (!connect()) {
+    return std::nullopt;
   }
   const Ref<AtspiAccessible> application = applicationOf(*process);
   const std::string applicationName =

@@ -34,6 +34,8 @@ public:
   static constexpr int MaximumSteps = 6;
   // A hit test that cannot answer in this time finds nothing.
   static constexpr int CallTimeoutMilliseconds = 100;
+  // Starting the accessibility bus, once, may take longer.
+  static constexpr int BusStartMilliseconds = 2000;
 
   AtspiFileManagerItems(Display* display, Log& log);
   AtspiFileManagerItems(const AtspiFileManagerItems&) = delete;
@@ -51,10 +53,13 @@ private:
   std::optional<std::string> textProperty(unsigned long window, const char* name) const;
   std::optional<unsigned long> cardinalProperty(unsigned long window, const char* name) const;
   void reportUnsupported(const std::string& application);
+  std::optional<std::string> accessibilityBusAddress() const;
+  bool connect();
 
   Display* display_;
   Log& log_;
-  bool initialized_ = false;
+  enum class Connection { untried, connected, unavailable };
+  Connection state_ = Connection::untried;
   // Applications whose windows expose no items: said once each.
   std::set<std::string> reported_;
 };

@@ -264,6 +264,20 @@ protected:
     if (session_ == nullptr) {
       GTEST_SKIP() << whyNot_;
     }
+    // The accessibility bus the client starts names its socket after the
+    // display it is given, so sessions of tests run side by side keep apart.
+    GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr);
+    ASSERT_NE(bus, nullptr);
+    GVariantBuilder variables;
+    g_variant_builder_init(&variables, G_VARIANT_TYPE("a{ss}"));
+    g_variant_builder_add(&variables, "{ss}", "DISPLAY", session_->displayName().c_str());
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+        "UpdateActivationEnvironment", g_variant_new("(a{ss})", &variables), nullptr,
+        G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
+    ASSERT_NE(reply, nullptr);
+    g_variant_unref(reply);
+    g_object_unref(bus);
     for (const auto* name : {"Alpha", "Beta"}) {
       std::filesystem::create_directories(root_.path() / "shown" / name);
     }
