@@ -84,10 +84,13 @@ std::optional<AXElement> FileManagerAccessibility::elementAtPosition(const AXEle
   if (itemOf(element) != nullptr) {
     return std::nullopt;
   }
-  if (std::this_thread::get_id() == owner_) {
-    if (auto item = items_.itemAt(static_cast<int>(point.x), static_cast<int>(point.y))) {
-      return AXElement(std::make_shared<ItemReference>(std::move(*item)));
-    }
+  // Neither the accessibility client nor the window access may be used
+  // from another thread: a hit test from there finds nothing.
+  if (std::this_thread::get_id() != owner_) {
+    return std::nullopt;
+  }
+  if (auto item = items_.itemAt(static_cast<int>(point.x), static_cast<int>(point.y))) {
+    return AXElement(std::make_shared<ItemReference>(std::move(*item)));
   }
   return windows_.elementAtPosition(element, point);
 }

@@ -11,8 +11,8 @@ namespace quillon {
 // file-manager window answers with an element for the file or folder there,
 // whose "AXURL" is its address and whose position and size are its cell's,
 // and a file-manager window's "AXDocument" is the folder it shows.
-// Everything else is the window access's own. AT-SPI is asked only on the
-// thread this was made on; a hit test from elsewhere finds windows only.
+// Everything else is the window access's own. Hit tests are answered only
+// on the thread this was made on; from elsewhere they find nothing.
 class FileManagerAccessibility final : public Accessibility {
 public:
   FileManagerAccessibility(Accessibility& windows, AtspiFileManagerItems& items)
