@@ -29,6 +29,9 @@ packages=(
   # Clipboard history tests: the GTK entry, terminal and clipboard-owner
   # clients the tests run beside the product.
   python3 python3-gi gir1.2-gtk-3.0
+  # Desktop folder icons (GIO metadata, the gio tool the tests read it with)
+  # and folder peek (file managers' items through the accessibility bus).
+  gvfs gvfs-daemons libglib2.0-bin libatspi2.0-dev at-spi2-core
   # The Debian package: its library dependencies, its checks, and the icon's
   # sizes redrawn from its SVG (scripts/render-icons.sh).
   dpkg-dev file lintian librsvg2-bin

@@ -314,11 +314,13 @@ void DesktopFolderIcons::reportIconFailure(const std::string& key, std::size_t i
 
 // Adding, removing or renaming an item changes the folder's own date; an
 // item changed in place does not, but its file event forgets the folder's
-// fingerprint, which sends it back to a full listing. Reading one date
+// fingerprint, which sends it back to a full listing. A folder whose
+// changes are not reported has no such event, so it is always listed. Reading one date
 // instead of every item's is what keeps a pass over a full Desktop cheap.
 bool DesktopFolderIcons::namesSurelyUnchanged(const std::string& key,
                                               const std::filesystem::path& folder) const {
-  if (!isWatching_ || (std::hash<std::string>{}(key) + passNumber_) % FullCheckEvery == 0) {
+  if (!isWatching_ || !services_.fileEvents.reportsChangesIn(folder) ||
+      (std::hash<std::string>{}(key) + passNumber_) % FullCheckEvery == 0) {
     return false;
   }
   const auto listed = listedFolderDate_.find(key);

@@ -49,7 +49,7 @@ public:
   static constexpr Duration RescanDelay{0.5};
   static constexpr Duration PeriodicInterval{30};
   static constexpr std::string_view ModifiedDefaultsKey = "desktopFolderIconsModified";
-  static constexpr std::string_view FinderInfoAttribute = "com.apple.FinderInfo";
+  static constexpr std::string_view FinderInfoAttribute = finderInfoAttributeName;
   static constexpr std::size_t FinderInfoSize = 32;
   // The has-custom-icon bit of the Finder flags.
   static constexpr std::size_t FinderFlagsByte = 8;

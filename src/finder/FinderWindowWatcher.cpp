@@ -1,5 +1,6 @@
 #include "finder/FinderWindowWatcher.h"
 
+#include "finder/FileManagers.h"
 #include "finder/FileUrl.h"
 
 namespace quillon {
@@ -7,7 +8,7 @@ namespace quillon {
 void FinderWindowWatcher::start() {
   attach();
   launchToken_ = workspace_.observeLaunches([this](const RunningApplication& launched) {
-    if (launched.bundleIdentifier == FinderBundleIdentifier) {
+    if (isFileManager(launched.bundleIdentifier)) {
       attachedPID_ = 0;
       attach();
     }
@@ -17,7 +18,7 @@ void FinderWindowWatcher::start() {
 void FinderWindowWatcher::attach() {
   std::optional<RunningApplication> finder;
   for (const RunningApplication& running : workspace_.runningApplications()) {
-    if (running.bundleIdentifier == FinderBundleIdentifier) {
+    if (isFileManager(running.bundleIdentifier)) {
       finder = running;
       break;
     }

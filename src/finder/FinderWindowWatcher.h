@@ -11,8 +11,9 @@
 
 namespace quillon {
 
-// Watches the file manager for new windows and reports the folder each one
-// shows. It follows the file manager across relaunches.
+// Watches the file manager (the Finder, or a desktop's own: see
+// FileManagers.h) for new windows and reports the folder each one shows.
+// It follows the file manager across relaunches.
 class FinderWindowWatcher {
 public:
   using OnFolderOpened = std::function<void(const std::filesystem::path& folder)>;

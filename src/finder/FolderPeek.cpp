@@ -1,5 +1,6 @@
 #include "finder/FolderPeek.h"
 
+#include "finder/FileManagers.h"
 #include "finder/FileUrl.h"
 #include "finder/FolderListing.h"
 
@@ -292,7 +293,7 @@ void FolderPeek::scheduleClickPeek(const Hit& hit, Point pointer) {
 
 void FolderPeek::otherApplicationActivated() {
   const auto frontmost = services_.workspace.frontmostApplication();
-  if (frontmost && frontmost->bundleIdentifier == FinderBundleIdentifier) {
+  if (frontmost && isFileManager(frontmost->bundleIdentifier)) {
     return;
   }
   pendingClickPeek_.cancel();

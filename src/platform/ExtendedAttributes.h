@@ -9,6 +9,10 @@
 
 namespace quillon {
 
+// The Finder information of a file; its flags say, among other things,
+// that a folder has an icon of its own.
+inline constexpr std::string_view finderInfoAttributeName = "com.apple.FinderInfo";
+
 // Named byte strings kept with a file by the file system. Names are the
 // product's ("com.apple.FinderInfo"); a backend places them where its file
 // system allows.

@@ -22,6 +22,13 @@ public:
   // inactive observation when the folder cannot be watched.
   virtual Observation watch(const std::filesystem::path& root, Duration latency,
                             Callback callback) = 0;
+  // Whether a change made directly inside this folder reaches a watcher of
+  // a folder above it. Watches are not without limit: a folder the system
+  // would not watch has to be read in full whenever it matters.
+  virtual bool reportsChangesIn(const std::filesystem::path& folder) const {
+    (void)folder;
+    return true;
+  }
 };
 
 } // namespace quillon

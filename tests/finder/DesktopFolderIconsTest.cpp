@@ -335,6 +335,27 @@ TEST_F(DesktopFolderIconsTest, WithoutFileEventsEveryPassReadsEveryItem) {
   EXPECT_EQ(passes(), std::vector<std::string>{"rendered=1 skipped=0 of 1 items"});
 }
 
+// The Desktop is watched but one folder could not be: a file changed in
+// place there sends no event and leaves the folder's date alone, so that
+// folder is read in full at every pass.
+TEST_F(DesktopFolderIconsTest, AFolderTheSystemWouldNotWatchIsReadInFullEachPass) {
+  const auto unwatched = makeFolder("Unwatched", 3);
+  makeFolder("Watched", 3);
+  desktop.fileEvents().setUnwatched(unwatched);
+  icons->start();
+  desktop.runUntilIdle();
+  passes();
+  for (int round = 0; round < 3; ++round) {
+    // Each round another file becomes the newest, so the order changes.
+    const auto file = unwatched / ("file " + std::to_string(round) + ".txt");
+    std::filesystem::last_write_time(file, base + std::chrono::seconds(50 + round * 10));
+    desktop.fileEvents().changed({file});
+    desktop.advance(Duration(1.1));
+    icons->applyAll();
+    EXPECT_EQ(passes(), std::vector<std::string>{"rendered=1 skipped=1 of 2 items"}) << round;
+  }
+}
+
 TEST_F(DesktopFolderIconsTest, LinksOnTheDesktopAreLeftAloneWhereverTheyLead) {
   TemporaryDirectory elsewhere("quillon-elsewhere");
   const std::filesystem::path outside = elsewhere.path() / "Projects";

@@ -397,4 +397,24 @@ Point LinuxEventTaps::pointerLocation() const {
   return Point{static_cast<double>(rootX), static_cast<double>(connection_.screenHeight() - rootY)};
 }
 
+EventFlags LinuxEventTaps::modifierFlags() const {
+  Window rootReturn = None;
+  Window child = None;
+  int rootX = 0;
+  int rootY = 0;
+  int windowX = 0;
+  int windowY = 0;
+  unsigned int mask = 0;
+  if (!XQueryPointer(connection_.display(), connection_.root(), &rootReturn, &child, &rootX, &rootY,
+                     &windowX, &windowY, &mask)) {
+    return 0;
+  }
+  EventFlags flags = 0;
+  flags |= (mask & ShiftMask) != 0 ? flag::Shift : 0;
+  flags |= (mask & ControlMask) != 0 ? flag::Control : 0;
+  flags |= (mask & Mod1Mask) != 0 ? flag::Option : 0;
+  flags |= (mask & Mod4Mask) != 0 ? flag::Command : 0;
+  return flags;
+}
+
 } // namespace quillon

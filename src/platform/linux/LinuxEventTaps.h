@@ -41,6 +41,8 @@ public:
   std::optional<EventSource> createSource(EventSourceState state) override;
   Duration doubleClickInterval() const override;
   Point pointerLocation() const override;
+  // As the pointer reports them: Super is ⌘.
+  EventFlags modifierFlags() const override;
   EventFlags standardShortcutModifier() const override { return flag::Control; }
 
 private:

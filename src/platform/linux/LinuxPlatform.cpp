@@ -7,7 +7,12 @@
 #include "platform/Screens.h"
 #include "platform/Sound.h"
 #include "platform/UserInterface.h"
+#include "platform/linux/AtspiFileManagerItems.h"
 #include "platform/linux/FfmpegAudioRecorders.h"
+#include "platform/linux/FileManagerAccessibility.h"
+#include "platform/linux/FinderUserInterface.h"
+#include "platform/linux/GioFolderIcons.h"
+#include "platform/linux/InotifyFileEvents.h"
 #include "platform/linux/LinuxAlerts.h"
 #include "platform/linux/LinuxApplication.h"
 #include "platform/linux/LinuxEventTaps.h"
@@ -37,6 +42,7 @@
 #include "platform/linux/X11Connection.h"
 #include "platform/linux/X11DisplayPower.h"
 #include "platform/linux/X11PasteTargets.h"
+#include "platform/linux/X11PointerMonitors.h"
 #include "platform/linux/X11ScreenCapture.h"
 #include "platform/linux/X11Screens.h"
 #include "platform/linux/X11WindowAccess.h"
@@ -148,7 +154,10 @@ struct LinuxPlatform::Services {
         wheelDirection(*connection, log, wheelStateFile(options, *connection)),
         workspace(*connection), sleepWatch(log),
         applicationIdentity(*connection, DesktopEntryIdentity::installed()),
-        sessionWorkspace(workspace, sleepWatch, applicationIdentity),
+        folderIcons(GioFolderIcons::pictureFolderFromEnvironment(
+                        [](const char* name) { return std::getenv(name); }),
+                    log),
+        sessionWorkspace(workspace, sleepWatch, applicationIdentity, folderIcons),
         bundle(options.executable, log), defaults(options.configurationFolder, log),
         pasteboard(log), sound(log), userInterface(log),
         loginItems(XdgBaseDirectories::fromEnvironment().autostartDirectory(), options.executable),
@@ -172,7 +181,7 @@ struct LinuxPlatform::Services {
                  defaults,
                  eventTaps,
                  inputSources,
-                 accessibility,
+                 fileManagerAccessibility,
                  processes,
                  sessionWorkspace,
                  permissions,
@@ -180,7 +189,7 @@ struct LinuxPlatform::Services {
                  application,
                  sound,
                  screens,
-                 userInterface,
+                 finderUserInterface,
                  loginItems,
                  power,
                  lidSleepPrevention,
@@ -219,6 +228,7 @@ struct LinuxPlatform::Services {
   LinuxWorkspace workspace;
   LogindSleepWatch sleepWatch;
   X11ApplicationIdentity applicationIdentity;
+  GioFolderIcons folderIcons;
   SessionWorkspace sessionWorkspace;
   FileBundle bundle;
   TableLocalization localization;
@@ -241,8 +251,9 @@ struct LinuxPlatform::Services {
   X11WindowLevels windowLevels;
   PixbufImages images;
   LinuxApplication application;
-  UnsupportedFileEvents fileEvents;
-  PosixExtendedAttributes extendedAttributes;
+  InotifyFileEvents fileEvents;
+  PosixExtendedAttributes fileSystemAttributes;
+  FolderIconAttributes extendedAttributes{fileSystemAttributes};
   CurlHttp http;
   PixbufImageDecoder imageDecoder;
   LinuxAlerts alerts;
@@ -254,6 +265,12 @@ struct LinuxPlatform::Services {
   UnsupportedDictation dictation;
   std::unique_ptr<LoadedWebEngine> webEngine;
   LinuxWebAppPackaging webAppPackaging;
+  // Folder peek: file managers' items, the pointer, and the peek panel.
+  AtspiFileManagerItems fileManagerItems{connection->display(), log};
+  FileManagerAccessibility fileManagerAccessibility{accessibility, fileManagerItems};
+  X11PointerMonitors pointerMonitors{DisplayString(connection->display()),
+                                     eventTaps.doubleClickInterval(), log};
+  FinderUserInterface finderUserInterface{userInterface, screens, pointerMonitors};
   LinuxLiveServices liveServices;
   Platform platform;
 };

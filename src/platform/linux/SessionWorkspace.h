@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Workspace.h"
+#include "platform/linux/GioFolderIcons.h"
 #include "platform/linux/LogindSleepWatch.h"
 #include "platform/linux/X11ApplicationIdentity.h"
 
@@ -8,11 +9,13 @@ namespace quillon {
 
 // The desktop's workspace as the session knows it: wake from sleep comes
 // from logind, as the X server knows nothing of sleep, and applications are
-// named by their desktop entries. Everything else is the workspace's own.
+// named by their desktop entries, and file icons are GIO's. Everything else
+// is the workspace's own.
 class SessionWorkspace final : public Workspace {
 public:
-  SessionWorkspace(Workspace& workspace, LogindSleepWatch& sleep, X11ApplicationIdentity& identity)
-      : workspace_(workspace), sleep_(sleep), identity_(identity) {}
+  SessionWorkspace(Workspace& workspace, LogindSleepWatch& sleep, X11ApplicationIdentity& identity,
+                   GioFolderIcons& icons)
+      : workspace_(workspace), sleep_(sleep), identity_(identity), icons_(icons) {}
 
   Observation observeWake(std::function<void()> callback) override {
     return sleep_.observeWake(std::move(callback));
@@ -58,19 +61,18 @@ public:
     return workspace_.observeFocusedWindowChanges(std::move(callback));
   }
   std::optional<Image> fileIcon(const std::filesystem::path& path) const override {
-    return workspace_.fileIcon(path);
+    return icons_.iconFor(path);
   }
   bool setFolderIcon(const std::filesystem::path& folder, const Image* image) override {
-    return workspace_.setFolderIcon(folder, image);
+    return icons_.setFolderIcon(folder, image);
   }
-  void noteFileSystemChanged(const std::filesystem::path& path) override {
-    workspace_.noteFileSystemChanged(path);
-  }
+  void noteFileSystemChanged(const std::filesystem::path& path) override { icons_.touch(path); }
 
 private:
   Workspace& workspace_;
   LogindSleepWatch& sleep_;
   X11ApplicationIdentity& identity_;
+  GioFolderIcons& icons_;
 };
 
 } // namespace quillon

@@ -1,10 +1,20 @@
 #include "platform/linux/UnsupportedServices.h"
 
 #include "platform/linux/FfmpegSession.h"
+#include "platform/linux/GioFolderIcons.h"
 
 #include <filesystem>
 
 namespace quillon {
+
+// Folder icons are metadata kept by GIO's metadata service (gvfs); without
+// it they cannot be stored anywhere a file manager would look.
+std::optional<std::string> LinuxLiveServices::whyNoFolderIcons() {
+  if (GioFolderIcons::metadataWritable()) {
+    return std::nullopt;
+  }
+  return "no GIO metadata service (gvfs) to keep folder icons";
+}
 
 std::optional<std::string> LinuxLiveServices::whyNotLive(Capability capability) const {
   switch (capability) {
@@ -23,9 +33,11 @@ std::optional<std::string> LinuxLiveServices::whyNotLive(Capability capability) 
   case Capability::webViews:
     return whyNoWebViews_;
   case Capability::folderPeek:
-    return "reading the file manager's windows is not built yet";
+    // File managers that show no items on the accessibility bus are said
+    // once each when pointed at; the others are peeked into.
+    return std::nullopt;
   case Capability::desktopFolderIcons:
-    return "Desktop folder icons are not built for this desktop yet";
+    return whyNoFolderIcons_;
   case Capability::dictation:
     return "this desktop has no system dictation";
   case Capability::systemSettings:

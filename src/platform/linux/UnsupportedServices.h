@@ -8,7 +8,6 @@
 #include "platform/AppleScript.h"
 #include "platform/DeviceAuthorization.h"
 #include "platform/Dictation.h"
-#include "platform/FileEvents.h"
 #include "platform/LiveServices.h"
 #include "platform/Log.h"
 #include "platform/WebViews.h"
@@ -34,6 +33,10 @@ public:
 private:
   std::optional<std::string> whyNoWindowAccess_;
   std::optional<std::string> whyNoWebViews_;
+  // Asked once: whether the session keeps GIO metadata does not change.
+  std::optional<std::string> whyNoFolderIcons_ = whyNoFolderIcons();
+
+  static std::optional<std::string> whyNoFolderIcons();
 };
 
 // One log line the first time a service is used.
@@ -46,21 +49,6 @@ private:
   Log& log_;
   std::string service_;
   mutable bool reported_ = false;
-};
-
-// Folder watching (inotify) is not built yet: features that watch fall
-// back on their periodic passes.
-class UnsupportedFileEvents final : public FileEvents {
-public:
-  explicit UnsupportedFileEvents(Log& log) : notice_(log, "folder change events") {}
-
-  Observation watch(const std::filesystem::path&, Duration, Callback) override {
-    notice_.report();
-    return {};
-  }
-
-private:
-  UnsupportedNotice notice_;
 };
 
 // No dictation of the desktop's own: the product runs the user's command

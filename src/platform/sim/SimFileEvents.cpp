@@ -40,11 +40,16 @@ Observation SimFileEvents::watch(const std::filesystem::path& root, Duration lat
   return Observation(std::make_unique<Token>(watchers_, watcher));
 }
 
+bool SimFileEvents::reportsChangesIn(const std::filesystem::path& folder) const {
+  return !watchFails_ && !unwatched_.contains(folder.lexically_normal());
+}
+
 void SimFileEvents::changed(const std::vector<std::filesystem::path>& paths) {
   for (const auto& watcher : *watchers_) {
     const bool wasIdle = watcher->pending.empty();
     for (const auto& path : paths) {
-      if (isInside(path.lexically_normal(), watcher->root)) {
+      const auto normal = path.lexically_normal();
+      if (isInside(normal, watcher->root) && reportsChangesIn(normal.parent_path())) {
         watcher->pending.push_back(path);
       }
     }

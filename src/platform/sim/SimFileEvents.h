@@ -4,6 +4,7 @@
 #include "platform/sim/VirtualRunLoop.h"
 
 #include <memory>
+#include <set>
 #include <vector>
 
 namespace quillon {
@@ -19,7 +20,14 @@ public:
   Observation watch(const std::filesystem::path& root, Duration latency,
                     Callback callback) override;
 
+  bool reportsChangesIn(const std::filesystem::path& folder) const override;
+
+  // Changes directly inside an unwatched folder reach no watcher, as when
+  // the system runs out of watches.
   void changed(const std::vector<std::filesystem::path>& paths);
+  void setUnwatched(const std::filesystem::path& folder) {
+    unwatched_.insert(folder.lexically_normal());
+  }
   std::size_t watcherCount() const { return watchers_->size(); }
   // A system that refuses to watch anything.
   void setWatchFails(bool fails) { watchFails_ = fails; }
@@ -39,6 +47,7 @@ private:
   VirtualRunLoop& runLoop_;
   std::shared_ptr<List> watchers_ = std::make_shared<List>();
   bool watchFails_ = false;
+  std::set<std::filesystem::path> unwatched_;
 };
 
 } // namespace quillon

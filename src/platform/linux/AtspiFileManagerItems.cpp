@@ -1,0 +1,431 @@
+#include "platform/linux/AtspiFileManagerItems.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <algorithm>
+#include <atspi/atspi.h>
+#include <gio/gio.h>
+#include <memory>
+#include <vector>
+
+namespace quillon {
+
+namespace {
+
+template <typename T> struct Unref {
+  void operator()(T* object) const {
+    if (object != nullptr) {
+      g_object_unref(object);
+    }
+  }
+};
+template <typename T> using Ref = std::unique_ptr<T, Unref<T>>;
+
+struct VariantUnref {
+  void operator()(GVariant* variant) const { g_variant_unref(variant); }
+};
+using VariantRef = std::unique_ptr<GVariant, VariantUnref>;
+
+struct ErrorFree {
+  void operator()(GError* error) const { g_error_free(error); }
+};
+using ErrorRef = std::unique_ptr<GError, ErrorFree>;
+
+struct XFreeDeleter {
+  void operator()(unsigned char* data) const { XFree(data); }
+};
+
+std::string takeText(gchar* text) {
+  std::string copy = text != nullptr ? text : "";
+  g_free(text);
+  return copy;
+}
+
+bool isItemRole(AtspiRole role) {
+  return role == ATSPI_ROLE_TABLE_CELL || role == ATSPI_ROLE_ICON || role == ATSPI_ROLE_LIST_ITEM;
+}
+
+bool isWindowRole(AtspiRole role) {
+  return role == ATSPI_ROLE_FRAME || role == ATSPI_ROLE_WINDOW || role == ATSPI_ROLE_DIALOG;
+}
+
+// The application on the accessibility bus that runs a process.
+Ref<AtspiAccessible> applicationOf(unsigned long processIdentifier) {
+  Ref<AtspiAccessible> desktop(atspi_get_desktop(0));
+  if (!desktop) {
+    return nullptr;
+  }
+  const gint count = atspi_accessible_get_child_count(desktop.get(), nullptr);
+  for (gint index = 0; index < count; ++index) {
+    Ref<AtspiAccessible> application(
+        atspi_accessible_get_child_at_index(desktop.get(), index, nullptr));
+    if (application &&
+        atspi_accessible_get_process_id(application.get(), nullptr) == processIdentifier) {
+      return application;
+    }
+  }
+  return nullptr;
+}
+
+// The application's top-level accessible for the window titled so; the
+// active one when no title matches.
+Ref<AtspiAccessible> frameOf(AtspiAccessible* application, const std::string& title) {
+  Ref<AtspiAccessible> fallback;
+  const gint count = atspi_accessible_get_child_count(application, nullptr);
+  for (gint index = 0; index < count; ++index) {
+    Ref<AtspiAccessible> frame(atspi_accessible_get_child_at_index(application, index, nullptr));
+    if (!frame || !isWindowRole(atspi_accessible_get_role(frame.get(), nullptr))) {
+      continue;
+    }
+    if (takeText(atspi_accessible_get_name(frame.get(), nullptr)) == title) {
+      return frame;
+    }
+    Ref<AtspiStateSet> states(atspi_accessible_get_state_set(frame.get()));
+    if (!fallback || (states && atspi_state_set_contains(states.get(), ATSPI_STATE_ACTIVE))) {
+      fallback = std::move(frame);
+    }
+  }
+  return fallback;
+}
+
+// The deepest accessible at a point in the frame's window coordinates.
+Ref<AtspiAccessible> deepestAt(Ref<AtspiAccessible> current, int x, int y) {
+  constexpr int deepestTree = 64;
+  for (int depth = 0; depth < deepestTree; ++depth) {
+    Ref<AtspiComponent> component(atspi_accessible_get_component_iface(current.get()));
+    if (!component) {
+      break;
+    }
+    Ref<AtspiAccessible> child(atspi_component_get_accessible_at_point(
+        component.get(), x, y, ATSPI_COORD_TYPE_WINDOW, nullptr));
+    if (!child || child.get() == current.get()) {
+      break;
+    }
+    current = std::move(child);
+  }
+  return current;
+}
+
+// What an item is called: its name, or where it has none (GTK 3's icon
+// view) the text it shows.
+std::string itemName(AtspiAccessible* item) {
+  std::string name = takeText(atspi_accessible_get_name(item, nullptr));
+  if (!name.empty()) {
+    return name;
+  }
+  Ref<AtspiText> text(atspi_accessible_get_text_iface(item));
+  return text ? takeText(atspi_text_get_text(text.get(), 0, -1, nullptr)) : std::string();
+}
+
+// The named item cell at or above a hit, with its name.
+std::pair<Ref<AtspiAccessible>, std::string> itemCell(Ref<AtspiAccessible> current) {
+  for (int step = 0; current && step < AtspiFileManagerItems::MaximumSteps; ++step) {
+    if (isItemRole(atspi_accessible_get_role(current.get(), nullptr))) {
+      std::string name = itemName(current.get());
+      if (!name.empty()) {
+        return {std::move(current), std::move(name)};
+      }
+    }
+    current.reset(atspi_accessible_get_parent(current.get(), nullptr));
+  }
+  return {Ref<AtspiAccessible>(), std::string()};
+}
+
+VariantRef callBus(const char* destination, const char* path, const char* interface,
+                   const char* method, GVariant* parameters, const char* replyType,
+                   GDBusCallFlags flags, int timeout) {
+  Ref<GDBusConnection> bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr));
+  if (!bus) {
+    if (parameters != nullptr) {
+      g_variant_unref(g_variant_ref_sink(parameters));
+    }
+    return nullptr;
+  }
+  GError* error = nullptr;
+  VariantRef reply(g_dbus_connection_call_sync(bus.get(), destination, path, interface, method,
+                                               parameters, G_VARIANT_TYPE(replyType), flags,
+                                               timeout, nullptr, &error));
+  ErrorRef owned(error);
+  return reply;
+}
+
+// File managers are never started to be asked.
+VariantRef callSessionBus(const char* destination, const char* path, const char* interface,
+                          const char* method, GVariant* parameters, const char* replyType) {
+  return callBus(destination, path, interface, method, parameters, replyType,
+                 G_DBUS_CALL_FLAGS_NO_AUTO_START, AtspiFileManagerItems::CallTimeoutMilliseconds);
+}
+
+// The accessibility bus is started on demand, as toolkits start it.
+VariantRef callSessionBusStarting(const char* destination, const char* path, const char* interface,
+                                  const char* method, GVariant* parameters, const char* replyType) {
+  return callBus(destination, path, interface, method, parameters, replyType,
+                 G_DBUS_CALL_FLAGS_NONE, AtspiFileManagerItems::BusStartMilliseconds);
+}
+
+// A list's row is as wide as its column, far wider than an icon: the item
+// is taken to be the square of the row's height under the pointer, so the
+// panel opens over the part of the row pointed at.
+Rect rowPart(const Rect& cell, int pointerX) {
+  if (cell.size.width <= cell.size.height) {
+    return cell;
+  }
+  const double side = cell.size.height;
+  const double left =
+      std::clamp(pointerX - side / 2, cell.origin.x, cell.origin.x + cell.size.width - side);
+  return Rect{{left, cell.origin.y}, {side, side}};
+}
+
+} // namespace
+
+AtspiFileManagerItems::AtspiFileManagerItems(Display* display, Log& log)
+    : display_(display), log_(log) {}
+
+std::optional<std::string> AtspiFileManagerItems::textProperty(unsigned long window,
+                                                               const char* name) const {
+  const Atom property = XInternAtom(display_, name, False);
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long remaining = 0;
+  unsigned char* raw = nullptr;
+  if (XGetWindowProperty(display_, window, property, 0, 4096, False, AnyPropertyType, &type,
+                         &format, &count, &remaining, &raw) != Success ||
+      raw == nullptr) {
+    return std::nullopt;
+  }
+  const std::unique_ptr<unsigned char, XFreeDeleter> data(raw);
+  if (format != 8) {
+    return std::nullopt;
+  }
+  return std::string(reinterpret_cast<const char*>(raw), count);
+}
+
+std::optional<unsigned long> AtspiFileManagerItems::cardinalProperty(unsigned long window,
+                                                                     const char* name) const {
+  const Atom property = XInternAtom(display_, name, False);
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0;
+  unsigned long remaining = 0;
+  unsigned char* raw = nullptr;
+  if (XGetWindowProperty(display_, window, property, 0, 1, False, XA_CARDINAL, &type, &format,
+                         &count, &remaining, &raw) != Success ||
+      raw == nullptr) {
+    return std::nullopt;
+  }
+  const std::unique_ptr<unsigned char, XFreeDeleter> data(raw);
+  if (format != 32 || count != 1) {
+    return std::nullopt;
+  }
+  return *reinterpret_cast<const unsigned long*>(raw);
+}
+
+// The client window under a point: the window manager's frame holds it.
+std::optional<unsigned long> AtspiFileManagerItems::clientWindowAt(int x, int y) const {
+  const Window root = DefaultRootWindow(display_);
+  const Atom wmState = XInternAtom(display_, "WM_STATE", False);
+  Window frame = None;
+  int localX = 0;
+  int localY = 0;
+  if (XTranslateCoordinates(display_, root, root, x, y, &localX, &localY, &frame) == False ||
+      frame == None) {
+    return std::nullopt;
+  }
+  std::vector<Window> pending{frame};
+  // Without a window manager, windows are the root's own children.
+  const Window topLevel = frame;
+  while (!pending.empty()) {
+    const Window candidate = pending.back();
+    pending.pop_back();
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0;
+    unsigned long remaining = 0;
+    unsigned char* raw = nullptr;
+    if (XGetWindowProperty(display_, candidate, wmState, 0, 0, False, AnyPropertyType, &type,
+                           &format, &count, &remaining, &raw) == Success &&
+        raw != nullptr) {
+      XFree(raw);
+    }
+    if (type != None) {
+      return candidate;
+    }
+    Window rootReturn = None;
+    Window parent = None;
+    Window* children = nullptr;
+    unsigned int childCount = 0;
+    if (XQueryTree(display_, candidate, &rootReturn, &parent, &children, &childCount) != 0 &&
+        children != nullptr) {
+      pending.insert(pending.end(), children, children + childCount);
+      XFree(children);
+    }
+  }
+  return topLevel;
+}
+
+std::optional<std::filesystem::path>
+AtspiFileManagerItems::windowFolder(unsigned long window) const {
+  const auto objectPath = textProperty(window, "_GTK_WINDOW_OBJECT_PATH");
+  if (!objectPath) {
+    return std::nullopt;
+  }
+  // Another program may own the file-manager name: its locations are not
+  // this window's.
+  if (const auto windowOwner = textProperty(window, "_GTK_UNIQUE_BUS_NAME")) {
+    const VariantRef owner =
+        callSessionBus("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                       "GetNameOwner", g_variant_new("(s)", FileManagerBusName.data()), "(s)");
+    const gchar* name = nullptr;
+    if (!owner) {
+      return std::nullopt;
+    }
+    g_variant_get(owner.get(), "(&s)", &name);
+    if (*windowOwner != name) {
+      return std::nullopt;
+    }
+  }
+  const VariantRef reply = callSessionBus(
+      FileManagerBusName.data(), FileManagerObjectPath.data(), "org.freedesktop.DBus.Properties",
+      "Get", g_variant_new("(ss)", FileManagerBusName.data(), LocationsProperty.data()), "(v)");
+  if (!reply) {
+    return std::nullopt;
+  }
+  GVariant* boxed = nullptr;
+  g_variant_get(reply.get(), "(v)", &boxed);
+  const VariantRef locations(boxed);
+  if (!g_variant_is_of_type(locations.get(), G_VARIANT_TYPE("a{sas}"))) {
+    return std::nullopt;
+  }
+  GVariant* uris = nullptr;
+  if (!g_variant_lookup(locations.get(), objectPath->c_str(), "@as", &uris)) {
+    return std::nullopt;
+  }
+  const VariantRef ownedUris(uris);
+  if (g_variant_n_children(uris) == 0) {
+    return std::nullopt;
+  }
+  const gchar* uri = nullptr;
+  g_variant_get_child(uris, 0, "&s", &uri);
+  gchar* path = g_filename_from_uri(uri, nullptr, nullptr);
+  if (path == nullptr) {
+    return std::nullopt;
+  }
+  return std::filesystem::path(takeText(path));
+}
+
+// libatspi ends the whole process when it cannot reach the accessibility
+// bus, so the bus is looked for the way libatspi looks, and tried, first.
+std::optional<std::string> AtspiFileManagerItems::accessibilityBusAddress() const {
+  if (const char* given = g_getenv("AT_SPI_BUS_ADDRESS"); given != nullptr && *given != '\0') {
+    return std::string(given);
+  }
+  if (auto published = textProperty(DefaultRootWindow(display_), "AT_SPI_BUS")) {
+    return published;
+  }
+  const VariantRef reply = callSessionBusStarting("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus",
+                                                  "GetAddress", nullptr, "(s)");
+  if (!reply) {
+    return std::nullopt;
+  }
+  const gchar* address = nullptr;
+  g_variant_get(reply.get(), "(&s)", &address);
+  return std::string(address);
+}
+
+bool AtspiFileManagerItems::connect() {
+  if (state_ != Connection::untried) {
+    return state_ == Connection::connected;
+  }
+  state_ = Connection::unavailable;
+  const auto address = accessibilityBusAddress();
+  Ref<GDBusConnection> bus;
+  if (address) {
+    bus.reset(g_dbus_connection_new_for_address_sync(
+        address->c_str(),
+        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+        nullptr, nullptr, nullptr));
+  }
+  if (!bus) {
+    log_.write("Quillon FolderPeek: no accessibility bus (at-spi2-core); file managers' items "
+               "cannot be read");
+    return false;
+  }
+  g_dbus_connection_close_sync(bus.get(), nullptr, nullptr);
+  atspi_init();
+  atspi_set_timeout(CallTimeoutMilliseconds, CallTimeoutMilliseconds);
+  state_ = Connection::connected;
+  return true;
+}
+
+void AtspiFileManagerItems::reportUnsupported(const std::string& application) {
+  if (reported_.insert(application).second) {
+    log_.write("Quillon FolderPeek: " + application +
+               " shows no items to the accessibility bus; nothing is peeked there");
+  }
+}
+
+std::optional<FileManagerItem> AtspiFileManagerItems::itemAt(int x, int y) {
+  const auto window = clientWindowAt(x, y);
+  if (!window) {
+    return std::nullopt;
+  }
+  const auto folder = windowFolder(*window);
+  const auto process = cardinalProperty(*window, "_NET_WM_PID");
+  if (!folder || !process) {
+    return std::nullopt;
+  }
+  if (!connect()) {
+    return std::nullopt;
+  }
+  const Ref<AtspiAccessible> application = applicationOf(*process);
+  const std::string applicationName =
+      application ? takeText(atspi_accessible_get_name(application.get(), nullptr))
+                  : "pid " + std::to_string(*process);
+  const Ref<AtspiAccessible> frame =
+      application ? frameOf(application.get(), textProperty(*window, "_NET_WM_NAME").value_or(""))
+                  : nullptr;
+  if (!frame) {
+    reportUnsupported(applicationName);
+    return std::nullopt;
+  }
+  // Window coordinates: the hit test of a toplevel's accessibles measures
+  // from the toplevel, whatever the screen coordinate type would say.
+  int windowX = 0;
+  int windowY = 0;
+  Window child = None;
+  const Window root = DefaultRootWindow(display_);
+  XTranslateCoordinates(display_, root, *window, x, y, &windowX, &windowY, &child);
+  const auto [cell, name] = itemCell(
+      deepestAt(Ref<AtspiAccessible>(static_cast<AtspiAccessible*>(g_object_ref(frame.get()))),
+                windowX, windowY));
+  if (!cell) {
+    Ref<AtspiComponent> component(atspi_accessible_get_component_iface(frame.get()));
+    if (!component) {
+      reportUnsupported(applicationName);
+    }
+    return std::nullopt;
+  }
+  FileManagerItem item{*folder / name, {}};
+  Ref<AtspiComponent> component(atspi_accessible_get_component_iface(cell.get()));
+  if (component) {
+    AtspiRect* extents =
+        atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_WINDOW, nullptr);
+    if (extents != nullptr) {
+      int originX = 0;
+      int originY = 0;
+      XTranslateCoordinates(display_, *window, root, 0, 0, &originX, &originY, &child);
+      item.frame =
+          rowPart(Rect{{static_cast<double>(originX + extents->x),
+                        static_cast<double>(originY + extents->y)},
+                       {static_cast<double>(extents->width), static_cast<double>(extents->height)}},
+                  x);
+      g_free(extents);
+    }
+  }
+  return item;
+}
+
+} // namespace quillon

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "platform/Geometry.h"
+#include "platform/Log.h"
+
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <string>
+
+typedef struct _XDisplay Display;
+
+namespace quillon {
+
+// A file or folder a file-manager window shows, with where it is drawn.
+struct FileManagerItem {
+  std::filesystem::path path;
+  // X screen coordinates: origin at the top left, y downwards.
+  Rect frame;
+};
+
+// The item a file manager shows under a point of the screen. File managers
+// do not say which file an icon is; they do say, through the accessibility
+// bus (AT-SPI), what is drawn where and under which name, and through
+// org.freedesktop.FileManager1 which folder each of their windows shows.
+// The name under the point within the folder of the window under it is the
+// item. Main thread only: AT-SPI's client library is not thread-safe.
+class AtspiFileManagerItems {
+public:
+  static constexpr std::string_view FileManagerBusName = "org.freedesktop.FileManager1";
+  static constexpr std::string_view FileManagerObjectPath = "/org/freedesktop/FileManager1";
+  static constexpr std::string_view LocationsProperty = "OpenWindowsWithLocations";
+  // From the hit to its cell, as many steps up at most.
+  static constexpr int MaximumSteps = 6;
+  // A hit test that cannot answer in this time finds nothing.
+  static constexpr int CallTimeoutMilliseconds = 100;
+  // Starting the accessibility bus, once, may take longer.
+  static constexpr int BusStartMilliseconds = 2000;
+
+  AtspiFileManagerItems(Display* display, Log& log);
+  AtspiFileManagerItems(const AtspiFileManagerItems&) = delete;
+  AtspiFileManagerItems& operator=(const AtspiFileManagerItems&) = delete;
+
+  std::optional<FileManagerItem> itemAt(int x, int y);
+  // The folder a file-manager window shows, by its X window.
+  std::optional<std::filesystem::path> windowFolder(unsigned long window) const;
+  // Whether the window is one a file manager serves (it has a folder).
+  bool isFileManagerWindow(unsigned long window) const { return windowFolder(window).has_value(); }
+
+private:
+  // X windows by their numbers.
+  std::optional<unsigned long> clientWindowAt(int x, int y) const;
+  std::optional<std::string> textProperty(unsigned long window, const char* name) const;
+  std::optional<unsigned long> cardinalProperty(unsigned long window, const char* name) const;
+  void reportUnsupported(const std::string& application);
+  std::optional<std::string> accessibilityBusAddress() const;
+  bool connect();
+
+  Display* display_;
+  Log& log_;
+  enum class Connection { untried, connected, unavailable };
+  Connection state_ = Connection::untried;
+  // Applications whose windows expose no items: said once each.
+  std::set<std::string> reported_;
+};
+
+} // namespace quillon
