@@ -109,11 +109,15 @@ protected:
     }
     display_ = XOpenDisplay(session_->display().c_str());
     ASSERT_NE(display_, nullptr);
+    // A menu may close while it is read; Xlib's default would end the whole
+    // run and leave the clients behind.
+    previousHandler_ = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
   }
   void TearDown() override {
     clients_.clear();
     if (display_ != nullptr) {
       XCloseDisplay(display_);
+      XSetErrorHandler(previousHandler_);
     }
     X11DesktopTest::TearDown();
   }
@@ -176,7 +180,7 @@ protected:
       XWindowAttributes attributes{};
       if (XGetWindowAttributes(display_, children[index], &attributes) == 0 ||
           attributes.map_state != IsViewable || attributes.override_redirect == False ||
-          attributes.width < 8 || attributes.height < 8) {
+          attributes.width < 8 || attributes.height < 8 || !isOnScreen(attributes)) {
         continue;
       }
       found = ShownMenu{children[index], attributes.x, attributes.y, attributes.width,
@@ -184,6 +188,14 @@ protected:
     }
     XFree(children);
     return found;
+  }
+
+  // GTK maps a menu off the screen before it moves it under the pointer;
+  // only its final place is what the user sees.
+  static bool isOnScreen(const XWindowAttributes& attributes) {
+    return attributes.x >= 0 && attributes.y >= 0 &&
+           attributes.x + attributes.width <= WidthOfScreen(attributes.screen) &&
+           attributes.y + attributes.height <= HeightOfScreen(attributes.screen);
   }
 
   void movePointer(int x, int y) {
@@ -215,6 +227,7 @@ protected:
   }
 
   Display* display_ = nullptr;
+  XErrorHandler previousHandler_ = nullptr;
   TemporaryDirectory folder_{"quillon-clipboard-test"};
   std::vector<std::unique_ptr<ClientProcess>> clients_;
   Window entryWindow_ = 0;
