@@ -326,5 +326,19 @@ TEST_F(X11ClipboardTest, WithNoDictationCommandDictationSaysWhyAndLeavesTheKeys)
   EXPECT_TRUE(X11Session::waitUntil([this] { return windowGotH(); })) << window_->keycodeLog();
 }
 
+TEST_F(X11ClipboardTest, WithADictationCommandTheKeysRunItAndNeverReachTheWindow) {
+  const auto ran = folder_.path() / "dictation-ran";
+  startProduct({{"dictationCommand", "/bin/sh -c \"echo ran >> '" + ran.string() + "'\""}});
+  typist_->press(keycode::H, flag::Option | flag::Shift);
+  EXPECT_TRUE(X11Session::waitUntil([&] { return readFile(ran) == "ran\n"; }, 10s))
+      << session_->productLog();
+  typist_->press(keycode::H, flag::Option | flag::Shift);
+  EXPECT_TRUE(X11Session::waitUntil([&] { return readFile(ran) == "ran\nran\n"; }, 10s));
+  EXPECT_FALSE(windowGotH()) << window_->keycodeLog();
+  const std::string log = session_->productLog();
+  EXPECT_EQ(log.find("dictation stays off"), std::string::npos) << log;
+  EXPECT_EQ(log.find(ran.string()), std::string::npos) << "the log names only the program";
+}
+
 } // namespace
 } // namespace quillon

@@ -63,8 +63,8 @@ protected:
   }
 
   // Started, and holding the typist's keyboard.
-  void startProduct() {
-    session_->startProduct();
+  void startProduct(const std::vector<std::pair<std::string, PropertyValue>>& settings = {}) {
+    session_->startProduct(settings);
     ASSERT_TRUE(X11Session::waitUntil([this] { return typist_->keyboardGrabbed(); }))
         << session_->productLog();
     ASSERT_TRUE(X11Session::waitUntil([] {

@@ -41,7 +41,7 @@ protected:
     typist_.reset();
   }
 
-  void startProduct(const std::vector<std::pair<std::string, bool>>& settings = {}) {
+  void startProduct(const std::vector<std::pair<std::string, PropertyValue>>& settings = {}) {
     session_->startProduct(settings);
     ASSERT_TRUE(X11Session::waitUntil([this] { return typist_->keyboardGrabbed(); }))
         << session_->productLog();

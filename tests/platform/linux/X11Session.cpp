@@ -250,14 +250,14 @@ std::optional<std::string> X11Session::clipboardText() const {
   return text;
 }
 
-void X11Session::startProduct(const std::vector<std::pair<std::string, bool>>& switches,
+void X11Session::startProduct(const std::vector<std::pair<std::string, PropertyValue>>& settings,
                               const std::vector<std::string>& environment) {
-  const auto settings = folder_ / "config";
-  std::filesystem::remove_all(settings);
-  std::filesystem::create_directories(settings);
+  const auto configuration = folder_ / "config";
+  std::filesystem::remove_all(configuration);
+  std::filesystem::create_directories(configuration);
   SimLog log;
-  PlistDefaults stored(settings / "quillon", log);
-  for (const auto& [key, value] : switches) {
+  PlistDefaults stored(configuration / "quillon", log);
+  for (const auto& [key, value] : settings) {
     stored.set("com.quillon.Quillon", key, value);
   }
   auto variables = productEnvironment();

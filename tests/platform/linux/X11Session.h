@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/PropertyValue.h"
 #include "platform/linux/X11TextWindow.h"
 #include "platform/linux/X11Typist.h"
 
@@ -36,8 +37,8 @@ public:
   std::optional<std::string> clipboardText() const;
 
   // Starts `quillon` with no arguments on this display, its settings in a
-  // fresh folder holding only these switches, and the test hooks on.
-  void startProduct(const std::vector<std::pair<std::string, bool>>& settings = {},
+  // fresh folder holding only these, and the test hooks on.
+  void startProduct(const std::vector<std::pair<std::string, PropertyValue>>& settings = {},
                     const std::vector<std::string>& environment = {});
   // Starts the product again with the settings its last run left.
   void restartProduct();

@@ -420,7 +420,7 @@ protected:
     client_.reset();
   }
 
-  void startProductWith(const std::vector<std::pair<std::string, bool>>& settings) {
+  void startProductWith(const std::vector<std::pair<std::string, PropertyValue>>& settings) {
     session_->startProduct(settings);
     awaitWindowServices();
   }
