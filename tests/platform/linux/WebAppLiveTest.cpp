@@ -2,6 +2,7 @@
 // window, and the web app as a process of its own. Slow machines only make
 // these tests wait longer; nothing here measures time.
 
+#include "FakeTrayWatcher.h"
 #include "LiveSession.h"
 #include "platform/PropertyValue.h"
 #include "platform/linux/LinuxWebAppPackaging.h"
@@ -17,14 +18,17 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdint>
 #include <fcntl.h>
 #include <fstream>
+#include <iostream>
 #include <mutex>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 // Last: Xlib's macros (None, Status, Bool) would break the headers above.
+#include <X11/XKBlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -63,6 +67,51 @@ localStorage.setItem('who', location.hash.slice(1));
 document.title = 'cookie:' + seen;
 </script></body></html>)";
 
+// A page whose image claims 65,535 × 65,535 pixels: 16 GB once decoded.
+constexpr std::string_view bombPage = R"(<html><head><title>loading</title></head><body>
+<img id="bomb" src="/bomb.png">
+<script>
+var image = document.getElementById('bomb');
+image.onload = function() { document.title = 'image:' + image.naturalWidth; };
+image.onerror = function() { document.title = 'image:refused'; };
+</script></body></html>)";
+
+std::uint32_t crc32Of(std::string_view bytes) {
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (const char byte : bytes) {
+    crc ^= static_cast<unsigned char>(byte);
+    for (int bit = 0; bit < 8; ++bit) {
+      crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+  }
+  return ~crc;
+}
+
+std::string bigEndian(std::uint32_t value) {
+  return {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
+          static_cast<char>(value >> 8), static_cast<char>(value)};
+}
+
+std::string pngChunk(std::string_view type, std::string_view data) {
+  const std::string typed = std::string(type) + std::string(data);
+  return bigEndian(static_cast<std::uint32_t>(data.size())) + typed + bigEndian(crc32Of(typed));
+}
+
+// A well-formed start of that image: its header, then the first 64 KB of
+// its rows (zeros, stored uncompressed), and no end.
+std::string decompressionBomb() {
+  constexpr std::uint32_t side = 65535;
+  const std::string header = bigEndian(side) + bigEndian(side) + std::string("\x08\x06\0\0\0", 5);
+  constexpr std::uint16_t storedLength = 65535;
+  std::string rows = "\x78\x01\x00";
+  rows += static_cast<char>(storedLength & 0xFF);
+  rows += static_cast<char>(storedLength >> 8);
+  rows += static_cast<char>(~storedLength & 0xFF);
+  rows += static_cast<char>((~storedLength >> 8) & 0xFF);
+  rows += std::string(storedLength, '\0');
+  return "\x89PNG\r\n\x1a\n" + pngChunk("IHDR", header) + pngChunk("IDAT", rows);
+}
+
 // WebKit's own sandbox and GPU paths are not available in every container
 // the suite runs in; only the tests turn them off.
 void allowEngineUnderXvfb() {
@@ -96,6 +145,23 @@ private:
     }
     if (path.starts_with("/cookie")) {
       return {200, std::string(cookiePage), LoopbackHttpServer::Reply::Kind::Normal};
+    }
+    if (path == "/huge") {
+      constexpr std::size_t tenMegabytes = 10 * 1024 * 1024;
+      std::string page = "<html><head><title>huge</title></head><body>";
+      while (page.size() < tenMegabytes) {
+        page += "<p>Lorem ipsum dolor sit amet, consectetur adipiscing elit.</p>\n";
+      }
+      return {200, page + "</body></html>", LoopbackHttpServer::Reply::Kind::Normal};
+    }
+    if (path == "/loop") {
+      return {302, "", LoopbackHttpServer::Reply::Kind::RedirectLoop};
+    }
+    if (path == "/bomb") {
+      return {200, std::string(bombPage), LoopbackHttpServer::Reply::Kind::Normal};
+    }
+    if (path == "/bomb.png") {
+      return {200, decompressionBomb(), LoopbackHttpServer::Reply::Kind::Normal};
     }
     return {404, "", LoopbackHttpServer::Reply::Kind::Normal};
   }
@@ -270,33 +336,26 @@ TEST_F(WebEngineLiveTest, GtkFindsThePublishedIconInTheHicolorTheme) {
   g_object_unref(theme);
 }
 
-// A web app built by hand as the creator lays it out, run as its own
-// process on the private display.
-class WebAppProcess {
+// A program of the product's run on the private display with a home of its
+// own, ended with the test.
+class ProductProcess {
 public:
-  WebAppProcess(const fs::path& home, std::string identifier, const std::string& url)
-      : home_(home), identifier_(std::move(identifier)) {
-    const fs::path contents = home_ / "Applications" / (identifier_ + ".app") / "Contents";
-    fs::create_directories(contents / "MacOS");
-    executable_ = contents / "MacOS" / "App";
-    fs::copy_file(QUILLON_EXECUTABLE, executable_, fs::copy_options::overwrite_existing);
-    const PropertyDictionary info{{"CFBundleName", PropertyValue(identifier_)},
-                                  {"CFBundleIdentifier", PropertyValue(identifier_)},
-                                  {"CFBundleExecutable", PropertyValue("App")},
-                                  {"QuillonWebAppURL", PropertyValue(url)}};
-    std::ofstream(contents / "Info.plist") << serializePropertyList(info).value();
-  }
-  WebAppProcess(const WebAppProcess&) = delete;
-  WebAppProcess& operator=(const WebAppProcess&) = delete;
-  ~WebAppProcess() { stop(SIGKILL); }
+  ProductProcess(fs::path home, fs::path executable, std::string logName)
+      : home_(std::move(home)), executable_(std::move(executable)), logName_(std::move(logName)) {}
+  ProductProcess(const ProductProcess&) = delete;
+  ProductProcess& operator=(const ProductProcess&) = delete;
+  ~ProductProcess() { stop(SIGKILL); }
 
   void start() {
     const std::vector<std::pair<std::string, std::string>> variables{
         {"HOME", home_.string()},
         {"XDG_DATA_HOME", (home_ / "share").string()},
         {"XDG_CONFIG_HOME", (home_ / "config").string()},
-        {"XDG_STATE_HOME", (home_ / "state").string()}};
-    const fs::path log = home_ / (identifier_ + ".log");
+        {"XDG_STATE_HOME", (home_ / "state").string()},
+        {"XDG_RUNTIME_DIR", (home_ / "runtime").string()}};
+    fs::create_directories(home_ / "runtime");
+    fs::permissions(home_ / "runtime", fs::perms::owner_all);
+    const fs::path log = home_ / (logName_ + ".log");
     process_ = ::fork();
     if (process_ == 0) {
       ::prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -324,14 +383,68 @@ public:
     process_ = -1;
   }
   bool running() const { return process_ > 0 && ::waitpid(process_, nullptr, WNOHANG) == 0; }
-  const std::string& identifier() const { return identifier_; }
-  int pid() const { return process_; }
+  // Resident memory in kB, as the kernel counts it.
+  long residentKilobytes() const {
+    std::ifstream status("/proc/" + std::to_string(process_) + "/status");
+    std::string line;
+    while (std::getline(status, line)) {
+      if (line.starts_with("VmRSS:")) {
+        return std::stol(line.substr(6));
+      }
+    }
+    return 0;
+  }
+  // Whether a library whose path holds this name is mapped.
+  bool maps(std::string_view library) const {
+    std::ifstream maps("/proc/" + std::to_string(process_) + "/maps");
+    std::string line;
+    while (std::getline(maps, line)) {
+      if (line.find(library) != std::string::npos) {
+        return true;
+      }
+    }
+    return false;
+  }
+  std::string log() const {
+    std::ifstream file(home_ / (logName_ + ".log"));
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  }
 
 private:
   fs::path home_;
-  std::string identifier_;
   fs::path executable_;
+  std::string logName_;
   pid_t process_ = -1;
+};
+
+// A web app built by hand as the creator lays it out, run as its own
+// process on the private display.
+class WebAppProcess {
+public:
+  WebAppProcess(const fs::path& home, std::string identifier, const std::string& url)
+      : identifier_(std::move(identifier)),
+        process_(home,
+                 home / "Applications" / (identifier_ + ".app") / "Contents" / "MacOS" / "App",
+                 identifier_) {
+    const fs::path contents = home / "Applications" / (identifier_ + ".app") / "Contents";
+    fs::create_directories(contents / "MacOS");
+    fs::copy_file(QUILLON_EXECUTABLE, contents / "MacOS" / "App",
+                  fs::copy_options::overwrite_existing);
+    const PropertyDictionary info{{"CFBundleName", PropertyValue(identifier_)},
+                                  {"CFBundleIdentifier", PropertyValue(identifier_)},
+                                  {"CFBundleExecutable", PropertyValue("App")},
+                                  {"QuillonWebAppURL", PropertyValue(url)}};
+    std::ofstream(contents / "Info.plist") << serializePropertyList(info).value();
+  }
+
+  void start() { process_.start(); }
+  void stop(int signal = SIGTERM) { process_.stop(signal); }
+  bool running() const { return process_.running(); }
+  const std::string& identifier() const { return identifier_; }
+
+private:
+  std::string identifier_;
+  ProductProcess process_;
 };
 
 // The display as any other client sees it.
@@ -374,6 +487,46 @@ public:
         },
         pageLimit);
     return title;
+  }
+  // A top-level window shown with this title.
+  std::optional<Window> windowTitled(const std::string& title) {
+    Window root = 0;
+    Window up = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display_, DefaultRootWindow(display_), &root, &up, &children, &count) == 0) {
+      return std::nullopt;
+    }
+    std::optional<Window> found;
+    for (unsigned int index = 0; index < count && !found; ++index) {
+      XWindowAttributes attributes{};
+      if (XGetWindowAttributes(display_, children[index], &attributes) != 0 &&
+          attributes.map_state == IsViewable && titleOf(children[index]) == title) {
+        found = children[index];
+      }
+    }
+    XFree(children);
+    return found;
+  }
+  // Text typed into the focused window, as a US keyboard types it.
+  void type(const std::string& text) {
+    const KeyCode shift = XKeysymToKeycode(display_, XK_Shift_L);
+    for (const char character : text) {
+      const KeySym wanted = character == '\n'   ? XK_Return
+                            : character == '\t' ? XK_Tab
+                                                : static_cast<KeySym>(character);
+      const ::KeyCode code = XKeysymToKeycode(display_, wanted);
+      const bool shifted = XkbKeycodeToKeysym(display_, code, 0, 0) != wanted;
+      if (shifted) {
+        XTestFakeKeyEvent(display_, shift, True, CurrentTime);
+      }
+      XTestFakeKeyEvent(display_, code, True, CurrentTime);
+      XTestFakeKeyEvent(display_, code, False, CurrentTime);
+      if (shifted) {
+        XTestFakeKeyEvent(display_, shift, False, CurrentTime);
+      }
+    }
+    XFlush(display_);
   }
   void pressWithControl(Window window, KeySym key) {
     XSetInputFocus(display_, window, RevertToParent, CurrentTime);
@@ -468,6 +621,124 @@ TEST_F(WebAppProcessLiveTest, KillingOneWebAppLeavesAnotherRunning) {
   EXPECT_TRUE(survivor.running());
   EXPECT_TRUE(observer.awaitTitle(survivor.identifier(), "cookie:"));
   EXPECT_FALSE(observer.windowOf(doomed.identifier()));
+}
+
+// The menu-bar process never opens a page: whatever a site does happens in
+// its web app's processes, and ends with them.
+TEST_F(WebAppProcessLiveTest, AHostileSiteNeverReachesTheMenuBarProcess) {
+  ProductProcess menuBar(folder.path(), QUILLON_EXECUTABLE, "menu-bar");
+  menuBar.start();
+  ASSERT_TRUE(LiveSession::runUntil(
+      [&] { return menuBar.log().find("Quillon: event tap started") != std::string::npos; },
+      pageLimit))
+      << menuBar.log();
+  LiveSession::settle(std::chrono::seconds(1));
+  const long before = menuBar.residentKilobytes();
+  Observer observer;
+
+  WebAppProcess huge(folder.path(), "com.quillon.webapp.huge", site.url("/huge"));
+  huge.start();
+  EXPECT_TRUE(observer.awaitTitle(huge.identifier(), "huge"));
+  huge.stop(SIGKILL);
+
+  WebAppProcess loop(folder.path(), "com.quillon.webapp.loop", site.url("/loop"));
+  loop.start();
+  EXPECT_TRUE(LiveSession::runUntil([&] { return site.wasAskedFor("/loop"); }, pageLimit));
+  EXPECT_TRUE(LiveSession::runUntil(
+      [&] { return observer.windowOf(loop.identifier()).has_value(); }, pageLimit));
+  LiveSession::settle(std::chrono::seconds(1));
+  EXPECT_TRUE(loop.running()) << "a redirect loop ends the web app";
+  loop.stop(SIGKILL);
+
+  WebAppProcess bomb(folder.path(), "com.quillon.webapp.bomb", site.url("/bomb"));
+  bomb.start();
+  const auto answer = observer.awaitTitle(bomb.identifier(), "image:");
+  EXPECT_TRUE(answer);
+  EXPECT_TRUE(bomb.running()) << "an image too large to decode ends the web app";
+  bomb.stop(SIGKILL);
+
+  EXPECT_TRUE(menuBar.running()) << menuBar.log();
+  const long after = menuBar.residentKilobytes();
+  std::cout << "menu-bar process: " << before << " kB before the hostile sites, " << after
+            << " kB after\n";
+  EXPECT_LT(after - before, 1024) << "kB grown";
+}
+
+// Every process started from this executable's copies under the folder.
+void killProcessesUnder(const fs::path& folder) {
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator("/proc", error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) {
+      continue;
+    }
+    std::ifstream commandLine(entry.path() / "cmdline");
+    std::string program;
+    std::getline(commandLine, program, '\0');
+    if (program.starts_with(folder.string())) {
+      ::kill(std::stoi(name), SIGKILL);
+    }
+  }
+}
+
+// The creator as a user meets it: the tray menu's item, the dialog, the
+// launcher and the web app started; the engine stays out of the menu bar.
+TEST_F(WebAppProcessLiveTest,
+       ATrayPickCreatesALauncherAndStartsTheWebAppWithoutTheEngineInTheMenuBar) {
+  std::string whyNot;
+  FakeTrayWatcher tray(LiveSession::shared(whyNot)->busAddress());
+  ASSERT_TRUE(tray.ownsName());
+  ProductProcess menuBar(folder.path(), QUILLON_EXECUTABLE, "menu-bar");
+  menuBar.start();
+  ASSERT_TRUE(LiveSession::runUntil([&] { return !tray.registrations().empty(); }, pageLimit))
+      << menuBar.log();
+  const auto item = tray.registrations().front();
+  const auto menu = tray.menuLayout(item);
+  ASSERT_TRUE(menu);
+  const auto* create = menu->find("Create web app from URL (Safari)…");
+  ASSERT_NE(create, nullptr);
+  ASSERT_TRUE(create->enabled) << create->label;
+  LiveSession::settle(std::chrono::seconds(1));
+  const long before = menuBar.residentKilobytes();
+
+  ASSERT_TRUE(tray.click(item, create->id));
+  Observer observer;
+  std::optional<Window> dialog;
+  ASSERT_TRUE(LiveSession::runUntil(
+      [&] { return (dialog = observer.windowTitled("Quillon")).has_value(); }, pageLimit))
+      << menuBar.log();
+  LiveSession::settle(std::chrono::milliseconds(500));
+  // The address field has the focus, its "https://" selected to be typed
+  // over; the name is left for the creator to take from the address.
+  observer.pressWithControl(*dialog, XK_a);
+  observer.type(site.url("/cookie#made") + "\n");
+
+  const fs::path launchers = folder.path() / "share" / "applications";
+  std::string identifier;
+  ASSERT_TRUE(LiveSession::runUntil(
+      [&] {
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(launchers, error)) {
+          if (entry.path().extension() == ".desktop") {
+            identifier = entry.path().stem().string();
+          }
+        }
+        return !identifier.empty();
+      },
+      pageLimit))
+      << menuBar.log();
+  EXPECT_TRUE(fs::exists(folder.path() / "Applications" / "127.0.0.1.app"));
+  const auto title = observer.awaitTitle(identifier, "cookie:");
+  EXPECT_TRUE(title) << "the new web app did not start: " << menuBar.log();
+  LiveSession::settle(std::chrono::seconds(1));
+  const long after = menuBar.residentKilobytes();
+  killProcessesUnder(folder.path() / "Applications");
+
+  EXPECT_TRUE(menuBar.running());
+  std::cout << "menu-bar process: " << before << " kB before creating a web app, " << after
+            << " kB after\n";
+  EXPECT_FALSE(menuBar.maps("webkit2gtk")) << "the menu-bar process loaded the web engine";
+  EXPECT_EQ(menuBar.log().find("Quillon webapp: failed"), std::string::npos) << menuBar.log();
 }
 
 } // namespace
