@@ -1,6 +1,7 @@
 #include "platform/linux/LinuxEventTaps.h"
 
 #include "platform/linux/X11Devices.h"
+#include "platform/linux/X11PointerState.h"
 #include "platform/xkb/KeyCodeTable.h"
 
 #include <xkbcommon/xkbcommon.h>
@@ -382,39 +383,18 @@ Duration LinuxEventTaps::doubleClickInterval() const {
 }
 
 Point LinuxEventTaps::pointerLocation() const {
-  Window rootReturn = None;
-  Window child = None;
-  int rootX = 0;
-  int rootY = 0;
-  int windowX = 0;
-  int windowY = 0;
-  unsigned int mask = 0;
-  if (!XQueryPointer(connection_.display(), connection_.root(), &rootReturn, &child, &rootX, &rootY,
-                     &windowX, &windowY, &mask)) {
+  const auto pointer = X11PointerState::query(connection_.display(), connection_.root());
+  if (!pointer) {
     return {};
   }
   // The product counts from the bottom-left, y upwards.
-  return Point{static_cast<double>(rootX), static_cast<double>(connection_.screenHeight() - rootY)};
+  return Point{static_cast<double>(pointer->rootX),
+               static_cast<double>(connection_.screenHeight() - pointer->rootY)};
 }
 
 EventFlags LinuxEventTaps::modifierFlags() const {
-  Window rootReturn = None;
-  Window child = None;
-  int rootX = 0;
-  int rootY = 0;
-  int windowX = 0;
-  int windowY = 0;
-  unsigned int mask = 0;
-  if (!XQueryPointer(connection_.display(), connection_.root(), &rootReturn, &child, &rootX, &rootY,
-                     &windowX, &windowY, &mask)) {
-    return 0;
-  }
-  EventFlags flags = 0;
-  flags |= (mask & ShiftMask) != 0 ? flag::Shift : 0;
-  flags |= (mask & ControlMask) != 0 ? flag::Control : 0;
-  flags |= (mask & Mod1Mask) != 0 ? flag::Option : 0;
-  flags |= (mask & Mod4Mask) != 0 ? flag::Command : 0;
-  return flags;
+  const auto pointer = X11PointerState::query(connection_.display(), connection_.root());
+  return pointer ? pointer->modifiers : 0;
 }
 
 } // namespace quillon

@@ -1,6 +1,7 @@
 #include "platform/linux/X11PointerMonitors.h"
 
 #include "platform/EventFlags.h"
+#include "platform/linux/X11PointerState.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/XInput2.h>
@@ -15,24 +16,6 @@ namespace quillon {
 namespace {
 
 constexpr int leftButton = 1;
-
-EventFlags flagsOf(unsigned int mask) {
-  EventFlags flags = 0;
-  if ((mask & ShiftMask) != 0) {
-    flags |= flag::Shift;
-  }
-  if ((mask & ControlMask) != 0) {
-    flags |= flag::Control;
-  }
-  if ((mask & Mod1Mask) != 0) {
-    flags |= flag::Option;
-  }
-  // Super is ⌘ on this desktop.
-  if ((mask & Mod4Mask) != 0) {
-    flags |= flag::Command;
-  }
-  return flags;
-}
 
 } // namespace
 
@@ -153,19 +136,13 @@ void X11PointerMonitors::deliver(EventType type, unsigned long time) {
   if (display_ == nullptr) {
     return;
   }
-  Window rootReturn = None;
-  Window child = None;
-  int rootX = 0;
-  int rootY = 0;
-  int windowX = 0;
-  int windowY = 0;
-  unsigned int mask = 0;
-  const Window root = DefaultRootWindow(display_);
-  if (!XQueryPointer(display_, root, &rootReturn, &child, &rootX, &rootY, &windowX, &windowY,
-                     &mask)) {
+  const auto pointer = X11PointerState::query(display_, DefaultRootWindow(display_));
+  if (!pointer) {
     return;
   }
-  Event event(type, flagsOf(mask));
+  const int rootX = pointer->rootX;
+  const int rootY = pointer->rootY;
+  Event event(type, pointer->modifiers);
   const double height = DisplayHeight(display_, DefaultScreen(display_));
   // The product counts from the bottom-left, y upwards.
   event.setLocation({static_cast<double>(rootX), height - rootY});

@@ -4,6 +4,7 @@
 // accessibility bus.
 
 #include "LiveSession.h"
+#include "X11DesktopFixture.h"
 #include "X11Session.h"
 #include "platform/KeyCodes.h"
 #include "platform/linux/AtspiFileManagerItems.h"
@@ -396,17 +397,12 @@ TEST(GtkFloatingPanelTest, PlacedFromTheBottomLeftItsCellsReportTheirPaths) {
 
 // The product itself on a desktop with a window manager: ⌘-hover over a
 // folder's cell shows the peek panel, which takes no focus.
-class X11FolderPeekProductTest : public testing::Test {
+class X11FolderPeekProductTest : public X11SuiteTest {
 protected:
-  static void SetUpTestSuite() { session_ = X11Session::start(whyNot_).release(); }
-  static void TearDownTestSuite() {
-    delete session_;
-    session_ = nullptr;
-  }
-
   void SetUp() override {
-    if (session_ == nullptr) {
-      GTEST_SKIP() << "no X test desktop: " << whyNot_;
+    X11SuiteTest::SetUp();
+    if (IsSkipped()) {
+      return;
     }
     std::filesystem::create_directories(root_.path() / "shown" / "Alpha");
     std::ofstream(root_.path() / "shown" / "Alpha" / "inside.txt") << "x";
@@ -488,8 +484,6 @@ protected:
     XFlush(display_);
   }
 
-  static X11Session* session_;
-  static std::string whyNot_;
   TemporaryDirectory root_{"quillon-peek-product"};
   Display* display_ = nullptr;
   std::optional<Child> bus_;
@@ -497,9 +491,6 @@ protected:
   std::string busVariable_;
   XErrorHandler previousHandler_ = nullptr;
 };
-
-X11Session* X11FolderPeekProductTest::session_ = nullptr;
-std::string X11FolderPeekProductTest::whyNot_;
 
 TEST_F(X11FolderPeekProductTest, SuperHoverOverAFolderShowsThePanelWithoutTakingTheFocus) {
   const auto clientLog = root_.path() / "client.log";
