@@ -27,8 +27,9 @@ packages=(
   # launchers are checked by desktop-file-utils, above).
   libwebkit2gtk-4.1-dev
   # Clipboard history tests: the GTK entry, terminal and clipboard-owner
-  # clients the tests run beside the product.
-  python3 python3-gi gir1.2-gtk-3.0
+  # clients the tests run beside the product, and the screen reader's view
+  # of its pop-up menu.
+  python3 python3-gi gir1.2-gtk-3.0 gir1.2-atspi-2.0
   # Desktop folder icons (GIO metadata, the gio tool the tests read it with)
   # and folder peek (file managers' items through the accessibility bus).
   gvfs gvfs-daemons libglib2.0-bin libatspi2.0-dev at-spi2-core

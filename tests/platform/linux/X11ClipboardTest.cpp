@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -47,14 +48,21 @@ std::string readFile(const std::filesystem::path& path) {
 // One run of the tests' GTK client, ended when this goes.
 class ClientProcess {
 public:
-  ClientProcess(const std::string& display, const std::vector<std::string>& arguments) {
+  ClientProcess(const std::string& display, const std::vector<std::string>& arguments,
+                const std::vector<std::string>& environment = {}) {
     std::vector<std::string> words{python, std::string(QUILLON_SOURCE_DIR) +
                                                "/tests/platform/linux/clipboard_client.py"};
     words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<std::string> variables{"DISPLAY=" + display, "NO_AT_BRIDGE=1", "GDK_BACKEND=x11"};
+    std::vector<std::string> variables(environment);
+    variables.insert(variables.end(), {"DISPLAY=" + display, "NO_AT_BRIDGE=1", "GDK_BACKEND=x11"});
+    const auto given = [&](const std::string& entry) {
+      const std::string name = entry.substr(0, entry.find('=') + 1);
+      return std::any_of(variables.begin(), variables.end(),
+                         [&](const std::string& variable) { return variable.starts_with(name); });
+    };
     for (char** variable = environ; *variable != nullptr; ++variable) {
       const std::string entry(*variable);
-      if (!entry.starts_with("DISPLAY=") && !entry.starts_with("WAYLAND_DISPLAY=")) {
+      if (!given(entry) && !entry.starts_with("WAYLAND_DISPLAY=")) {
         variables.push_back(entry);
       }
     }
@@ -88,6 +96,51 @@ public:
 
 private:
   pid_t pid_ = -1;
+};
+
+// A session bus of the test's own, so that the product's accessibility
+// bridge and the screen reader meet on an accessibility bus nothing else
+// uses; ended with the test.
+class PrivateSessionBus {
+public:
+  explicit PrivateSessionBus(const std::filesystem::path& addressFile) {
+    std::vector<std::string> words{"/usr/bin/dbus-daemon", "--session", "--nofork", "--nopidfile",
+                                   "--print-address=1"};
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+      argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, addressFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
+      pid_ = -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    if (pid_ > 0 && X11Session::waitUntil(
+                        [&] { return readFile(addressFile).find('\n') != std::string::npos; })) {
+      const std::string printed = readFile(addressFile);
+      address_ = printed.substr(0, printed.find('\n'));
+    }
+  }
+  PrivateSessionBus(const PrivateSessionBus&) = delete;
+  PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
+  ~PrivateSessionBus() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+
+  std::optional<std::string> variable() const {
+    return address_ ? std::optional("DBUS_SESSION_BUS_ADDRESS=" + *address_) : std::nullopt;
+  }
+
+private:
+  pid_t pid_ = -1;
+  std::optional<std::string> address_;
 };
 
 // The product's menu windows as the X server has them: mapped,
@@ -270,6 +323,32 @@ TEST_F(X11ClipboardTest, ThePopUpOpensAtThePointerAndAPickPastesIntoTheGtkEntry)
   EXPECT_FALSE(shownMenu());
   EXPECT_EQ(storedHistory(), (std::vector<std::string>{"second entry", "first entry"}))
       << "picking does not reorder";
+}
+
+TEST_F(X11ClipboardTest, ThePopUpIsAMenuAScreenReaderReads) {
+  const PrivateSessionBus bus(folder_.path() / "bus-address");
+  const auto busVariable = bus.variable();
+  ASSERT_TRUE(busVariable);
+  startProduct({}, {*busVariable, "NO_AT_BRIDGE=0"});
+  ASSERT_TRUE(copyAndWaitForHistory("first entry", {"first entry"})) << session_->productLog();
+  ASSERT_TRUE(copyAndWaitForHistory("second entry", {"second entry", "first entry"}));
+  movePointer(500, 400);
+  ASSERT_TRUE(openPopUp()) << session_->productLog();
+
+  const auto names = folder_.path() / "menu-items";
+  ClientProcess reader(session_->display(),
+                       {"menu", names.string(), std::to_string(session_->productIdentifier())},
+                       {*busVariable});
+  ASSERT_TRUE(X11Session::waitUntil([&] { return !readFile(names).empty(); }, 20s))
+      << session_->productLog();
+  const std::string read = readFile(names);
+  const auto second = read.find("second entry");
+  const auto first = read.find("first entry");
+  EXPECT_NE(second, std::string::npos) << read;
+  EXPECT_NE(first, std::string::npos) << read;
+  EXPECT_LT(second, first) << "the newest entry comes first:\n" << read;
+  typist_->press(keycode::Escape, 0);
+  EXPECT_TRUE(X11Session::waitUntil([&] { return !shownMenu(); }));
 }
 
 TEST_F(X11ClipboardTest, ATerminalWindowIsPastedIntoWithControlShiftV) {

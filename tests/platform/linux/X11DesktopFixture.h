@@ -63,8 +63,9 @@ protected:
   }
 
   // Started, and holding the typist's keyboard.
-  void startProduct(const std::vector<std::pair<std::string, PropertyValue>>& settings = {}) {
-    session_->startProduct(settings);
+  void startProduct(const std::vector<std::pair<std::string, PropertyValue>>& settings = {},
+                    const std::vector<std::string>& environment = {}) {
+    session_->startProduct(settings, environment);
     ASSERT_TRUE(X11Session::waitUntil([this] { return typist_->keyboardGrabbed(); }))
         << session_->productLog();
     ASSERT_TRUE(X11Session::waitUntil([] {

@@ -9,9 +9,14 @@ entry OUT CLASS [--terminal]
 offer TEXT OUT [--secret]
     Owns the clipboard with TEXT, marked as a password manager marks a
     secret when asked. OUT says "owner" once it holds the clipboard.
+menu OUT PID
+    Reads, as a screen reader does, the menu items the process PID shows on
+    the accessibility bus and writes their names to OUT, one a line, once
+    there are any (nothing is written within 10 s when there are none).
 """
 import os
 import sys
+import time
 
 import gi
 
@@ -81,11 +86,46 @@ def offer(text, out, secret):
     Gtk.main()
 
 
+def shown_menu_items(pid):
+    gi.require_version("Atspi", "2.0")
+    from gi.repository import Atspi  # pylint: disable=import-outside-toplevel
+
+    desktop = Atspi.get_desktop(0)
+    names = []
+    for index in range(desktop.get_child_count()):
+        application = desktop.get_child_at_index(index)
+        if application is None or application.get_process_id() != pid:
+            continue
+        pending = [application]
+        while pending:
+            accessible = pending.pop()
+            states = accessible.get_state_set()
+            if accessible.get_role() == Atspi.Role.MENU_ITEM and states.contains(
+                Atspi.StateType.SHOWING
+            ):
+                names.append(accessible.get_name())
+            children = (accessible.get_child_at_index(i) for i in range(accessible.get_child_count()))
+            # In the order they are shown: the stack takes the last first.
+            pending.extend(reversed([child for child in children if child is not None]))
+    return names
+
+
+def menu(out, pid):
+    for _ in range(100):
+        names = shown_menu_items(pid)
+        if names:
+            write(out, "\n".join(names) + "\n")
+            return
+        time.sleep(0.1)
+
+
 def main(arguments):
     if len(arguments) >= 3 and arguments[0] == "entry":
         entry(arguments[1], arguments[2], "--terminal" in arguments[3:])
     elif len(arguments) >= 3 and arguments[0] == "offer":
         offer(arguments[1], arguments[2], "--secret" in arguments[3:])
+    elif len(arguments) == 3 and arguments[0] == "menu":
+        menu(arguments[1], int(arguments[2]))
     else:
         sys.exit(__doc__)
 
