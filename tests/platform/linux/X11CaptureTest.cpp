@@ -250,35 +250,6 @@ protected:
     XSync(display_, False);
   }
 
-  // The clipboard's contents of that type, as a pasting program gets them.
-  std::string clipboard(const char* target) {
-    const Window window =
-        XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 1, 1, 0, 0, 0);
-    const Atom property = XInternAtom(display_, "QUILLON_TEST_PASTE", False);
-    XConvertSelection(display_, XInternAtom(display_, "CLIPBOARD", False),
-                      XInternAtom(display_, target, False), property, window, CurrentTime);
-    XFlush(display_);
-    XEvent event;
-    std::string bytes;
-    const bool answered = X11Session::waitUntil(
-        [&] { return XCheckTypedWindowEvent(display_, window, SelectionNotify, &event) == True; });
-    if (answered && event.xselection.property != None) {
-      Atom type = None;
-      int format = 0;
-      unsigned long count = 0;
-      unsigned long after = 0;
-      unsigned char* data = nullptr;
-      if (XGetWindowProperty(display_, window, property, 0, 1 << 22, True, AnyPropertyType, &type,
-                             &format, &count, &after, &data) == Success &&
-          data != nullptr) {
-        bytes.assign(reinterpret_cast<const char*>(data), count);
-        XFree(data);
-      }
-    }
-    XDestroyWindow(display_, window);
-    return bytes;
-  }
-
   Display* display_ = nullptr;
   Window root_ = 0;
   Window colours_ = 0;
@@ -329,7 +300,7 @@ TEST_F(X11CaptureTest, TheDraggedAreaOfTheFrozenScreenIsSavedAsJpegAndCopiedAsAn
   EXPECT_TRUE(isBlue(pixelAt(saved, 130, 60)));
   g_object_unref(saved);
 
-  const std::string png = clipboard("image/png");
+  const std::string png = session_->clipboardContents("image/png").value_or("");
   ASSERT_TRUE(png.starts_with("\x89PNG")) << png.size() << " bytes on the clipboard";
   GdkPixbufLoader* loader = gdk_pixbuf_loader_new();
   gdk_pixbuf_loader_write(loader, reinterpret_cast<const guchar*>(png.data()), png.size(), nullptr);

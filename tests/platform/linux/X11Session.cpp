@@ -221,14 +221,20 @@ bool X11Session::activateWindow(unsigned long window) const {
 }
 
 std::optional<std::string> X11Session::clipboardText() const {
+  return clipboardContents("UTF8_STRING");
+}
+
+std::optional<std::string> X11Session::clipboardContents(const char* target) const {
+  // Large enough for a screenshot's PNG; the server sends it in one piece.
+  constexpr long mostLongWords = 1 << 22;
   Display* display = XOpenDisplay(display_.c_str());
   const Window window =
       XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
   const Atom property = XInternAtom(display, "QUILLON_TEST_CLIPBOARD", False);
   XConvertSelection(display, XInternAtom(display, "CLIPBOARD", False),
-                    XInternAtom(display, "UTF8_STRING", False), property, window, CurrentTime);
+                    XInternAtom(display, target, False), property, window, CurrentTime);
   XFlush(display);
-  std::optional<std::string> text;
+  std::optional<std::string> contents;
   XEvent event;
   const bool answered = waitUntil(
       [&] { return XCheckTypedWindowEvent(display, window, SelectionNotify, &event) == True; }, 2s);
@@ -238,16 +244,16 @@ std::optional<std::string> X11Session::clipboardText() const {
     unsigned long count = 0;
     unsigned long after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(display, window, property, 0, 1 << 20, True, AnyPropertyType, &type,
-                           &format, &count, &after, &data) == Success &&
+    if (XGetWindowProperty(display, window, property, 0, mostLongWords, True, AnyPropertyType,
+                           &type, &format, &count, &after, &data) == Success &&
         data != nullptr) {
-      text = std::string(reinterpret_cast<const char*>(data), count);
+      contents = std::string(reinterpret_cast<const char*>(data), count);
       XFree(data);
     }
   }
   XDestroyWindow(display, window);
   XCloseDisplay(display);
-  return text;
+  return contents;
 }
 
 void X11Session::startProduct(const std::vector<std::pair<std::string, PropertyValue>>& settings,

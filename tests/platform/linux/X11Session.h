@@ -35,6 +35,9 @@ public:
   // The CLIPBOARD selection's text as any client would paste it; absent when
   // no one owns it or the owner does not answer.
   std::optional<std::string> clipboardText() const;
+  // The clipboard's contents of that type (an atom's name, "image/png"),
+  // as a pasting program gets them.
+  std::optional<std::string> clipboardContents(const char* target) const;
 
   // Starts `quillon` with no arguments on this display, its settings in a
   // fresh folder holding only these, and the test hooks on.
