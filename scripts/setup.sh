@@ -31,8 +31,9 @@ packages=(
   # of its pop-up menu.
   python3 python3-gi gir1.2-gtk-3.0 gir1.2-atspi-2.0
   # Desktop folder icons (GIO metadata, the gio tool the tests read it with)
-  # and folder peek (file managers' items through the accessibility bus).
-  gvfs gvfs-daemons libglib2.0-bin libatspi2.0-dev at-spi2-core
+  # and folder peek (file managers' items through the accessibility bus, and
+  # a real file manager for the tests to peek over).
+  gvfs gvfs-daemons libglib2.0-bin libatspi2.0-dev at-spi2-core nemo
   # The Debian package: its library dependencies, its checks, and the icon's
   # sizes redrawn from its SVG (scripts/render-icons.sh).
   dpkg-dev file lintian librsvg2-bin

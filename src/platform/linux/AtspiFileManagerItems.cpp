@@ -89,6 +89,60 @@ Ref<AtspiAccessible> frameOf(AtspiAccessible* application, const std::string& ti
   return fallback;
 }
 
+Ref<AtspiAccessible> childAt(AtspiAccessible* parent, gint index) {
+  return Ref<AtspiAccessible>(atspi_accessible_get_child_at_index(parent, index, nullptr));
+}
+
+std::optional<AtspiRect> windowExtents(AtspiAccessible* accessible) {
+  Ref<AtspiComponent> component(atspi_accessible_get_component_iface(accessible));
+  if (!component) {
+    return std::nullopt;
+  }
+  AtspiRect* extents =
+      atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_WINDOW, nullptr);
+  if (extents == nullptr) {
+    return std::nullopt;
+  }
+  const AtspiRect copy = *extents;
+  g_free(extents);
+  return copy;
+}
+
+bool holds(const AtspiRect& extents, int x, int y) {
+  return extents.width > 0 && extents.height > 0 && extents.x <= x &&
+         x < extents.x + extents.width && extents.y <= y && y < extents.y + extents.height;
+}
+
+// GTK 3 gives some containers (a notebook's page, for one) no place of
+// their own; their children have one.
+bool isPlaceless(const AtspiRect& extents) {
+  return extents.width <= 0 || extents.height <= 0;
+}
+
+// The child drawn at a point, for containers whose own hit test answers
+// nothing although a child covers the point (GTK 3's notebook).
+Ref<AtspiAccessible> childCovering(AtspiAccessible* parent, int x, int y, int placelessDepth = 0) {
+  constexpr int deepestPlaceless = 2;
+  const gint count = std::min(atspi_accessible_get_child_count(parent, nullptr),
+                              AtspiFileManagerItems::MaximumChildrenScanned);
+  for (gint index = 0; index < count; ++index) {
+    Ref<AtspiAccessible> child = childAt(parent, index);
+    const auto extents = child ? windowExtents(child.get()) : std::nullopt;
+    if (!extents) {
+      continue;
+    }
+    if (holds(*extents, x, y)) {
+      return child;
+    }
+    if (isPlaceless(*extents) && placelessDepth < deepestPlaceless) {
+      if (auto inner = childCovering(child.get(), x, y, placelessDepth + 1)) {
+        return inner;
+      }
+    }
+  }
+  return nullptr;
+}
+
 // The deepest accessible at a point in the frame's window coordinates.
 Ref<AtspiAccessible> deepestAt(Ref<AtspiAccessible> current, int x, int y) {
   constexpr int deepestTree = 64;
@@ -100,11 +154,122 @@ Ref<AtspiAccessible> deepestAt(Ref<AtspiAccessible> current, int x, int y) {
     Ref<AtspiAccessible> child(atspi_component_get_accessible_at_point(
         component.get(), x, y, ATSPI_COORD_TYPE_WINDOW, nullptr));
     if (!child || child.get() == current.get()) {
+      child = childCovering(current.get(), x, y);
+    }
+    if (!child) {
       break;
     }
     current = std::move(child);
   }
   return current;
+}
+
+// Items drawn without a place: a view whose items cannot be found by
+// position (Nemo's icon view).
+bool holdsPlacelessItems(AtspiAccessible* view) {
+  constexpr gint itemsLooked = 4;
+  const gint count = std::min(atspi_accessible_get_child_count(view, nullptr), itemsLooked);
+  for (gint index = 0; index < count; ++index) {
+    Ref<AtspiAccessible> child = childAt(view, index);
+    if (child && isItemRole(atspi_accessible_get_role(child.get(), nullptr)) &&
+        !windowExtents(child.get())) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool isChecked(AtspiAccessible* accessible) {
+  Ref<AtspiStateSet> states(atspi_accessible_get_state_set(accessible));
+  return states && atspi_state_set_contains(states.get(), ATSPI_STATE_CHECKED);
+}
+
+// A path bar: a row of toggle buttons, the current folder's pressed, the
+// file system's root (named by an icon only) last.
+std::optional<std::filesystem::path> pathBarFolder(AtspiAccessible* bar) {
+  const gint count = std::min(atspi_accessible_get_child_count(bar, nullptr),
+                              AtspiFileManagerItems::MaximumChildrenScanned);
+  std::vector<std::string> names;
+  std::optional<std::size_t> current;
+  for (gint index = 0; index < count; ++index) {
+    Ref<AtspiAccessible> button = childAt(bar, index);
+    const AtspiRole role =
+        button ? atspi_accessible_get_role(button.get(), nullptr) : ATSPI_ROLE_INVALID;
+    // Push buttons scroll a long path.
+    if (role == ATSPI_ROLE_PUSH_BUTTON) {
+      continue;
+    }
+    if (role != ATSPI_ROLE_TOGGLE_BUTTON) {
+      return std::nullopt;
+    }
+    if (isChecked(button.get())) {
+      if (current) {
+        return std::nullopt;
+      }
+      current = names.size();
+    }
+    names.push_back(takeText(atspi_accessible_get_name(button.get(), nullptr)));
+  }
+  if (!current || names.size() < 2 || !names.back().empty() || names[*current].empty()) {
+    return std::nullopt;
+  }
+  std::filesystem::path folder("/");
+  for (std::size_t index = names.size() - 1; index-- > *current;) {
+    if (names[index].empty() || names[index].find('/') != std::string::npos) {
+      return std::nullopt;
+    }
+    folder /= names[index];
+  }
+  return folder;
+}
+
+// Views and menus hold no path bar and are the largest parts of the tree.
+bool mayHoldPathBar(AtspiRole role) {
+  return role != ATSPI_ROLE_MENU_BAR && role != ATSPI_ROLE_MENU && role != ATSPI_ROLE_TABLE &&
+         role != ATSPI_ROLE_TREE_TABLE && role != ATSPI_ROLE_LAYERED_PANE &&
+         role != ATSPI_ROLE_PAGE_TAB_LIST && role != ATSPI_ROLE_TREE && role != ATSPI_ROLE_LIST;
+}
+
+// A window's path bar, for file managers that publish no window locations
+// (Nemo). Searched breadth first, within a budget.
+Ref<AtspiAccessible> pathBarIn(AtspiAccessible* frame) {
+  std::vector<Ref<AtspiAccessible>> pending;
+  pending.emplace_back(static_cast<AtspiAccessible*>(g_object_ref(frame)));
+  for (std::size_t next = 0;
+       next < pending.size() && next < AtspiFileManagerItems::MaximumNodesSearched; ++next) {
+    AtspiAccessible* node = pending[next].get();
+    const gint count = std::min(atspi_accessible_get_child_count(node, nullptr),
+                                AtspiFileManagerItems::MaximumChildrenScanned);
+    bool buttons = false;
+    for (gint index = 0; index < count; ++index) {
+      Ref<AtspiAccessible> child = childAt(node, index);
+      if (!child) {
+        continue;
+      }
+      const AtspiRole role = atspi_accessible_get_role(child.get(), nullptr);
+      buttons = buttons || role == ATSPI_ROLE_TOGGLE_BUTTON;
+      if (mayHoldPathBar(role)) {
+        pending.push_back(std::move(child));
+      }
+    }
+    if (buttons && pathBarFolder(node)) {
+      return std::move(pending[next]);
+    }
+  }
+  return nullptr;
+}
+
+// The folder a path bar shows, when the window's title names it (or, by a
+// preference, is its path): a bar that disagrees is some other row of
+// buttons, or the window is between two folders.
+std::optional<std::filesystem::path> titledFolder(AtspiAccessible* bar, const std::string& title) {
+  auto folder = pathBarFolder(bar);
+  std::error_code error;
+  if (!folder || (title != folder->filename().string() && title != folder->string()) ||
+      !std::filesystem::is_directory(*folder, error)) {
+    return std::nullopt;
+  }
+  return folder;
 }
 
 // What an item is called: its name, or where it has none (GTK 3's icon
@@ -117,6 +282,8 @@ std::string itemName(AtspiAccessible* item) {
   Ref<AtspiText> text(atspi_accessible_get_text_iface(item));
   return text ? takeText(atspi_text_get_text(text.get(), 0, -1, nullptr)) : std::string();
 }
+
+constexpr std::string_view NoItems = "shows no items to the accessibility bus";
 
 // The named item cell at or above a hit, with its name.
 std::pair<Ref<AtspiAccessible>, std::string> itemCell(Ref<AtspiAccessible> current) {
@@ -265,8 +432,48 @@ std::optional<unsigned long> AtspiFileManagerItems::clientWindowAt(int x, int y)
   return topLevel;
 }
 
+void AtspiFileManagerItems::AccessibleUnref::operator()(AtspiAccessible* accessible) const {
+  g_object_unref(accessible);
+}
+
+std::optional<std::filesystem::path> AtspiFileManagerItems::windowFolder(unsigned long window) {
+  if (auto published = publishedFolder(window)) {
+    return published;
+  }
+  const std::string title = textProperty(window, "_NET_WM_NAME").value_or("");
+  // Searching a window's tree takes tens of milliseconds; reading a bar
+  // found before, one.
+  if (const auto known = pathBars_.find(window); known != pathBars_.end()) {
+    if (!known->second) {
+      return std::nullopt;
+    }
+    if (auto folder = titledFolder(known->second.get(), title)) {
+      return folder;
+    }
+    pathBars_.erase(known);
+  }
+  const auto process = cardinalProperty(window, "_NET_WM_PID");
+  if (!process || !connect()) {
+    return std::nullopt;
+  }
+  const Ref<AtspiAccessible> application = applicationOf(*process);
+  const Ref<AtspiAccessible> frame = application ? frameOf(application.get(), title) : nullptr;
+  // A window not on the accessibility bus yet may be soon: nothing is
+  // remembered of it.
+  if (!frame) {
+    return std::nullopt;
+  }
+  if (pathBars_.size() >= MaximumWindowsRemembered) {
+    pathBars_.clear();
+  }
+  Ref<AtspiAccessible> bar = pathBarIn(frame.get());
+  auto folder = bar ? titledFolder(bar.get(), title) : std::nullopt;
+  pathBars_[window] = AccessibleRef(bar.release());
+  return folder;
+}
+
 std::optional<std::filesystem::path>
-AtspiFileManagerItems::windowFolder(unsigned long window) const {
+AtspiFileManagerItems::publishedFolder(unsigned long window) const {
   const auto objectPath = textProperty(window, "_GTK_WINDOW_OBJECT_PATH");
   if (!objectPath) {
     return std::nullopt;
@@ -360,10 +567,10 @@ bool AtspiFileManagerItems::connect() {
   return true;
 }
 
-void AtspiFileManagerItems::reportUnsupported(const std::string& application) {
-  if (reported_.insert(application).second) {
-    log_.write("Quillon FolderPeek: " + application +
-               " shows no items to the accessibility bus; nothing is peeked there");
+void AtspiFileManagerItems::reportUnsupported(const std::string& where, std::string_view why) {
+  if (reported_.insert(where).second) {
+    log_.write("Quillon FolderPeek: " + where + " " + std::string(why) +
+               "; nothing is peeked there");
   }
 }
 
@@ -388,7 +595,7 @@ std::optional<FileManagerItem> AtspiFileManagerItems::itemAt(int x, int y) {
       application ? frameOf(application.get(), textProperty(*window, "_NET_WM_NAME").value_or(""))
                   : nullptr;
   if (!frame) {
-    reportUnsupported(applicationName);
+    reportUnsupported(applicationName, NoItems);
     return std::nullopt;
   }
   // Window coordinates: the hit test of a toplevel's accessibles measures
@@ -398,17 +605,28 @@ std::optional<FileManagerItem> AtspiFileManagerItems::itemAt(int x, int y) {
   Window child = None;
   const Window root = DefaultRootWindow(display_);
   XTranslateCoordinates(display_, root, *window, x, y, &windowX, &windowY, &child);
-  const auto [cell, name] = itemCell(
+  const Ref<AtspiAccessible> hit =
       deepestAt(Ref<AtspiAccessible>(static_cast<AtspiAccessible*>(g_object_ref(frame.get()))),
-                windowX, windowY));
+                windowX, windowY);
+  const auto [cell, name] =
+      itemCell(Ref<AtspiAccessible>(static_cast<AtspiAccessible*>(g_object_ref(hit.get()))));
   if (!cell) {
     Ref<AtspiComponent> component(atspi_accessible_get_component_iface(frame.get()));
     if (!component) {
-      reportUnsupported(applicationName);
+      reportUnsupported(applicationName, NoItems);
+    } else if (holdsPlacelessItems(hit.get())) {
+      reportUnsupported(applicationName + "'s " +
+                            takeText(atspi_accessible_get_name(hit.get(), nullptr)),
+                        "gives its items no place on the accessibility bus");
     }
     return std::nullopt;
   }
   FileManagerItem item{*folder / name, {}};
+  // A cell of another kind, a sidebar's place say, is no entry of the folder.
+  std::error_code error;
+  if (!std::filesystem::exists(std::filesystem::symlink_status(item.path, error))) {
+    return std::nullopt;
+  }
   Ref<AtspiComponent> component(atspi_accessible_get_component_iface(cell.get()));
   if (component) {
     AtspiRect* extents =

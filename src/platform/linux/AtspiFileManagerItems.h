@@ -4,11 +4,15 @@
 #include "platform/Log.h"
 
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 
 typedef struct _XDisplay Display;
+typedef struct _AtspiAccessible AtspiAccessible;
 
 namespace quillon {
 
@@ -41,18 +45,26 @@ public:
   AtspiFileManagerItems(const AtspiFileManagerItems&) = delete;
   AtspiFileManagerItems& operator=(const AtspiFileManagerItems&) = delete;
 
+  // A container's children looked at when its own hit test fails.
+  static constexpr int MaximumChildrenScanned = 64;
+  // Accessibles looked at for a window's path bar.
+  static constexpr std::size_t MaximumNodesSearched = 400;
+  // Windows whose path bar, or its absence, is remembered.
+  static constexpr std::size_t MaximumWindowsRemembered = 32;
+
   std::optional<FileManagerItem> itemAt(int x, int y);
-  // The folder a file-manager window shows, by its X window.
-  std::optional<std::filesystem::path> windowFolder(unsigned long window) const;
-  // Whether the window is one a file manager serves (it has a folder).
-  bool isFileManagerWindow(unsigned long window) const { return windowFolder(window).has_value(); }
+  // The folder a file-manager window shows, by its X window: the one the
+  // file manager publishes, else the one its path bar shows.
+  std::optional<std::filesystem::path> windowFolder(unsigned long window);
 
 private:
+  std::optional<std::filesystem::path> publishedFolder(unsigned long window) const;
   // X windows by their numbers.
   std::optional<unsigned long> clientWindowAt(int x, int y) const;
   std::optional<std::string> textProperty(unsigned long window, const char* name) const;
   std::optional<unsigned long> cardinalProperty(unsigned long window, const char* name) const;
-  void reportUnsupported(const std::string& application);
+  // Said once for each application or view.
+  void reportUnsupported(const std::string& where, std::string_view why);
   std::optional<std::string> accessibilityBusAddress() const;
   bool connect();
 
@@ -60,6 +72,12 @@ private:
   Log& log_;
   enum class Connection { untried, connected, unavailable };
   Connection state_ = Connection::untried;
+  struct AccessibleUnref {
+    void operator()(AtspiAccessible* accessible) const;
+  };
+  using AccessibleRef = std::unique_ptr<AtspiAccessible, AccessibleUnref>;
+  // Path bars by X window; a window searched in vain has none.
+  std::map<unsigned long, AccessibleRef> pathBars_;
   // Applications whose windows expose no items: said once each.
   std::set<std::string> reported_;
 };

@@ -25,6 +25,7 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <map>
 #include <optional>
 #include <spawn.h>
 #include <sstream>
@@ -258,7 +259,9 @@ std::vector<Cell> cellsIn(const std::string& output) {
   return cells;
 }
 
-class X11FinderPeekTest : public testing::TestWithParam<bool> {
+// The shared live session, whose private session bus starts the
+// accessibility bus for the file managers shown on it.
+class X11FileManagerFixture : public testing::Test {
 protected:
   void SetUp() override {
     session_ = LiveSession::shared(whyNot_);
@@ -293,6 +296,17 @@ protected:
     }
   }
 
+  LiveSession* session_ = nullptr;
+  std::string whyNot_;
+  TemporaryDirectory root_{"quillon-peek-live"};
+  Display* display_ = nullptr;
+  std::optional<Child> client_;
+  std::ostringstream logText_;
+  StreamLog log_{logText_};
+};
+
+class X11FinderPeekTest : public X11FileManagerFixture, public testing::WithParamInterface<bool> {
+protected:
   // The client's window, with the accessibility bridge GTK would load for
   // any user.
   std::vector<Cell> startClient(bool grid) {
@@ -306,14 +320,6 @@ protected:
         << fileText(output);
     return cellsIn(fileText(output));
   }
-
-  LiveSession* session_ = nullptr;
-  std::string whyNot_;
-  TemporaryDirectory root_{"quillon-peek-live"};
-  Display* display_ = nullptr;
-  std::optional<Child> client_;
-  std::ostringstream logText_;
-  StreamLog log_{logText_};
 };
 
 TEST_P(X11FinderPeekTest, TheItemUnderThePointerIsTheEntryOfTheWindowsFolder) {
@@ -341,6 +347,131 @@ TEST_P(X11FinderPeekTest, TheItemUnderThePointerIsTheEntryOfTheWindowsFolder) {
   // Beside the window, and on its empty part, there is no item.
   EXPECT_FALSE(items.itemAt(1200, 700).has_value());
   EXPECT_FALSE(items.itemAt(550, 450).has_value());
+}
+
+constexpr const char* nemo = "/usr/bin/nemo";
+
+// Nemo as a user runs it, in a home of its own. It publishes no window
+// locations: its folder comes from its path bar.
+class X11NemoPeekTest : public X11FileManagerFixture {
+protected:
+  void SetUp() override {
+    X11FileManagerFixture::SetUp();
+    if (!IsSkipped() && !std::filesystem::exists(nemo)) {
+      GTEST_SKIP() << "Nemo is not installed (Debian package nemo): peek over it is untried";
+    }
+  }
+
+  // Nemo's window over the folder, in the view given ("list-view", ...).
+  std::optional<Window> startNemo(const std::string& view) {
+    const auto home = root_.path() / "home";
+    std::filesystem::create_directories(home / ".config/glib-2.0/settings");
+    std::ofstream(home / ".config/glib-2.0/settings/keyfile")
+        << "[org/nemo/preferences]\ndefault-folder-viewer='" << view << "'\n";
+    client_.emplace(
+        std::vector<std::string>{nemo, "--no-desktop", (root_.path() / "shown").string()},
+        environmentWith({"HOME=" + home.string(), "XDG_CONFIG_HOME=" + (home / ".config").string(),
+                         "XDG_DATA_HOME=" + (home / "data").string(),
+                         "XDG_CACHE_HOME=" + (home / "cache").string(), "GSETTINGS_BACKEND=keyfile",
+                         "NO_AT_BRIDGE=0"}),
+        root_.path() / "nemo.log");
+    std::optional<Window> window;
+    waitUntil([&] {
+      window = shownWindowNamed("shown");
+      return window.has_value();
+    });
+    return window;
+  }
+
+  std::optional<Window> shownWindowNamed(const std::string& title) {
+    Window root = None;
+    Window parent = None;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count) == 0 ||
+        children == nullptr) {
+      return std::nullopt;
+    }
+    std::optional<Window> found;
+    for (unsigned int index = 0; index < count && !found; ++index) {
+      char* name = nullptr;
+      XWindowAttributes attributes{};
+      if (XFetchName(display_, children[index], &name) != 0 && name != nullptr) {
+        if (title == name && XGetWindowAttributes(display_, children[index], &attributes) != 0 &&
+            attributes.map_state == IsViewable) {
+          found = children[index];
+        }
+        XFree(name);
+      }
+    }
+    XFree(children);
+    return found;
+  }
+
+  // What is found under points down a column of the window, a fraction of
+  // its width from its left; how long each lookup took.
+  std::map<std::string, FileManagerItem> itemsDown(Window window, double across,
+                                                   AtspiFileManagerItems& items,
+                                                   std::vector<std::chrono::microseconds>& took) {
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(display_, window, &attributes);
+    int left = 0;
+    int top = 0;
+    Window child = None;
+    XTranslateCoordinates(display_, window, DefaultRootWindow(display_), 0, 0, &left, &top, &child);
+    const int x = left + static_cast<int>(attributes.width * across);
+    std::map<std::string, FileManagerItem> found;
+    constexpr int step = 7;
+    for (int y = top + step; y < top + attributes.height; y += step) {
+      const auto start = std::chrono::steady_clock::now();
+      auto item = items.itemAt(x, y);
+      took.push_back(std::chrono::duration_cast<std::chrono::microseconds>(
+          std::chrono::steady_clock::now() - start));
+      if (item) {
+        EXPECT_LE(item->frame.origin.y, y) << item->path;
+        EXPECT_GE(item->frame.origin.y + item->frame.size.height, y) << item->path;
+        found.emplace(item->path.filename().string(), std::move(*item));
+      }
+    }
+    return found;
+  }
+};
+
+TEST_F(X11NemoPeekTest, ItsListViewsEntriesAreFoundAndItsIconViewIsSaidToGiveNoPlaces) {
+  auto window = startNemo("list-view");
+  ASSERT_TRUE(window) << fileText(root_.path() / "nemo.log");
+  AtspiFileManagerItems items(display_, log_);
+  // The accessibility bridge registers the window's views shortly after
+  // it shows.
+  std::map<std::string, FileManagerItem> found;
+  std::vector<std::chrono::microseconds> took;
+  ASSERT_TRUE(waitUntil([&] {
+    took.clear();
+    found = itemsDown(*window, 0.4, items, took);
+    return found.size() == 3;
+  })) << found.size()
+      << "\n"
+      << logText_.str();
+  std::sort(took.begin(), took.end());
+  std::cout << "item lookups over Nemo: median " << took[took.size() / 2].count() << " us, slowest "
+            << took.back().count() << " us\n";
+  for (const auto* name : {"Alpha", "Beta", "notes.txt"}) {
+    ASSERT_TRUE(found.contains(name)) << name;
+    EXPECT_EQ(found.at(name).path, root_.path() / "shown" / name);
+  }
+  // The sidebar's places are not entries of the folder.
+  std::vector<std::chrono::microseconds> ignored;
+  EXPECT_TRUE(itemsDown(*window, 0.1, items, ignored).empty());
+
+  client_.reset();
+  window = startNemo("icon-view");
+  ASSERT_TRUE(window);
+  EXPECT_TRUE(waitUntil([&] {
+    EXPECT_TRUE(itemsDown(*window, 0.4, items, ignored).empty());
+    return logText_.str().find("Quillon FolderPeek: nemo's Icon View gives its items no place on "
+                               "the accessibility bus; nothing is peeked there") !=
+           std::string::npos;
+  })) << logText_.str();
 }
 
 class OneScreen final : public Screens {
