@@ -351,6 +351,21 @@ TEST_P(X11FinderPeekTest, TheItemUnderThePointerIsTheEntryOfTheWindowsFolder) {
 
 constexpr const char* nemo = "/usr/bin/nemo";
 
+// Nemo's environment: a home of its own, in which the view given
+// ("list-view", ...) is chosen as a user would choose it.
+std::vector<std::string> nemoEnvironment(const std::filesystem::path& home, const std::string& view,
+                                         std::vector<std::string> more) {
+  std::filesystem::create_directories(home / ".config/glib-2.0/settings");
+  std::ofstream(home / ".config/glib-2.0/settings/keyfile")
+      << "[org/nemo/preferences]\ndefault-folder-viewer='" << view << "'\n";
+  more.insert(more.end(),
+              {"HOME=" + home.string(), "XDG_CONFIG_HOME=" + (home / ".config").string(),
+               "XDG_DATA_HOME=" + (home / "data").string(),
+               "XDG_CACHE_HOME=" + (home / "cache").string(), "GSETTINGS_BACKEND=keyfile",
+               "NO_AT_BRIDGE=0"});
+  return environmentWith(more);
+}
+
 // Nemo as a user runs it, in a home of its own. It publishes no window
 // locations: its folder comes from its path bar.
 class X11NemoPeekTest : public X11FileManagerFixture {
@@ -364,17 +379,9 @@ protected:
 
   // Nemo's window over the folder, in the view given ("list-view", ...).
   std::optional<Window> startNemo(const std::string& view) {
-    const auto home = root_.path() / "home";
-    std::filesystem::create_directories(home / ".config/glib-2.0/settings");
-    std::ofstream(home / ".config/glib-2.0/settings/keyfile")
-        << "[org/nemo/preferences]\ndefault-folder-viewer='" << view << "'\n";
     client_.emplace(
         std::vector<std::string>{nemo, "--no-desktop", (root_.path() / "shown").string()},
-        environmentWith({"HOME=" + home.string(), "XDG_CONFIG_HOME=" + (home / ".config").string(),
-                         "XDG_DATA_HOME=" + (home / "data").string(),
-                         "XDG_CACHE_HOME=" + (home / "cache").string(), "GSETTINGS_BACKEND=keyfile",
-                         "NO_AT_BRIDGE=0"}),
-        root_.path() / "nemo.log");
+        nemoEnvironment(root_.path() / "home", view, {}), root_.path() / "nemo.log");
     std::optional<Window> window;
     waitUntil([&] {
       window = shownWindowNamed("shown");
@@ -622,6 +629,38 @@ protected:
   std::string busVariable_;
   XErrorHandler previousHandler_ = nullptr;
 };
+
+// Opening a Desktop folder in the file manager is noticed: its icon is
+// redrawn at once rather than at the next pass.
+TEST_F(X11FolderPeekProductTest, ADesktopFolderOpenedInNemoIsSeenByTheWindowWatcher) {
+  if (!std::filesystem::exists(nemo)) {
+    GTEST_SKIP() << "Nemo is not installed (Debian package nemo): the watcher over it is untried";
+  }
+  const auto photos = session_->productHome() / "Desktop" / "Photos";
+  std::filesystem::create_directories(photos);
+  session_->startProduct({}, {busVariable_});
+  ASSERT_TRUE(waitUntil([&] {
+    return session_->productLog().find("FinderWindowWatcher: Finder not running yet") !=
+           std::string::npos;
+  })) << session_->productLog();
+
+  const auto environment = nemoEnvironment(root_.path() / "nemo-home", "list-view",
+                                           {"DISPLAY=" + session_->display(), busVariable_});
+  client_.emplace(std::vector<std::string>{nemo, "--no-desktop", (root_.path() / "shown").string()},
+                  environment, root_.path() / "nemo.log");
+  ASSERT_TRUE(waitUntil([&] {
+    return session_->productLog().find("FinderWindowWatcher: attached to Finder pid=") !=
+           std::string::npos;
+  })) << session_->productLog();
+  // A second start hands the folder to the running Nemo, which opens a
+  // window for it.
+  const Child opener(std::vector<std::string>{nemo, "--no-desktop", photos.string()}, environment,
+                     root_.path() / "opener.log");
+  EXPECT_TRUE(waitUntil([&] {
+    return session_->productLog().find("FinderWindowWatcher: window opened for " +
+                                       photos.string()) != std::string::npos;
+  })) << session_->productLog();
+}
 
 TEST_F(X11FolderPeekProductTest, SuperHoverOverAFolderShowsThePanelWithoutTakingTheFocus) {
   const auto clientLog = root_.path() / "client.log";

@@ -49,6 +49,8 @@ public:
   // and waits for it to end: its exit status (none if it kept running and
   // was stopped) and everything it printed.
   std::pair<std::optional<int>, std::string> runSecondProduct(std::chrono::milliseconds limit);
+  // The product's home: its Desktop, Documents and the like.
+  std::filesystem::path productHome() const { return folder_; }
   // Where the product keeps its settings and the other domains it writes.
   std::filesystem::path productConfigFolder() const { return folder_ / "config" / "quillon"; }
   void signalProduct(int signal);
