@@ -5,6 +5,7 @@
 #include <X11/Xutil.h>
 #include <algorithm>
 #include <atspi/atspi.h>
+#include <cstdlib>
 #include <gio/gio.h>
 #include <memory>
 #include <vector>
@@ -113,55 +114,11 @@ bool holds(const AtspiRect& extents, int x, int y) {
          x < extents.x + extents.width && extents.y <= y && y < extents.y + extents.height;
 }
 
-// GTK 3 gives some containers (a notebook's page, for one) no place of
-// their own; their children have one.
-bool isPlaceless(const AtspiRect& extents) {
-  return extents.width <= 0 || extents.height <= 0;
-}
-
-// The child drawn at a point, for containers whose own hit test answers
-// nothing although a child covers the point (GTK 3's notebook).
-Ref<AtspiAccessible> childCovering(AtspiAccessible* parent, int x, int y, int placelessDepth = 0) {
-  constexpr int deepestPlaceless = 2;
-  const gint count = std::min(atspi_accessible_get_child_count(parent, nullptr),
-                              AtspiFileManagerItems::MaximumChildrenScanned);
-  for (gint index = 0; index < count; ++index) {
-    Ref<AtspiAccessible> child = childAt(parent, index);
-    const auto extents = child ? windowExtents(child.get()) : std::nullopt;
-    if (!extents) {
-      continue;
-    }
-    if (holds(*extents, x, y)) {
-      return child;
-    }
-    if (isPlaceless(*extents) && placelessDepth < deepestPlaceless) {
-      if (auto inner = childCovering(child.get(), x, y, placelessDepth + 1)) {
-        return inner;
-      }
-    }
-  }
-  return nullptr;
-}
-
-// The deepest accessible at a point in the frame's window coordinates.
-Ref<AtspiAccessible> deepestAt(Ref<AtspiAccessible> current, int x, int y) {
-  constexpr int deepestTree = 64;
-  for (int depth = 0; depth < deepestTree; ++depth) {
-    Ref<AtspiComponent> component(atspi_accessible_get_component_iface(current.get()));
-    if (!component) {
-      break;
-    }
-    Ref<AtspiAccessible> child(atspi_component_get_accessible_at_point(
-        component.get(), x, y, ATSPI_COORD_TYPE_WINDOW, nullptr));
-    if (!child || child.get() == current.get()) {
-      child = childCovering(current.get(), x, y);
-    }
-    if (!child) {
-      break;
-    }
-    current = std::move(child);
-  }
-  return current;
+// Some containers have no place of their own (GTK 3's notebook pages, of
+// zero size; GTK 4's stack pages, with no place at all); their children
+// have one.
+bool isPlaceless(const std::optional<AtspiRect>& extents) {
+  return !extents || extents->width <= 0 || extents->height <= 0;
 }
 
 // Items drawn without a place: a view whose items cannot be found by
@@ -285,18 +242,107 @@ std::string itemName(AtspiAccessible* item) {
 
 constexpr std::string_view NoItems = "shows no items to the accessibility bus";
 
-// The named item cell at or above a hit, with its name.
+// The named item cell at or above a hit, with its name. GTK 4's column
+// view names the box inside a row's cell rather than the cell.
 std::pair<Ref<AtspiAccessible>, std::string> itemCell(Ref<AtspiAccessible> current) {
   for (int step = 0; current && step < AtspiFileManagerItems::MaximumSteps; ++step) {
-    if (isItemRole(atspi_accessible_get_role(current.get(), nullptr))) {
+    Ref<AtspiAccessible> parent(atspi_accessible_get_parent(current.get(), nullptr));
+    const AtspiRole role = atspi_accessible_get_role(current.get(), nullptr);
+    const bool namedBoxOfCell =
+        role == ATSPI_ROLE_FILLER && parent &&
+        atspi_accessible_get_role(parent.get(), nullptr) == ATSPI_ROLE_TABLE_CELL;
+    if (isItemRole(role) || namedBoxOfCell) {
       std::string name = itemName(current.get());
       if (!name.empty()) {
         return {std::move(current), std::move(name)};
       }
     }
-    current.reset(atspi_accessible_get_parent(current.get(), nullptr));
+    current = std::move(parent);
   }
   return {Ref<AtspiAccessible>(), std::string()};
+}
+
+// The children drawn at a point, for containers whose own hit test answers
+// nothing although a child covers the point: GTK 3's notebook, and GTK 4
+// until a client has walked down to the accessibles it is asked about.
+std::vector<Ref<AtspiAccessible>> childrenCovering(AtspiAccessible* parent, int x, int y,
+                                                   int placelessDepth = 0) {
+  constexpr int deepestPlaceless = 2;
+  std::vector<Ref<AtspiAccessible>> covering;
+  const gint count = std::min(atspi_accessible_get_child_count(parent, nullptr),
+                              AtspiFileManagerItems::MaximumChildrenScanned);
+  for (gint index = 0; index < count; ++index) {
+    Ref<AtspiAccessible> child = childAt(parent, index);
+    if (!child) {
+      continue;
+    }
+    const auto extents = windowExtents(child.get());
+    if (extents && holds(*extents, x, y)) {
+      covering.push_back(std::move(child));
+    } else if (isPlaceless(extents) && placelessDepth < deepestPlaceless) {
+      for (auto& inner : childrenCovering(child.get(), x, y, placelessDepth + 1)) {
+        covering.push_back(std::move(inner));
+      }
+    }
+  }
+  return covering;
+}
+
+Ref<AtspiAccessible> shared(AtspiAccessible* accessible) {
+  return Ref<AtspiAccessible>(static_cast<AtspiAccessible*>(g_object_ref(accessible)));
+}
+
+// The deepest accessible at a point in the frame's window coordinates.
+// Where several children cover the point (GTK 4's stack places its hidden
+// pages where the shown one is), each is tried until one leads to an item;
+// `budget` bounds the accessibles looked at.
+Ref<AtspiAccessible> deepestAt(Ref<AtspiAccessible> current, int x, int y, std::size_t& budget) {
+  for (; budget > 0; --budget) {
+    Ref<AtspiComponent> component(atspi_accessible_get_component_iface(current.get()));
+    Ref<AtspiAccessible> child(component
+                                   ? atspi_component_get_accessible_at_point(
+                                         component.get(), x, y, ATSPI_COORD_TYPE_WINDOW, nullptr)
+                                   : nullptr);
+    if (child && child.get() != current.get()) {
+      current = std::move(child);
+      continue;
+    }
+    auto covering = childrenCovering(current.get(), x, y);
+    if (covering.empty()) {
+      break;
+    }
+    if (covering.size() == 1) {
+      current = std::move(covering.front());
+      continue;
+    }
+    Ref<AtspiAccessible> first;
+    for (auto& candidate : covering) {
+      Ref<AtspiAccessible> deepest = deepestAt(std::move(candidate), x, y, budget);
+      if (itemCell(shared(deepest.get())).first) {
+        return deepest;
+      }
+      if (!first) {
+        first = std::move(deepest);
+      }
+      if (budget == 0) {
+        break;
+      }
+    }
+    return first;
+  }
+  return current;
+}
+
+// GTK 4 measures a window's accessibles from inside the margin it draws
+// around its own decorations (shadows, or a resize border where nothing
+// composites); GTK 3 and others from the X window's corner.
+bool measuresFromInsideMargin(AtspiAccessible* application) {
+  constexpr int firstInsetMajorVersion = 4;
+  if (takeText(atspi_accessible_get_toolkit_name(application, nullptr)) != "GTK") {
+    return false;
+  }
+  const std::string version = takeText(atspi_accessible_get_toolkit_version(application, nullptr));
+  return std::atoi(version.c_str()) >= firstInsetMajorVersion;
 }
 
 VariantRef callBus(const char* destination, const char* path, const char* interface,
@@ -369,24 +415,49 @@ std::optional<std::string> AtspiFileManagerItems::textProperty(unsigned long win
   return std::string(reinterpret_cast<const char*>(raw), count);
 }
 
-std::optional<unsigned long> AtspiFileManagerItems::cardinalProperty(unsigned long window,
-                                                                     const char* name) const {
+std::optional<std::vector<unsigned long>>
+AtspiFileManagerItems::cardinalsProperty(unsigned long window, const char* name,
+                                         unsigned long wanted) const {
   const Atom property = XInternAtom(display_, name, False);
   Atom type = None;
   int format = 0;
   unsigned long count = 0;
   unsigned long remaining = 0;
   unsigned char* raw = nullptr;
-  if (XGetWindowProperty(display_, window, property, 0, 1, False, XA_CARDINAL, &type, &format,
-                         &count, &remaining, &raw) != Success ||
+  if (XGetWindowProperty(display_, window, property, 0, static_cast<long>(wanted), False,
+                         XA_CARDINAL, &type, &format, &count, &remaining, &raw) != Success ||
       raw == nullptr) {
     return std::nullopt;
   }
   const std::unique_ptr<unsigned char, XFreeDeleter> data(raw);
-  if (format != 32 || count != 1) {
+  if (format != 32 || count != wanted) {
     return std::nullopt;
   }
-  return *reinterpret_cast<const unsigned long*>(raw);
+  // Xlib hands 32-bit items back as longs.
+  const auto* values = reinterpret_cast<const unsigned long*>(raw);
+  return std::vector<unsigned long>(values, values + count);
+}
+
+std::optional<unsigned long> AtspiFileManagerItems::cardinalProperty(unsigned long window,
+                                                                     const char* name) const {
+  const auto values = cardinalsProperty(window, name, 1);
+  return values ? std::optional<unsigned long>(values->front()) : std::nullopt;
+}
+
+AtspiFileManagerItems::Inset AtspiFileManagerItems::decorationMargin(unsigned long window,
+                                                                     AtspiAccessible* frame) const {
+  // Left, right, top, bottom, published where a compositor draws shadows.
+  if (const auto extents = cardinalsProperty(window, "_GTK_FRAME_EXTENTS", 4)) {
+    return Inset{static_cast<int>((*extents)[0]), static_cast<int>((*extents)[2])};
+  }
+  // Elsewhere the margin is an even border around the toplevel's content.
+  XWindowAttributes attributes{};
+  const auto content = windowExtents(frame);
+  if (!content || XGetWindowAttributes(display_, window, &attributes) == 0 ||
+      attributes.width < content->width || attributes.height < content->height) {
+    return Inset{};
+  }
+  return Inset{(attributes.width - content->width) / 2, (attributes.height - content->height) / 2};
 }
 
 // The client window under a point: the window manager's frame holds it.
@@ -605,11 +676,14 @@ std::optional<FileManagerItem> AtspiFileManagerItems::itemAt(int x, int y) {
   Window child = None;
   const Window root = DefaultRootWindow(display_);
   XTranslateCoordinates(display_, root, *window, x, y, &windowX, &windowY, &child);
-  const Ref<AtspiAccessible> hit =
-      deepestAt(Ref<AtspiAccessible>(static_cast<AtspiAccessible*>(g_object_ref(frame.get()))),
-                windowX, windowY);
-  const auto [cell, name] =
-      itemCell(Ref<AtspiAccessible>(static_cast<AtspiAccessible*>(g_object_ref(hit.get()))));
+  const Inset inset = measuresFromInsideMargin(application.get())
+                          ? decorationMargin(*window, frame.get())
+                          : Inset{};
+  windowX -= inset.left;
+  windowY -= inset.top;
+  std::size_t budget = MaximumNodesSearched;
+  const Ref<AtspiAccessible> hit = deepestAt(shared(frame.get()), windowX, windowY, budget);
+  const auto [cell, name] = itemCell(shared(hit.get()));
   if (!cell) {
     Ref<AtspiComponent> component(atspi_accessible_get_component_iface(frame.get()));
     if (!component) {
@@ -627,14 +701,22 @@ std::optional<FileManagerItem> AtspiFileManagerItems::itemAt(int x, int y) {
   if (!std::filesystem::exists(std::filesystem::symlink_status(item.path, error))) {
     return std::nullopt;
   }
-  Ref<AtspiComponent> component(atspi_accessible_get_component_iface(cell.get()));
+  // GTK 4 picks a grid's or a list's cell anywhere in the padded box that
+  // holds the named one: that box is where the item is drawn.
+  Ref<AtspiAccessible> parent(atspi_accessible_get_parent(cell.get(), nullptr));
+  AtspiAccessible* const drawn =
+      parent && atspi_accessible_get_role(parent.get(), nullptr) == ATSPI_ROLE_TABLE_CELL
+          ? parent.get()
+          : cell.get();
+  Ref<AtspiComponent> component(atspi_accessible_get_component_iface(drawn));
   if (component) {
     AtspiRect* extents =
         atspi_component_get_extents(component.get(), ATSPI_COORD_TYPE_WINDOW, nullptr);
     if (extents != nullptr) {
       int originX = 0;
       int originY = 0;
-      XTranslateCoordinates(display_, *window, root, 0, 0, &originX, &originY, &child);
+      XTranslateCoordinates(display_, *window, root, inset.left, inset.top, &originX, &originY,
+                            &child);
       item.frame =
           rowPart(Rect{{static_cast<double>(originX + extents->x),
                         static_cast<double>(originY + extents->y)},

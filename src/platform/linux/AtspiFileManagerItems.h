@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 typedef struct _XDisplay Display;
 typedef struct _AtspiAccessible AtspiAccessible;
@@ -35,7 +36,7 @@ public:
   static constexpr std::string_view FileManagerObjectPath = "/org/freedesktop/FileManager1";
   static constexpr std::string_view LocationsProperty = "OpenWindowsWithLocations";
   // From the hit to its cell, as many steps up at most.
-  static constexpr int MaximumSteps = 6;
+  static constexpr int MaximumSteps = 8;
   // A hit test that cannot answer in this time finds nothing.
   static constexpr int CallTimeoutMilliseconds = 100;
   // Starting the accessibility bus, once, may take longer.
@@ -47,7 +48,7 @@ public:
 
   // A container's children looked at when its own hit test fails.
   static constexpr int MaximumChildrenScanned = 64;
-  // Accessibles looked at for a window's path bar.
+  // Accessibles looked at for a window's path bar, or below a point.
   static constexpr std::size_t MaximumNodesSearched = 400;
   // Windows whose path bar, or its absence, is remembered.
   static constexpr std::size_t MaximumWindowsRemembered = 32;
@@ -63,6 +64,15 @@ private:
   std::optional<unsigned long> clientWindowAt(int x, int y) const;
   std::optional<std::string> textProperty(unsigned long window, const char* name) const;
   std::optional<unsigned long> cardinalProperty(unsigned long window, const char* name) const;
+  // Exactly `wanted` 32-bit cardinals, or nothing.
+  std::optional<std::vector<unsigned long>>
+  cardinalsProperty(unsigned long window, const char* name, unsigned long wanted) const;
+  // Where a toplevel's accessibles count from, inside its X window.
+  struct Inset {
+    int left = 0;
+    int top = 0;
+  };
+  Inset decorationMargin(unsigned long window, AtspiAccessible* frame) const;
   // Said once for each application or view.
   void reportUnsupported(const std::string& where, std::string_view why);
   std::optional<std::string> accessibilityBusAddress() const;

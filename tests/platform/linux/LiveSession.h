@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/shared/TemporaryDirectory.h"
+
 #include <chrono>
 #include <functional>
 #include <gtk/gtk.h>
@@ -35,6 +37,8 @@ private:
   LiveSession() = default;
   std::optional<std::string> start();
 
+  // The session bus's configuration.
+  TemporaryDirectory busFiles_{"quillon-live-bus"};
   pid_t xServer_ = -1;
   pid_t bus_ = -1;
   std::string displayName_;
