@@ -33,10 +33,6 @@ struct ErrorFree {
 };
 using ErrorRef = std::unique_ptr<GError, ErrorFree>;
 
-struct XFreeDeleter {
-  void operator()(unsigned char* data) const { XFree(data); }
-};
-
 std::string takeText(gchar* text) {
   std::string copy = text != nullptr ? text : "";
   g_free(text);
@@ -392,63 +388,24 @@ Rect rowPart(const Rect& cell, int pointerX) {
 
 } // namespace
 
-AtspiFileManagerItems::AtspiFileManagerItems(Display* display, Log& log)
-    : display_(display), log_(log) {}
+AtspiFileManagerItems::AtspiFileManagerItems(const X11Connection& connection, Log& log)
+    : display_(connection.display()), properties_(connection), log_(log) {}
 
-std::optional<std::string> AtspiFileManagerItems::textProperty(unsigned long window,
-                                                               const char* name) const {
-  const Atom property = XInternAtom(display_, name, False);
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0;
-  unsigned long remaining = 0;
-  unsigned char* raw = nullptr;
-  if (XGetWindowProperty(display_, window, property, 0, 4096, False, AnyPropertyType, &type,
-                         &format, &count, &remaining, &raw) != Success ||
-      raw == nullptr) {
-    return std::nullopt;
-  }
-  const std::unique_ptr<unsigned char, XFreeDeleter> data(raw);
-  if (format != 8) {
-    return std::nullopt;
-  }
-  return std::string(reinterpret_cast<const char*>(raw), count);
+std::optional<unsigned long> AtspiFileManagerItems::processOf(unsigned long window) const {
+  const auto values = properties_.cardinals(window, "_NET_WM_PID");
+  return values.size() == 1 ? std::optional<unsigned long>(values.front()) : std::nullopt;
 }
 
-std::optional<std::vector<unsigned long>>
-AtspiFileManagerItems::cardinalsProperty(unsigned long window, const char* name,
-                                         unsigned long wanted) const {
-  const Atom property = XInternAtom(display_, name, False);
-  Atom type = None;
-  int format = 0;
-  unsigned long count = 0;
-  unsigned long remaining = 0;
-  unsigned char* raw = nullptr;
-  if (XGetWindowProperty(display_, window, property, 0, static_cast<long>(wanted), False,
-                         XA_CARDINAL, &type, &format, &count, &remaining, &raw) != Success ||
-      raw == nullptr) {
-    return std::nullopt;
-  }
-  const std::unique_ptr<unsigned char, XFreeDeleter> data(raw);
-  if (format != 32 || count != wanted) {
-    return std::nullopt;
-  }
-  // Xlib hands 32-bit items back as longs.
-  const auto* values = reinterpret_cast<const unsigned long*>(raw);
-  return std::vector<unsigned long>(values, values + count);
-}
-
-std::optional<unsigned long> AtspiFileManagerItems::cardinalProperty(unsigned long window,
-                                                                     const char* name) const {
-  const auto values = cardinalsProperty(window, name, 1);
-  return values ? std::optional<unsigned long>(values->front()) : std::nullopt;
+std::string AtspiFileManagerItems::titleOf(unsigned long window) const {
+  return properties_.utf8(window, "_NET_WM_NAME").value_or("");
 }
 
 AtspiFileManagerItems::Inset AtspiFileManagerItems::decorationMargin(unsigned long window,
                                                                      AtspiAccessible* frame) const {
   // Left, right, top, bottom, published where a compositor draws shadows.
-  if (const auto extents = cardinalsProperty(window, "_GTK_FRAME_EXTENTS", 4)) {
-    return Inset{static_cast<int>((*extents)[0]), static_cast<int>((*extents)[2])};
+  if (const auto extents = properties_.cardinals(window, "_GTK_FRAME_EXTENTS");
+      extents.size() == 4) {
+    return Inset{static_cast<int>(extents[0]), static_cast<int>(extents[2])};
   }
   // Elsewhere the margin is an even border around the toplevel's content.
   XWindowAttributes attributes{};
@@ -463,7 +420,7 @@ AtspiFileManagerItems::Inset AtspiFileManagerItems::decorationMargin(unsigned lo
 // The client window under a point: the window manager's frame holds it.
 std::optional<unsigned long> AtspiFileManagerItems::clientWindowAt(int x, int y) const {
   const Window root = DefaultRootWindow(display_);
-  const Atom wmState = XInternAtom(display_, "WM_STATE", False);
+  const X11Atom wmState = properties_.atom("WM_STATE");
   Window frame = None;
   int localX = 0;
   int localY = 0;
@@ -477,17 +434,7 @@ std::optional<unsigned long> AtspiFileManagerItems::clientWindowAt(int x, int y)
   while (!pending.empty()) {
     const Window candidate = pending.back();
     pending.pop_back();
-    Atom type = None;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long remaining = 0;
-    unsigned char* raw = nullptr;
-    if (XGetWindowProperty(display_, candidate, wmState, 0, 0, False, AnyPropertyType, &type,
-                           &format, &count, &remaining, &raw) == Success &&
-        raw != nullptr) {
-      XFree(raw);
-    }
-    if (type != None) {
+    if (!properties_.longs(candidate, wmState, wmState).empty()) {
       return candidate;
     }
     Window rootReturn = None;
@@ -511,7 +458,7 @@ std::optional<std::filesystem::path> AtspiFileManagerItems::windowFolder(unsigne
   if (auto published = publishedFolder(window)) {
     return published;
   }
-  const std::string title = textProperty(window, "_NET_WM_NAME").value_or("");
+  const std::string title = titleOf(window);
   // Searching a window's tree takes tens of milliseconds; reading a bar
   // found before, one.
   if (const auto known = pathBars_.find(window); known != pathBars_.end()) {
@@ -523,7 +470,7 @@ std::optional<std::filesystem::path> AtspiFileManagerItems::windowFolder(unsigne
     }
     pathBars_.erase(known);
   }
-  const auto process = cardinalProperty(window, "_NET_WM_PID");
+  const auto process = processOf(window);
   if (!process || !connect()) {
     return std::nullopt;
   }
@@ -545,13 +492,13 @@ std::optional<std::filesystem::path> AtspiFileManagerItems::windowFolder(unsigne
 
 std::optional<std::filesystem::path>
 AtspiFileManagerItems::publishedFolder(unsigned long window) const {
-  const auto objectPath = textProperty(window, "_GTK_WINDOW_OBJECT_PATH");
+  const auto objectPath = properties_.utf8(window, "_GTK_WINDOW_OBJECT_PATH");
   if (!objectPath) {
     return std::nullopt;
   }
   // Another program may own the file-manager name: its locations are not
   // this window's.
-  if (const auto windowOwner = textProperty(window, "_GTK_UNIQUE_BUS_NAME")) {
+  if (const auto windowOwner = properties_.utf8(window, "_GTK_UNIQUE_BUS_NAME")) {
     const VariantRef owner =
         callSessionBus("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
                        "GetNameOwner", g_variant_new("(s)", FileManagerBusName.data()), "(s)");
@@ -599,7 +546,7 @@ std::optional<std::string> AtspiFileManagerItems::accessibilityBusAddress() cons
   if (const char* given = g_getenv("AT_SPI_BUS_ADDRESS"); given != nullptr && *given != '\0') {
     return std::string(given);
   }
-  if (auto published = textProperty(DefaultRootWindow(display_), "AT_SPI_BUS")) {
+  if (auto published = properties_.string(DefaultRootWindow(display_), "AT_SPI_BUS")) {
     return published;
   }
   const VariantRef reply = callSessionBusStarting("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus",
@@ -651,7 +598,7 @@ std::optional<FileManagerItem> AtspiFileManagerItems::itemAt(int x, int y) {
     return std::nullopt;
   }
   const auto folder = windowFolder(*window);
-  const auto process = cardinalProperty(*window, "_NET_WM_PID");
+  const auto process = processOf(*window);
   if (!folder || !process) {
     return std::nullopt;
   }
@@ -663,8 +610,7 @@ std::optional<FileManagerItem> AtspiFileManagerItems::itemAt(int x, int y) {
       application ? takeText(atspi_accessible_get_name(application.get(), nullptr))
                   : "pid " + std::to_string(*process);
   const Ref<AtspiAccessible> frame =
-      application ? frameOf(application.get(), textProperty(*window, "_NET_WM_NAME").value_or(""))
-                  : nullptr;
+      application ? frameOf(application.get(), titleOf(*window)) : nullptr;
   if (!frame) {
     reportUnsupported(applicationName, NoItems);
     return std::nullopt;

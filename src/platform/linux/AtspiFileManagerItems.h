@@ -2,6 +2,7 @@
 
 #include "platform/Geometry.h"
 #include "platform/Log.h"
+#include "platform/linux/X11WindowProperties.h"
 
 #include <filesystem>
 #include <map>
@@ -12,7 +13,6 @@
 #include <string_view>
 #include <vector>
 
-typedef struct _XDisplay Display;
 typedef struct _AtspiAccessible AtspiAccessible;
 
 namespace quillon {
@@ -42,7 +42,7 @@ public:
   // Starting the accessibility bus, once, may take longer.
   static constexpr int BusStartMilliseconds = 2000;
 
-  AtspiFileManagerItems(Display* display, Log& log);
+  AtspiFileManagerItems(const X11Connection& connection, Log& log);
   AtspiFileManagerItems(const AtspiFileManagerItems&) = delete;
   AtspiFileManagerItems& operator=(const AtspiFileManagerItems&) = delete;
 
@@ -62,11 +62,8 @@ private:
   std::optional<std::filesystem::path> publishedFolder(unsigned long window) const;
   // X windows by their numbers.
   std::optional<unsigned long> clientWindowAt(int x, int y) const;
-  std::optional<std::string> textProperty(unsigned long window, const char* name) const;
-  std::optional<unsigned long> cardinalProperty(unsigned long window, const char* name) const;
-  // Exactly `wanted` 32-bit cardinals, or nothing.
-  std::optional<std::vector<unsigned long>>
-  cardinalsProperty(unsigned long window, const char* name, unsigned long wanted) const;
+  std::optional<unsigned long> processOf(unsigned long window) const;
+  std::string titleOf(unsigned long window) const;
   // Where a toplevel's accessibles count from, inside its X window.
   struct Inset {
     int left = 0;
@@ -79,6 +76,7 @@ private:
   bool connect();
 
   Display* display_;
+  const X11WindowProperties properties_;
   Log& log_;
   enum class Connection { untried, connected, unavailable };
   Connection state_ = Connection::untried;

@@ -266,7 +266,7 @@ struct LinuxPlatform::Services {
   std::unique_ptr<LoadedWebEngine> webEngine;
   LinuxWebAppPackaging webAppPackaging;
   // Folder peek: file managers' items, the pointer, and the peek panel.
-  AtspiFileManagerItems fileManagerItems{connection->display(), log};
+  AtspiFileManagerItems fileManagerItems{*connection, log};
   FileManagerAccessibility fileManagerAccessibility{accessibility, fileManagerItems};
   X11PointerMonitors pointerMonitors{DisplayString(connection->display()),
                                      eventTaps.doubleClickInterval(), log};

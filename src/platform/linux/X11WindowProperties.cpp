@@ -49,20 +49,29 @@ std::vector<X11Atom> X11WindowProperties::atoms(X11Window window, const char* pr
 }
 
 std::optional<std::string> X11WindowProperties::utf8(X11Window window, const char* property) const {
+  return text(window, property, connection_.atom("UTF8_STRING"));
+}
+
+std::optional<std::string> X11WindowProperties::string(X11Window window,
+                                                       const char* property) const {
+  return text(window, property, XA_STRING);
+}
+
+std::optional<std::string> X11WindowProperties::text(X11Window window, const char* property,
+                                                     X11Atom type) const {
   Atom actualType = None;
   int format = 0;
   unsigned long count = 0;
   unsigned long after = 0;
   unsigned char* data = nullptr;
-  const Atom utf8String = connection_.atom("UTF8_STRING");
   if (XGetWindowProperty(connection_.display(), window, connection_.atom(property), 0,
-                         LongestProperty, False, utf8String, &actualType, &format, &count, &after,
+                         LongestProperty, False, type, &actualType, &format, &count, &after,
                          &data) != Success ||
       data == nullptr) {
     return std::nullopt;
   }
   std::optional<std::string> text;
-  if (format == 8 && actualType == utf8String) {
+  if (format == 8 && actualType == type) {
     text = std::string(reinterpret_cast<const char*>(data), count);
   }
   XFree(data);

@@ -23,6 +23,8 @@ public:
   std::vector<X11Window> windows(X11Window window, const char* property) const;
   std::vector<X11Atom> atoms(X11Window window, const char* property) const;
   std::optional<std::string> utf8(X11Window window, const char* property) const;
+  // STRING, as older clients publish text: its bytes as they are.
+  std::optional<std::string> string(X11Window window, const char* property) const;
   // Sends a client message about `window` to the window manager, as a pager
   // would (source 2): managers honour such requests without asking.
   void sendToWindowManager(X11Window window, const char* messageType,
@@ -31,6 +33,8 @@ public:
   static constexpr long SourcePager = 2;
 
 private:
+  std::optional<std::string> text(X11Window window, const char* property, X11Atom type) const;
+
   const X11Connection& connection_;
 };
 

@@ -10,6 +10,7 @@
 #include "platform/linux/AtspiFileManagerItems.h"
 #include "platform/linux/GtkFloatingPanel.h"
 #include "platform/linux/StreamLog.h"
+#include "platform/linux/X11Connection.h"
 #include "platform/shared/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
@@ -286,18 +287,16 @@ protected:
       std::filesystem::create_directories(root_.path() / "shown" / name);
     }
     std::ofstream(root_.path() / "shown" / "notes.txt") << "x";
-    display_ = XOpenDisplay(session_->displayName().c_str());
-    ASSERT_NE(display_, nullptr);
+    std::string error;
+    connection_ = X11Connection::open(session_->displayName(), error);
+    ASSERT_TRUE(connection_) << error;
+    display_ = connection_->display();
   }
-  void TearDown() override {
-    client_.reset();
-    if (display_ != nullptr) {
-      XCloseDisplay(display_);
-    }
-  }
+  void TearDown() override { client_.reset(); }
 
   LiveSession* session_ = nullptr;
   std::string whyNot_;
+  std::unique_ptr<X11Connection> connection_;
   TemporaryDirectory root_{"quillon-peek-live"};
   Display* display_ = nullptr;
   std::optional<Child> client_;
@@ -325,7 +324,7 @@ protected:
 TEST_P(X11FinderPeekTest, TheItemUnderThePointerIsTheEntryOfTheWindowsFolder) {
   const auto cells = startClient(GetParam());
   ASSERT_EQ(cells.size(), 3u);
-  AtspiFileManagerItems items(display_, log_);
+  AtspiFileManagerItems items(*connection_, log_);
   for (const Cell& cell : cells) {
     const int x = static_cast<int>(cell.frame.midX());
     const int y = static_cast<int>(cell.frame.midY());
@@ -499,7 +498,7 @@ protected:
 TEST_F(X11NemoPeekTest, ItsListViewsEntriesAreFoundAndItsIconViewIsSaidToGiveNoPlaces) {
   auto window = startNemo("list-view");
   ASSERT_TRUE(window) << fileText(root_.path() / "file-manager.log");
-  AtspiFileManagerItems items(display_, log_);
+  AtspiFileManagerItems items(*connection_, log_);
   // The accessibility bridge registers the window's views shortly after
   // it shows.
   std::map<std::string, FileManagerItem> found;
@@ -575,7 +574,7 @@ protected:
 };
 
 TEST_F(X11GnomeFilesPeekTest, ItsGridAndListEntriesAreFoundWhereTheyAreDrawn) {
-  AtspiFileManagerItems items(display_, log_);
+  AtspiFileManagerItems items(*connection_, log_);
   for (const std::string view : {"list-view", "icon-view"}) {
     SCOPED_TRACE(view);
     const auto window = startGnomeFiles(view);
