@@ -43,7 +43,7 @@ std::filesystem::path freshFile(const std::filesystem::path& folder, std::string
                                 WallTime time, std::string_view extension,
                                 std::optional<std::string_view> timeZone) {
   const std::string stem = std::string(prefix) + timestamp(time, timeZone);
-  const std::string suffix = "." + std::string(extension);
+  const std::string suffix = std::string(".").append(extension);
   std::filesystem::path file = folder / (stem + suffix);
   // A link counts as taken even when it leads nowhere: a tool writing
   // through it would put the capture somewhere else.

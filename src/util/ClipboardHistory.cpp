@@ -301,7 +301,7 @@ std::vector<MenuItem> popupItemsFor(const std::vector<std::string_view>& entries
     item.title =
         std::to_string(position + 1) + ".  " + ClipboardHistory::displayText(entries[position]);
     if (ClipboardHistory::isShortened(entries[position])) {
-      item.title += " " + localization.localized(shortenedNote);
+      item.title.append(" ").append(localization.localized(shortenedNote));
     }
     item.tag = static_cast<int>(position);
     item.keyEquivalent = keyEquivalentFor(position);

@@ -85,7 +85,7 @@ std::string webAppExecutableName(std::string_view name) {
   if (lowercased(executable).size() <= budget) {
     return executable;
   }
-  const std::string tail = "_" + hexHash(name);
+  const std::string tail = std::string("_").append(hexHash(name));
   return lowercaseFitting(executable, budget - tail.size()) + tail;
 }
 

@@ -17,8 +17,11 @@ std::string describeNumber(double value) {
 }
 
 std::string describeRect(const Rect& rect) {
-  return "(" + describeNumber(rect.origin.x) + ", " + describeNumber(rect.origin.y) + ", " +
-         describeNumber(rect.size.width) + ", " + describeNumber(rect.size.height) + ")";
+  std::string text = "(";
+  for (const double value : {rect.origin.x, rect.origin.y, rect.size.width, rect.size.height}) {
+    text.append(text.size() > 1 ? ", " : "").append(describeNumber(value));
+  }
+  return text.append(")");
 }
 
 } // namespace quillon

@@ -79,7 +79,7 @@ std::string execArgument(const std::string& path) {
 std::optional<std::string> writeAtomically(const std::filesystem::path& file,
                                            const std::string& text) {
   const std::filesystem::path temporary =
-      file.parent_path() / ("." + file.filename().string() + ".tmp");
+      file.parent_path() / std::string(".").append(file.filename().string()).append(".tmp");
   {
     std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
     out << text;

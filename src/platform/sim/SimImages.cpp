@@ -1,6 +1,7 @@
 #include "platform/sim/SimImages.h"
 
 #include <fstream>
+#include <initializer_list>
 #include <iterator>
 
 namespace quillon {
@@ -20,6 +21,12 @@ std::uint16_t bigEndian16(const std::vector<std::uint8_t>& bytes, std::size_t at
   return static_cast<std::uint16_t>((bytes[at] << 8) | bytes[at + 1]);
 }
 
+void append(std::vector<std::uint8_t>& bytes, std::initializer_list<std::uint8_t> more) {
+  for (const std::uint8_t byte : more) {
+    bytes.push_back(byte);
+  }
+}
+
 void appendBigEndian16(std::vector<std::uint8_t>& bytes, std::uint16_t value) {
   bytes.push_back(static_cast<std::uint8_t>(value >> 8));
   bytes.push_back(static_cast<std::uint8_t>(value & 0xFF));
@@ -30,18 +37,18 @@ void appendBigEndian16(std::vector<std::uint8_t>& bytes, std::uint16_t value) {
 std::vector<std::uint8_t> SimImages::makeJpeg(std::uint16_t width, std::uint16_t height) {
   std::vector<std::uint8_t> bytes{markerPrefix, startOfImage};
   // A baseline frame header: precision 8, the size, one component.
-  bytes.insert(bytes.end(), {markerPrefix, baselineFrame});
+  append(bytes, {markerPrefix, baselineFrame});
   appendBigEndian16(bytes, 11);
   bytes.push_back(8);
   appendBigEndian16(bytes, height);
   appendBigEndian16(bytes, width);
-  bytes.insert(bytes.end(), {1, 1, 0x11, 0});
+  append(bytes, {1, 1, 0x11, 0});
   // A scan header and a little entropy-coded data.
-  bytes.insert(bytes.end(), {markerPrefix, startOfScan});
+  append(bytes, {markerPrefix, startOfScan});
   appendBigEndian16(bytes, 8);
-  bytes.insert(bytes.end(), {1, 1, 0, 0, 63, 0});
-  bytes.insert(bytes.end(), {0x12, 0x34, 0x56, 0x78});
-  bytes.insert(bytes.end(), {markerPrefix, endOfImage});
+  append(bytes, {1, 1, 0, 0, 63, 0});
+  append(bytes, {0x12, 0x34, 0x56, 0x78});
+  append(bytes, {markerPrefix, endOfImage});
   return bytes;
 }
 
