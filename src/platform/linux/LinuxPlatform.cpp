@@ -268,8 +268,7 @@ struct LinuxPlatform::Services {
   // Folder peek: file managers' items, the pointer, and the peek panel.
   AtspiFileManagerItems fileManagerItems{*connection, log};
   FileManagerAccessibility fileManagerAccessibility{accessibility, fileManagerItems};
-  X11PointerMonitors pointerMonitors{DisplayString(connection->display()),
-                                     eventTaps.doubleClickInterval(), log};
+  X11PointerMonitors pointerMonitors{*connection, eventTaps.doubleClickInterval(), log};
   FinderUserInterface finderUserInterface{userInterface, screens, pointerMonitors};
   LinuxLiveServices liveServices;
   Platform platform;

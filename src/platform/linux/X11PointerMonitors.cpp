@@ -58,11 +58,12 @@ Observation X11PointerMonitors::add(std::uint64_t eventMask,
 }
 
 bool X11PointerMonitors::open() {
-  display_ = XOpenDisplay(displayName_.empty() ? nullptr : displayName_.c_str());
+  display_ = XOpenDisplay(DisplayString(connection_.display()));
   if (display_ == nullptr) {
     log_.write("Quillon: the pointer cannot be followed (no X display)");
     return false;
   }
+  connection_.reportLossOf(display_);
   int event = 0;
   int error = 0;
   int major = 2;

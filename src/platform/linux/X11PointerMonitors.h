@@ -4,14 +4,12 @@
 #include "platform/Event.h"
 #include "platform/Log.h"
 #include "platform/Observation.h"
+#include "platform/linux/X11Connection.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
-#include <string>
-
-typedef struct _XDisplay Display;
 
 namespace quillon {
 
@@ -26,9 +24,10 @@ public:
   // A press this close in time and place to the one before counts on.
   static constexpr double ClickSlop = 5;
 
-  X11PointerMonitors(std::string displayName, Duration doubleClickInterval, Log& log)
-      : displayName_(std::move(displayName)), doubleClickInterval_(doubleClickInterval), log_(log) {
-  }
+  // The connection's loss handling covers this one's too: whichever hears
+  // first that the server went away ends the product in its words.
+  X11PointerMonitors(X11Connection& connection, Duration doubleClickInterval, Log& log)
+      : connection_(connection), doubleClickInterval_(doubleClickInterval), log_(log) {}
   ~X11PointerMonitors();
   X11PointerMonitors(const X11PointerMonitors&) = delete;
   X11PointerMonitors& operator=(const X11PointerMonitors&) = delete;
@@ -43,7 +42,7 @@ private:
   void dispatchPending();
   void deliver(EventType type, unsigned long time);
 
-  std::string displayName_;
+  X11Connection& connection_;
   Duration doubleClickInterval_;
   Log& log_;
   Display* display_ = nullptr;

@@ -4,12 +4,18 @@
 #include "X11DesktopFixture.h"
 #include "platform/KeyCodes.h"
 #include "platform/linux/PosixProcesses.h"
+#include "platform/linux/StreamLog.h"
+#include "platform/linux/X11Connection.h"
+#include "platform/linux/X11PointerMonitors.h"
 #include "platform/xkb/KeyCodeTable.h"
 
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
 #include <csignal>
+#include <glib.h>
+#include <iostream>
+#include <sstream>
 #include <thread>
 
 namespace quillon {
@@ -192,6 +198,38 @@ TEST(X11ServerLossTest, TheProductEndsWithOneLineWhenTheServerGoesAway) {
   EXPECT_NE(session->productLog().find("Quillon: the X server went away; quitting"),
             std::string::npos)
       << session->productLog();
+}
+
+// The pointer is followed on a connection of its own, which may be the
+// first to hear that the server went away: the product still ends in its
+// own words, not in Xlib's silent exit.
+TEST(X11ServerLossTest, ThePointersOwnConnectionEndsTheProductWithTheSameLine) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  std::string whyNot;
+  const auto session = X11Session::start(whyNot);
+  if (!session) {
+    GTEST_SKIP() << "no X test desktop: " << whyNot;
+  }
+  EXPECT_EXIT(
+      {
+        std::string error;
+        auto connection = X11Connection::open(session->display(), error);
+        if (!connection) {
+          std::exit(2);
+        }
+        connection->setLostHandler([] { std::cerr << "the X server went away" << std::endl; });
+        std::ostringstream ignored;
+        StreamLog log(ignored);
+        X11PointerMonitors pointer(*connection, std::chrono::milliseconds(500), log);
+        const Observation moves =
+            pointer.add(eventMaskBit(EventType::MouseMoved), [](const Event&) {});
+        session->stopServer();
+        // Only the pointer's connection is read.
+        while (true) {
+          g_main_context_iteration(nullptr, TRUE);
+        }
+      },
+      testing::ExitedWithCode(1), "the X server went away");
 }
 
 TEST(X11StartupTest, WithoutADisplayOneLineSuggestsTheSimulatedDesktop) {
