@@ -86,6 +86,10 @@ Ref<AtspiAccessible> frameOf(AtspiAccessible* application, const std::string& ti
   return fallback;
 }
 
+Ref<AtspiAccessible> shared(AtspiAccessible* accessible) {
+  return Ref<AtspiAccessible>(static_cast<AtspiAccessible*>(g_object_ref(accessible)));
+}
+
 Ref<AtspiAccessible> childAt(AtspiAccessible* parent, gint index) {
   return Ref<AtspiAccessible>(atspi_accessible_get_child_at_index(parent, index, nullptr));
 }
@@ -187,7 +191,7 @@ bool mayHoldPathBar(AtspiRole role) {
 // (Nemo). Searched breadth first, within a budget.
 Ref<AtspiAccessible> pathBarIn(AtspiAccessible* frame) {
   std::vector<Ref<AtspiAccessible>> pending;
-  pending.emplace_back(static_cast<AtspiAccessible*>(g_object_ref(frame)));
+  pending.push_back(shared(frame));
   for (std::size_t next = 0;
        next < pending.size() && next < AtspiFileManagerItems::MaximumNodesSearched; ++next) {
     AtspiAccessible* node = pending[next].get();
@@ -282,10 +286,6 @@ std::vector<Ref<AtspiAccessible>> childrenCovering(AtspiAccessible* parent, int 
     }
   }
   return covering;
-}
-
-Ref<AtspiAccessible> shared(AtspiAccessible* accessible) {
-  return Ref<AtspiAccessible>(static_cast<AtspiAccessible*>(g_object_ref(accessible)));
 }
 
 // The deepest accessible at a point in the frame's window coordinates.

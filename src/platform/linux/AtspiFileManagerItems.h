@@ -11,7 +11,6 @@
 #include <set>
 #include <string>
 #include <string_view>
-#include <vector>
 
 typedef struct _AtspiAccessible AtspiAccessible;
 

@@ -79,9 +79,9 @@ std::optional<Started> startAndAwaitLine(const std::vector<std::string>& argv) {
 // call than GNOME Files waits, and GNOME Files then never finishes loading
 // a folder. Its start fails at once here instead, as on a desktop without
 // it. Services in a directory named before the system's win.
-std::vector<std::string> sessionBusArguments(const std::filesystem::path& files) {
+std::string sessionBusArgument(const std::filesystem::path& files) {
   if (!std::filesystem::exists(sessionBusConfiguration)) {
-    return {"--session"};
+    return "--session";
   }
   const auto services = files / "services";
   std::filesystem::create_directories(services);
@@ -91,7 +91,7 @@ std::vector<std::string> sessionBusArguments(const std::filesystem::path& files)
   std::ofstream(configuration) << "<busconfig>\n  <servicedir>" << services.string()
                                << "</servicedir>\n  <include>" << sessionBusConfiguration
                                << "</include>\n</busconfig>\n";
-  return {"--config-file=" + configuration.string()};
+  return "--config-file=" + configuration.string();
 }
 
 void stop(pid_t process) {
@@ -136,13 +136,9 @@ std::optional<std::string> LiveSession::start() {
   }
   xServer_ = server->process;
   displayName_ = ":" + server->firstLine;
-  std::vector<std::string> busArguments{busDaemonPath};
-  for (auto& argument : sessionBusArguments(busFiles_.path())) {
-    busArguments.push_back(std::move(argument));
-  }
-  busArguments.insert(busArguments.end(), {"--nofork", "--nopidfile",
-                                           "--print-address=" + std::to_string(readyDescriptor)});
-  const auto bus = startAndAwaitLine(busArguments);
+  const auto bus =
+      startAndAwaitLine({busDaemonPath, sessionBusArgument(busFiles_.path()), "--nofork",
+                         "--nopidfile", "--print-address=" + std::to_string(readyDescriptor)});
   if (!bus) {
     return "dbus-daemon did not start: live desktop tests skipped";
   }

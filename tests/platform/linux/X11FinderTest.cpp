@@ -11,6 +11,7 @@
 #include "platform/linux/GtkFloatingPanel.h"
 #include "platform/linux/StreamLog.h"
 #include "platform/linux/X11Connection.h"
+#include "platform/linux/X11WindowProperties.h"
 #include "platform/shared/TemporaryDirectory.h"
 
 #include <gtest/gtest.h>
@@ -260,6 +261,36 @@ std::vector<Cell> cellsIn(const std::string& output) {
   return cells;
 }
 
+// A mapped window of the given name, anywhere in the tree: under a window
+// manager, clients are children of its frames.
+std::optional<Window> viewableWindowNamed(Display* display, const std::string& title) {
+  std::vector<Window> pending{DefaultRootWindow(display)};
+  while (!pending.empty()) {
+    const Window window = pending.back();
+    pending.pop_back();
+    char* name = nullptr;
+    XWindowAttributes attributes{};
+    if (XFetchName(display, window, &name) != 0 && name != nullptr) {
+      const bool named = title == name;
+      XFree(name);
+      if (named && XGetWindowAttributes(display, window, &attributes) != 0 &&
+          attributes.map_state == IsViewable) {
+        return window;
+      }
+    }
+    Window root = None;
+    Window parent = None;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (XQueryTree(display, window, &root, &parent, &children, &count) != 0 &&
+        children != nullptr) {
+      pending.insert(pending.end(), children, children + count);
+      XFree(children);
+    }
+  }
+  return std::nullopt;
+}
+
 // The shared live session, whose private session bus starts the
 // accessibility bus for the file managers shown on it.
 class X11FileManagerFixture : public testing::Test {
@@ -381,43 +412,10 @@ protected:
     client_.emplace(argv, environment, root_.path() / "file-manager.log");
     std::optional<Window> window;
     waitUntil([&] {
-      window = shownWindowNamed("shown");
+      window = viewableWindowNamed(display_, "shown");
       return window.has_value();
     });
     return window;
-  }
-
-  std::optional<Window> shownWindowNamed(const std::string& title) {
-    Window root = None;
-    Window parent = None;
-    Window* children = nullptr;
-    unsigned int count = 0;
-    if (XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count) == 0 ||
-        children == nullptr) {
-      return std::nullopt;
-    }
-    std::vector<Window> pending(children, children + count);
-    XFree(children);
-    // Under a window manager the client is a frame's child.
-    std::optional<Window> found;
-    while (!pending.empty() && !found) {
-      const Window candidate = pending.back();
-      pending.pop_back();
-      char* name = nullptr;
-      XWindowAttributes attributes{};
-      if (XFetchName(display_, candidate, &name) != 0 && name != nullptr) {
-        if (title == name && XGetWindowAttributes(display_, candidate, &attributes) != 0 &&
-            attributes.map_state == IsViewable) {
-          found = candidate;
-        }
-        XFree(name);
-      } else if (XQueryTree(display_, candidate, &root, &parent, &children, &count) != 0 &&
-                 children != nullptr) {
-        pending.insert(pending.end(), children, children + count);
-        XFree(children);
-      }
-    }
-    return found;
   }
 
   // A part of the window, as fractions of its width and height.
@@ -546,19 +544,9 @@ protected:
     }
     windowManager_.emplace(std::vector<std::string>{"/usr/bin/openbox"}, environmentWith({}),
                            root_.path() / "openbox.log");
-    const Atom check = XInternAtom(display_, "_NET_SUPPORTING_WM_CHECK", False);
+    const X11WindowProperties properties(*connection_);
     ASSERT_TRUE(waitUntil([&] {
-      Atom type = None;
-      int format = 0;
-      unsigned long count = 0;
-      unsigned long remaining = 0;
-      unsigned char* data = nullptr;
-      XGetWindowProperty(display_, DefaultRootWindow(display_), check, 0, 1, False, AnyPropertyType,
-                         &type, &format, &count, &remaining, &data);
-      if (data != nullptr) {
-        XFree(data);
-      }
-      return count == 1;
+      return properties.windows(connection_->root(), "_NET_SUPPORTING_WM_CHECK").size() == 1;
     })) << fileText(root_.path() / "openbox.log");
   }
 
@@ -698,33 +686,7 @@ protected:
   }
 
   // The panel's window while it is mapped.
-  std::optional<Window> shownPanel() {
-    std::vector<Window> pending{DefaultRootWindow(display_)};
-    while (!pending.empty()) {
-      const Window window = pending.back();
-      pending.pop_back();
-      char* name = nullptr;
-      XWindowAttributes attributes{};
-      if (XFetchName(display_, window, &name) != 0 && name != nullptr) {
-        const bool isPanel = std::string(name) == "Quillon peek";
-        XFree(name);
-        if (isPanel && XGetWindowAttributes(display_, window, &attributes) != 0 &&
-            attributes.map_state == IsViewable) {
-          return window;
-        }
-      }
-      Window root = None;
-      Window parent = None;
-      Window* children = nullptr;
-      unsigned int count = 0;
-      if (XQueryTree(display_, window, &root, &parent, &children, &count) != 0 &&
-          children != nullptr) {
-        pending.insert(pending.end(), children, children + count);
-        XFree(children);
-      }
-    }
-    return std::nullopt;
-  }
+  std::optional<Window> shownPanel() { return viewableWindowNamed(display_, "Quillon peek"); }
 
   std::optional<unsigned long> activeWindow() {
     const Atom property = XInternAtom(display_, "_NET_ACTIVE_WINDOW", False);
